@@ -1,0 +1,1 @@
+# Libraries and programs of the recorder. Each subsystem adds its sources here.

@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need on a Debian 12 machine (run as root).
+# Cheap when already done: packages are checked before apt is touched, and the
+# cross-built libpng lives in a cache folder that is rebuilt only when missing.
+set -euo pipefail
+
+fail() {
+    echo "setup: $1" >&2
+    echo "setup: fix the cause above and run the same command again; finished steps are not repeated." >&2
+    exit 1
+}
+
+[ "$(id -u)" = 0 ] || fail "must run as root (it installs Debian packages)"
+
+CACHE=${KESTREL_CACHE:-/var/cache/kestrel}
+PNG_DIR=$CACHE/libpng-i686
+
+PACKAGES=(
+    cmake make python3 xvfb xauth khronos-api googletest
+    g++-mingw-w64-i686-posix libz-mingw-w64-dev dpkg-dev
+    wine wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 libosmesa6:i386
+    libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386 libxcomposite1:i386
+    libxfixes3:i386 libxinerama1:i386 libxxf86vm1:i386
+)
+
+missing_packages() {
+    local p
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' || echo "$p"
+    done
+}
+
+apt_updated=0
+apt_update() {
+    [ $apt_updated = 1 ] && return 0
+    apt-get update -qq || fail "apt-get update failed (network or sources list)"
+    apt_updated=1
+}
+
+# Source packages: the security suite's sources are not served, so list only the main suites.
+SRC_LIST=/etc/apt/sources.list.d/kestrel-src.sources
+if [ ! -f "$SRC_LIST" ]; then
+    cat > "$SRC_LIST" <<'SRC'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+    apt_updated=0
+fi
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "setup: adding the i386 architecture"
+    dpkg --add-architecture i386
+fi
+
+mapfile -t need < <(missing_packages)
+if [ ${#need[@]} -gt 0 ]; then
+    echo "setup: installing ${need[*]}"
+    apt_update
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null \
+        || fail "apt-get install failed for: ${need[*]}"
+    mapfile -t still < <(missing_packages)
+    [ ${#still[@]} -eq 0 ] || fail "packages still missing after install: ${still[*]}"
+fi
+
+for tool in i686-w64-mingw32-g++-posix i686-w64-mingw32-gcc-posix wine Xvfb cmake python3; do
+    command -v "$tool" >/dev/null || fail "$tool not found after install"
+done
+[ -f /usr/share/khronos-api/gl.xml ] || fail "khronos-api registry (/usr/share/khronos-api/gl.xml) missing"
+[ -f /usr/src/googletest/CMakeLists.txt ] || fail "GoogleTest sources (/usr/src/googletest) missing"
+
+# libpng, cross-built statically from Debian's source package.
+if [ ! -f "$PNG_DIR/lib/libpng16.a" ]; then
+    echo "setup: building libpng for i686-w64-mingw32 into $PNG_DIR"
+    apt_update
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    (cd "$work" && apt-get source -qq libpng1.6 >/dev/null 2>&1) || fail "apt-get source libpng1.6 failed (is $SRC_LIST usable?)"
+    src=$(find "$work" -maxdepth 1 -type d -name 'libpng1.6-*' | head -n 1)
+    [ -n "$src" ] || fail "libpng source folder not found after apt-get source"
+    (
+        cd "$src"
+        CC=i686-w64-mingw32-gcc-posix CPPFLAGS="-I/usr/i686-w64-mingw32/include" \
+            LDFLAGS="-L/usr/i686-w64-mingw32/lib" \
+            ./configure --host=i686-w64-mingw32 --enable-static --disable-shared --prefix="$PNG_DIR.tmp" >/dev/null
+        make -j"$(nproc)" >/dev/null
+        rm -rf "$PNG_DIR.tmp"
+        make install >/dev/null
+    ) || fail "libpng cross-build failed"
+    mkdir -p "$CACHE"
+    rm -rf "$PNG_DIR"
+    mv "$PNG_DIR.tmp" "$PNG_DIR"
+fi
+echo "setup: ready (libpng in $PNG_DIR)"

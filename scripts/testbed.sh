@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Runs a command inside the project's Wine test bed: an Xvfb display of its own, the build
+# tree's Wine prefix (win32, created once and reused) and a persistent wineserver for it.
+# Everything it starts is stopped again when the command ends, on failure or interrupt too.
+#   usage: scripts/testbed.sh BUILD_DIR COMMAND [ARGS...]
+set -uo pipefail
+
+[ $# -ge 2 ] || { echo "usage: $0 BUILD_DIR COMMAND [ARGS...]" >&2; exit 2; }
+BUILD=$(cd "$1" && pwd) || { echo "testbed: build folder $1 not found" >&2; exit 2; }
+shift
+
+export WINEPREFIX=$BUILD/wineprefix
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export KESTREL_BUILD=$BUILD
+
+xvfb_pid=
+server_started=0
+cleanup() {
+    local rc=$?
+    trap - EXIT INT TERM
+    if [ $server_started = 1 ]; then
+        timeout 20 wineserver -k >/dev/null 2>&1
+        timeout 20 wineserver -w >/dev/null 2>&1
+    fi
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null
+        wait "$xvfb_pid" 2>/dev/null
+    fi
+    exit $rc
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+fail() { echo "testbed: $1" >&2; echo "testbed: $2" >&2; exit 1; }
+
+# A display of our own: the first number whose lock file and socket are free.
+display=
+for n in $(seq 91 140); do
+    [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
+    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 1 100); do
+        [ -e /tmp/.X11-unix/X$n ] && break
+        kill -0 $xvfb_pid 2>/dev/null || break
+        sleep 0.1
+    done
+    if [ -e /tmp/.X11-unix/X$n ] && kill -0 $xvfb_pid 2>/dev/null; then
+        display=:$n
+        break
+    fi
+    kill $xvfb_pid 2>/dev/null; wait $xvfb_pid 2>/dev/null; xvfb_pid=
+done
+[ -n "$display" ] || fail "no X display could be started (Xvfb on :91 to :140)" "check that xvfb is installed (scripts/setup.sh) and retry"
+export DISPLAY=$display
+
+# The prefix: created once; a prefix without its ready mark is from a broken run and is made anew.
+stamp=$WINEPREFIX/.kestrel-ready
+if [ ! -f "$stamp" ]; then
+    rm -rf "$WINEPREFIX"
+    timeout 60 wineserver -p >/dev/null 2>&1 || true
+    server_started=1
+    echo "testbed: creating the Wine prefix $WINEPREFIX" >&2
+    timeout 180 wineboot -i >/dev/null 2>&1 || fail "wineboot -i failed or hung while creating $WINEPREFIX" "remove $WINEPREFIX and retry"
+    # The prefix's system directory gets the fake system library the tests install; keep the base clean.
+    timeout 20 wineserver -k >/dev/null 2>&1; timeout 20 wineserver -w >/dev/null 2>&1
+    touch "$stamp"
+fi
+# A fresh persistent server: after wineboot the first window of every program would stall otherwise.
+timeout 20 wineserver -p >/dev/null 2>&1 || fail "wineserver -p failed for $WINEPREFIX" "run 'WINEPREFIX=$WINEPREFIX wineserver -k' and retry"
+server_started=1
+timeout 30 wine cmd /c exit 0 >/dev/null 2>&1 || fail "the Wine prefix $WINEPREFIX does not start programs" "remove $WINEPREFIX and retry"
+
+"$@"

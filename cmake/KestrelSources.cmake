@@ -1,1 +1,0 @@
-# Libraries and programs of the recorder. Each subsystem adds its sources here.

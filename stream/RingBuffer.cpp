@@ -1,0 +1,237 @@
+#include "stream/RingBuffer.h"
+
+#include <emmintrin.h>
+
+#include <atomic>
+#include <cstdio>
+
+#include "environment/BoundedText.h"
+#include "stream/InlineCopy.h"
+
+namespace kestrel {
+
+namespace {
+
+constexpr uint32_t kHeaderSize = sizeof(RingBufferHeader);
+
+// The header is shared with the other process: every access is a single 32-bit load or store.
+uint32_t Load(uint32_t& field) { return std::atomic_ref<uint32_t>(field).load(std::memory_order_acquire); }
+void Store(uint32_t& field, uint32_t value) { std::atomic_ref<uint32_t>(field).store(value, std::memory_order_release); }
+
+}  // namespace
+
+RingBuffer::RingBuffer() = default;
+
+RingBuffer::~RingBuffer() {
+    ReleaseMapping();
+    ReleaseEvents();
+}
+
+void RingBuffer::ReleaseMapping() {
+    if (view_ != nullptr) UnmapViewOfFile(view_);
+    if (mapping_ != nullptr) CloseHandle(mapping_);
+    view_ = nullptr;
+    mapping_ = nullptr;
+    data_ = nullptr;
+}
+
+void RingBuffer::ReleaseEvents() {
+    if (fullEvent_ != nullptr) CloseHandle(fullEvent_);
+    if (dumpedEvent_ != nullptr) CloseHandle(dumpedEvent_);
+    fullEvent_ = nullptr;
+    dumpedEvent_ = nullptr;
+}
+
+uint32_t RingBuffer::Open(uint32_t create, uint32_t capacity, const char* name) {
+    // A second Open replaces the first instead of leaking its handles.
+    ReleaseMapping();
+    ReleaseEvents();
+    CopyBounded(name_, sizeof(name_), name);
+
+    uint32_t result = 0;
+    uint64_t size = 2ull * capacity + kHeaderSize;
+    if (size > 0xFFFFFFFFull) {
+        result = kNoMapping;
+    } else {
+        mapping_ = create ? CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                               static_cast<DWORD>(size), name_)
+                          : OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, name_);
+        if (mapping_ == nullptr) result = kNoMapping;
+    }
+    if (mapping_ != nullptr) {
+        view_ = MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, static_cast<SIZE_T>(size));
+        if (view_ == nullptr) {
+            ReleaseMapping();
+            result = kNoView;
+        }
+    }
+    if (view_ != nullptr) {
+        data_ = static_cast<uint8_t*>(view_) + kHeaderSize;
+        RingBufferHeader* h = Header();
+        if (create) {
+            Store(h->capacity, capacity);
+            Store(h->readOffset, 0);
+            Store(h->writeOffset, 0);
+            Store(h->wrapped, 0);
+        } else if (Load(h->capacity) != capacity) {
+            // The ring works with the header's capacity but the view is sized from ours: a larger
+            // header capacity would make writes run past the view, a cleared one means a closed ring.
+            ReleaseMapping();
+            result = kNoView;
+        }
+    }
+
+    char eventName[kNameSize];
+    std::snprintf(eventName, sizeof(eventName), "%s_EVENT_FULL", name_);
+    fullEvent_ = CreateEventA(nullptr, FALSE, FALSE, eventName);
+    std::snprintf(eventName, sizeof(eventName), "%s_EVENT_DUMPED", name_);
+    dumpedEvent_ = CreateEventA(nullptr, FALSE, FALSE, eventName);
+    return result;
+}
+
+void RingBuffer::Close() {
+    if (view_ != nullptr) {
+        RingBufferHeader* h = Header();
+        Store(h->capacity, 0);
+        Store(h->readOffset, 0);
+        Store(h->writeOffset, 0);
+        Store(h->wrapped, 0);
+        ReleaseMapping();
+    }
+    OnClose();
+}
+
+void RingBuffer::OnClose() {}
+
+uint32_t RingBuffer::GetCapacity() { return view_ != nullptr ? Load(Header()->capacity) : 0; }
+
+uint32_t RingBuffer::GetUsedSize() {
+    if (view_ == nullptr) return 0;
+    RingBufferHeader* h = Header();
+    uint32_t read = Load(h->readOffset);
+    uint32_t write = Load(h->writeOffset);
+    if (write > read) return write - read;
+    if (write == read) return 0;
+    return Load(h->capacity) - read + write;
+}
+
+uint32_t RingBuffer::GetFreeSize() {
+    if (view_ == nullptr) return 0;
+    RingBufferHeader* h = Header();
+    uint32_t read = Load(h->readOffset);
+    uint32_t write = Load(h->writeOffset);
+    if (write < read) return read - write;
+    if (write == read) return Load(h->capacity);
+    return Load(h->capacity) - write + read;
+}
+
+// writeOffset == readOffset reads as empty, so the writer must never get there with data unread:
+// a write must leave at least one byte free. Only with readOffset 0 may it take the last byte, since
+// it then ends at writeOffset == capacity, which reads as full. That exception is what lets a piece
+// of exactly the capacity pass (into an empty ring that the reader reset to offset 0).
+bool RingBuffer::Fits(uint32_t size) {
+    uint32_t free = GetFreeSize();
+    return size < free || (size == free && Load(Header()->readOffset) == 0);
+}
+
+uint32_t RingBuffer::Write(const void* data, uint32_t size) {
+    if (view_ == nullptr) return 0;
+    RingBufferHeader* h = Header();
+    uint32_t capacity = Load(h->capacity);
+    if (size > capacity) return 0;
+    while (!Fits(size)) {
+        // Give the reader the ring while we wait; it answers FULL by draining and setting DUMPED.
+        Unlock();
+        SetEvent(fullEvent_);
+        WaitForSingleObject(dumpedEvent_, INFINITE);
+        ResetEvent(dumpedEvent_);
+        Lock();
+        if (view_ == nullptr) return 0;
+        capacity = Load(h->capacity);
+        if (size > capacity) return 0;
+    }
+    auto* src = static_cast<const uint8_t*>(data);
+    uint32_t write = Load(h->writeOffset);
+    if (write + size > capacity) {
+        uint32_t first = capacity - write;
+        CopyBytes(data_ + write, src, first);
+        CopyBytes(data_, src + first, size - first);
+        Store(h->wrapped, 1);
+        Store(h->writeOffset, size - first);
+    } else {
+        CopyBytes(data_ + write, src, size);
+        write += size;
+        if (write < Load(h->readOffset)) Store(h->wrapped, 1);
+        Store(h->writeOffset, write);
+    }
+    return size;
+}
+
+void RingBuffer::Consume(uint32_t size) {
+    if (view_ == nullptr) return;
+    RingBufferHeader* h = Header();
+    uint32_t read = Load(h->readOffset);
+    uint32_t write = Load(h->writeOffset);
+    uint32_t capacity = Load(h->capacity);
+    if (size >= GetUsedSize()) {
+        Store(h->readOffset, 0);
+        Store(h->writeOffset, 0);
+        Store(h->wrapped, 0);
+    } else if (read >= write && read + size >= capacity) {
+        Store(h->readOffset, read + size - capacity);
+        Store(h->wrapped, 0);
+    } else {
+        Store(h->readOffset, read + size);
+    }
+    SetEvent(dumpedEvent_);
+}
+
+void RingBuffer::Unwrap() {
+    RingBufferHeader* h = Header();
+    if (Load(h->wrapped) == 1) {
+        CopyBytes(data_ + Load(h->capacity), data_, Load(h->writeOffset));
+        Store(h->wrapped, 0);
+    }
+}
+
+uint8_t* RingBuffer::GetReadPointer() {
+    if (view_ == nullptr) return nullptr;
+    if (GetUsedSize() == 0) return data_;
+    Unwrap();
+    return data_ + Load(Header()->readOffset);
+}
+
+uint8_t* RingBuffer::GetReadEnd() {
+    if (view_ == nullptr) return nullptr;
+    uint32_t used = GetUsedSize();
+    if (used == 0) return data_;
+    Unwrap();
+    return data_ + Load(Header()->readOffset) + used;
+}
+
+uint32_t RingBuffer::IsLocked() { return view_ != nullptr && Load(Header()->lockWord) == kRingLocked ? 1 : 0; }
+
+uint32_t RingBuffer::Lock(uint32_t) {
+    if (view_ == nullptr) return 1;
+    std::atomic_ref<uint32_t> word(Header()->lockWord);
+    for (;;) {
+        uint32_t found = 0;
+        if (word.compare_exchange_strong(found, kRingLocked, std::memory_order_acquire)) return 1;
+        if (found == kRingLocked) {
+            Sleep(0);
+        } else {
+            _mm_pause();  // a foreign value: keep trying without giving up the processor
+        }
+    }
+}
+
+void RingBuffer::Unlock(uint32_t) {
+    if (view_ == nullptr) return;
+    std::atomic_ref<uint32_t> word(Header()->lockWord);
+    uint32_t expected = kRingLocked;
+    if (word.load(std::memory_order_relaxed) == kRingLocked) {
+        word.compare_exchange_strong(expected, 0, std::memory_order_release);
+    }
+}
+
+}  // namespace kestrel

@@ -1,0 +1,65 @@
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+
+#include "stream/RingBufferHeader.h"
+
+namespace kestrel {
+
+// Byte ring in a named shared mapping (header, ring, unwrap area) with two named auto-reset events:
+// "<name>_EVENT_FULL" (the writer needs room) and "<name>_EVENT_DUMPED" (the reader has taken data).
+// The recorder opens it and writes; the controlling process creates it and drains it. Every
+// operation on an unmapped object returns 0 (a null address, 1 for Lock) and touches nothing.
+class RingBuffer {
+public:
+    static constexpr uint32_t kNameSize = 260;
+    // Open results besides 0.
+    static constexpr uint32_t kNoMapping = 2;
+    static constexpr uint32_t kNoView = 3;
+
+    RingBuffer();
+    virtual ~RingBuffer();
+    RingBuffer(const RingBuffer&) = delete;
+    RingBuffer& operator=(const RingBuffer&) = delete;
+
+    // With create: makes the mapping (2 x capacity + 28 bytes) and sets its header up. Without: opens
+    // the creator's mapping, whose capacity must be the one given. Creates or opens both events.
+    virtual uint32_t Open(uint32_t create, uint32_t capacity, const char* name);
+    // Creator's side: clears the header so that no writer sees a usable ring, then unmaps.
+    virtual void Close();
+    virtual void OnClose();
+    virtual uint32_t GetCapacity();
+    virtual uint32_t GetUsedSize();
+    virtual uint32_t GetFreeSize();
+    // The caller holds the lock; waits (without it) for the reader while the bytes do not fit.
+    // Returns size, or 0 when unmapped or when size exceeds the capacity and could never fit.
+    virtual uint32_t Write(const void* data, uint32_t size);
+    virtual void Consume(uint32_t size);
+    virtual uint8_t* GetReadPointer();
+    virtual uint8_t* GetReadEnd();
+    virtual uint32_t IsLocked();
+    virtual uint32_t Lock(uint32_t unused = 0);
+    virtual void Unlock(uint32_t unused = 0);
+
+    bool IsMapped() const { return view_ != nullptr; }
+    HANDLE FullEvent() const { return fullEvent_; }
+    HANDLE DumpedEvent() const { return dumpedEvent_; }
+    const char* Name() const { return name_; }
+
+private:
+    RingBufferHeader* Header() const { return static_cast<RingBufferHeader*>(view_); }
+    bool Fits(uint32_t size);
+    void Unwrap();
+    void ReleaseMapping();
+    void ReleaseEvents();
+
+    HANDLE fullEvent_ = nullptr;
+    HANDLE dumpedEvent_ = nullptr;
+    void* view_ = nullptr;
+    HANDLE mapping_ = nullptr;
+    uint8_t* data_ = nullptr;  // view + 28
+    char name_[kNameSize] = {};
+};
+
+}  // namespace kestrel

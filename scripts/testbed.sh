@@ -68,6 +68,19 @@ if [ ! -f "$stamp" ]; then
     timeout 20 wineserver -k >/dev/null 2>&1; timeout 20 wineserver -w >/dev/null 2>&1
     touch "$stamp"
 fi
+# The system library under its second name, "OpenGL32-orig.dll", as installations have it where the
+# recorder takes the system library's own file name. Wine finds the Linux half by module name, so
+# WINEDLLPATH names a folder with both halves under the new name.
+winelib=/usr/lib/i386-linux-gnu/wine
+origdir=$BUILD/wine-orig
+mkdir -p "$origdir"
+ln -sf "$winelib/i386-windows/opengl32.dll" "$origdir/opengl32-orig.dll"
+ln -sf "$winelib/i386-unix/opengl32.so" "$origdir/opengl32-orig.so"
+export WINEDLLPATH=$origdir
+sysdir=$WINEPREFIX/drive_c/windows/system32
+[ -f "$sysdir/opengl32-orig.dll" ] || cp "$winelib/i386-windows/opengl32.dll" "$sysdir/opengl32-orig.dll" \
+    || fail "could not place opengl32-orig.dll in $sysdir" "remove $WINEPREFIX and retry"
+
 # A fresh persistent server: after wineboot the first window of every program would stall otherwise.
 timeout 20 wineserver -p >/dev/null 2>&1 || fail "wineserver -p failed for $WINEPREFIX" "run 'WINEPREFIX=$WINEPREFIX wineserver -k' and retry"
 server_started=1

@@ -1,0 +1,81 @@
+// The capturer state that does not depend on the graphics interface, and the call gate every
+// exported entry point runs through.
+#pragma once
+#include <windows.h>
+#include <cstdint>
+
+#include "interposer/ThreadDepthTable.h"
+#include "stream/CaptureStream.h"
+
+namespace kestrel {
+
+class BaseCapturer {
+public:
+    BaseCapturer();
+    virtual ~BaseCapturer();                                            // slot 0
+    BaseCapturer(const BaseCapturer&) = delete;
+    BaseCapturer& operator=(const BaseCapturer&) = delete;
+
+    // Virtual operations in their slot order; the unnamed hooks are kept for the layout only.
+    virtual void OnFrameEnd();                                          // 1
+    virtual std::uint32_t Hook2(std::uint32_t, std::uint32_t, std::uint32_t) { return 0; }
+    virtual std::uint32_t Hook3(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t) { return 0; }
+    virtual void OnImageSaved() {}                                      // 4
+    virtual std::uint32_t Hook5() { return 0; }
+    virtual std::uint32_t Hook6() { return 0; }
+    virtual std::uint32_t Hook7() { return 0; }
+    virtual void Hook8(std::uint32_t) {}
+    virtual std::uint32_t Hook9(std::uint32_t) { return 1; }
+    virtual std::uint32_t Hook10(std::uint32_t, std::uint32_t) { return 1; }
+    virtual void OnOutermostEnter();                                    // 11
+    virtual void OnOutermostLeave();                                    // 12
+    virtual std::uint32_t Hook13(std::uint32_t, std::uint32_t) { return 0; }
+    virtual void Hook14(std::uint32_t, std::uint32_t) {}
+    virtual void Hook15(std::uint32_t) {}
+    virtual void Hook16() {}
+    virtual void Hook17(std::uint32_t) {}
+    virtual std::uint32_t Hook18(std::uint32_t) { return 0; }
+    virtual std::uint32_t BindRealLibrary() = 0;                        // 19
+    virtual std::uint32_t OnShutdown() = 0;                             // 20
+    virtual std::uint32_t BeginRecord(std::uint32_t apiId, std::uint32_t payloadSize) = 0;  // 21
+    virtual std::uint32_t WriteData(std::uint32_t size, const void* data) = 0;             // 22
+
+    // The call gate.
+    void EnsureStarted() {
+        // Double-checked: after start-up the per-call cost is one load, not a spin word.
+        if (InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(&startedOnce_), 0, 0) == 0) StartOnce();
+    }
+    void EnterCall();
+    bool ShouldRecord();
+    bool ShouldRecordOrLeave();
+    void LeaveCall();
+
+    bool running() const { return running_ != 0; }
+    std::uint32_t callsInFrame() const { return callsInFrame_; }
+    std::uint32_t frameNumber() const { return frameNumber_; }
+    std::uint32_t apiType() const { return apiType_; }
+    ThreadDepthTable& threadDepths() { return threadDepths_; }
+
+    std::uint32_t hookMode() const { return hookMode_; }
+    CaptureStream& recordStream() { return recordStream_; }
+
+protected:
+    // Capture start-up, run once by the first gated call; returns 1 when the capture runs.
+    std::uint32_t StartCapture();
+
+    std::uint32_t apiType_ = 0;
+    volatile std::uint32_t running_ = 0;
+    volatile std::uint32_t startedOnce_ = 0;
+    volatile std::uint32_t startLock_ = 0;
+    std::uint32_t callsInFrame_ = 0;
+    std::uint32_t frameNumber_ = 1;
+    std::uint32_t lastRecordedThread_ = 0;
+    std::uint32_t hookMode_ = 0;
+    ThreadDepthTable threadDepths_;
+    CaptureStream recordStream_;
+
+private:
+    void StartOnce();
+};
+
+}  // namespace kestrel

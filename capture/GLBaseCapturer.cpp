@@ -1,0 +1,108 @@
+#include "capture/GLBaseCapturer.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "gen/ApiTable.h"
+#include "stream/AliasMarkerPayload.h"
+#include "stream/ThreadSwitchPayload.h"
+
+namespace kestrel {
+
+GLBaseCapturer::GLBaseCapturer() { apiType_ = 2; }
+
+GLBaseCapturer::~GLBaseCapturer() {
+    if (bindMarker_) {
+        std::free(scratch_);
+        scratch_ = nullptr;
+        DeleteCriticalSection(&aliasLock_);
+        std::free(bindMarker_);
+        bindMarker_ = nullptr;
+    }
+    if (realLibrary_) FreeLibrary(realLibrary_);
+    realLibrary_ = nullptr;
+}
+
+void GLBaseCapturer::OnFrameEnd() { BaseCapturer::OnFrameEnd(); }
+
+std::uint32_t GLBaseCapturer::BindRealLibrary() {
+    bindMarker_ = static_cast<std::uint32_t*>(std::calloc(2, sizeof(std::uint32_t)));
+    if (!bindMarker_) std::exit(1);
+
+    char path[MAX_PATH + 32] = {};
+    GetSystemDirectoryA(path, MAX_PATH);
+    std::strcat(path, "\\");
+    std::strcat(path, hookMode_ == 0 ? "OpenGL32.dll" : "OpenGL32-orig.dll");
+    realLibrary_ = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (!realLibrary_) {
+        char* text = nullptr;
+        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, GetLastError(), 0x400,
+                       reinterpret_cast<char*>(&text), 0, nullptr);
+        MessageBoxA(nullptr, text ? text : "", "LoadLibrary error", MB_ICONINFORMATION);
+        LocalFree(text);
+        std::exit(1);
+    }
+    for (const BindingEntry& entry : kBindingOrder)
+        g_realEntries[entry.slot] = reinterpret_cast<void*>(GetProcAddress(realLibrary_, entry.name));
+
+    InitializeCriticalSection(&aliasLock_);
+    scratch_ = nullptr;
+    scratchSize_ = 0;
+    aliasNumber_ = 0;
+    aliasTargetId_.store(0, std::memory_order_relaxed);
+    return 1;
+}
+
+void GLBaseCapturer::OnOutermostEnter() {
+    recordStream_.AcquireLock();
+    const DWORD thread = GetCurrentThreadId();
+    if (thread == lastRecordedThread_) return;
+    lastRecordedThread_ = thread;
+    // try_emplace adds the thread with context 0 when it has none on record.
+    const ThreadSwitchPayload payload{thread, threadContexts_.try_emplace(thread, 0).first->second};
+    BeginRecord(kThreadSwitchRecord, sizeof payload);
+    WriteData(sizeof payload, &payload);
+    ++callsInFrame_;
+}
+
+std::uint32_t GLBaseCapturer::BeginRecord(std::uint32_t apiId, std::uint32_t payloadSize) {
+    if (apiId == aliasTargetId_.load(std::memory_order_relaxed) && aliasThread_ == GetCurrentThreadId()) {
+        const AliasMarkerPayload marker{apiId, aliasNumber_};
+        recordStream_.WriteRecordHeader(kAliasMarkerRecord, AliasMarkerPayload::DeclaredSize(payloadSize));
+        recordStream_.WriteBytes(sizeof marker, &marker);
+    }
+    return recordStream_.WriteRecordHeader(apiId, payloadSize);
+}
+
+std::uint32_t GLBaseCapturer::WriteData(std::uint32_t size, const void* data) {
+    if (size == 0 || data == nullptr) return 0;
+    return recordStream_.WriteBytes(size, data);
+}
+
+GLBaseCapturer::AliasCall::AliasCall(GLBaseCapturer& capturer, std::uint32_t aliasNumber, std::uint32_t targetId,
+                                     void* aliasReal)
+    : capturer_(capturer) {
+    // Binding creates the alias lock, so start-up must have run before it is taken; the lock comes
+    // before the gate, and a recorder inside an alias call may take it again.
+    capturer_.EnsureStarted();
+    locked_ = capturer_.bindMarker_ != nullptr;
+    if (locked_) EnterCriticalSection(&capturer_.aliasLock_);
+    savedNumber_ = capturer_.aliasNumber_;
+    savedTarget_ = capturer_.aliasTargetId_.load(std::memory_order_relaxed);
+    savedThread_ = capturer_.aliasThread_;
+    savedReal_ = capturer_.aliasReal_;
+    capturer_.aliasNumber_ = aliasNumber;
+    capturer_.aliasThread_ = GetCurrentThreadId();
+    capturer_.aliasReal_ = aliasReal;
+    capturer_.aliasTargetId_.store(targetId, std::memory_order_release);
+}
+
+GLBaseCapturer::AliasCall::~AliasCall() {
+    capturer_.aliasTargetId_.store(savedTarget_, std::memory_order_release);
+    capturer_.aliasNumber_ = savedNumber_;
+    capturer_.aliasThread_ = savedThread_;
+    capturer_.aliasReal_ = savedReal_;
+    if (locked_) LeaveCriticalSection(&capturer_.aliasLock_);
+}
+
+}  // namespace kestrel

@@ -1,0 +1,78 @@
+// The OpenGL capturer: one virtual recorder per exported entry point, the binding to the real
+// library, the record writing and the per-context bookkeeping.
+#pragma once
+#include <windows.h>
+#include <atomic>
+#include <cstdint>
+#include <map>
+
+#include "capture/BaseCapturer.h"
+#include "glrecord/GLTypes.h"
+
+namespace kestrel {
+
+extern "C" void* g_realEntries[];
+
+class GLBaseCapturer : public BaseCapturer {
+public:
+    GLBaseCapturer();
+    ~GLBaseCapturer() override;
+
+    void OnFrameEnd() override;
+    void OnImageSaved() override {}
+    void OnOutermostEnter() override;
+    std::uint32_t BindRealLibrary() override;
+    std::uint32_t OnShutdown() override { return 1; }
+    std::uint32_t BeginRecord(std::uint32_t apiId, std::uint32_t payloadSize) override;
+    std::uint32_t WriteData(std::uint32_t size, const void* data) override;
+
+#include "recorder_decls.inc"
+
+    // The real entry point of a function; inside an alias call on this thread, the alias's own one
+    // for the target's id, so that no other thread's call of the target is redirected.
+    void* RealEntry(unsigned index, std::uint32_t apiId) const {
+        if (aliasTargetId_.load(std::memory_order_relaxed) == apiId && aliasThread_ == GetCurrentThreadId())
+            return aliasReal_;
+        return g_realEntries[index];
+    }
+
+    // An alias entry point runs its target's recorder inside one of these.
+    class AliasCall {
+    public:
+        AliasCall(GLBaseCapturer& capturer, std::uint32_t aliasNumber, std::uint32_t targetId, void* aliasReal);
+        ~AliasCall();
+        AliasCall(const AliasCall&) = delete;
+        AliasCall& operator=(const AliasCall&) = delete;
+    private:
+        GLBaseCapturer& capturer_;
+        std::uint32_t savedNumber_, savedTarget_;
+        DWORD savedThread_;
+        void* savedReal_;
+        bool locked_;
+    };
+
+    HMODULE realLibrary() const { return realLibrary_; }
+    std::uint32_t extensionsResolved() const { return extensionsResolved_; }
+    std::uint32_t aliasNumber() const { return aliasNumber_; }
+    std::uint32_t aliasTargetId() const { return aliasTargetId_.load(std::memory_order_relaxed); }
+
+protected:
+    std::uint32_t extensionsResolved_ = 0;
+
+    // Binding state.
+    HMODULE realLibrary_ = nullptr;
+    std::uint32_t* bindMarker_ = nullptr;
+    void* scratch_ = nullptr;
+    std::uint32_t scratchSize_ = 0;
+    CRITICAL_SECTION aliasLock_{};
+
+    // Alias state: written under the alias lock by the thread that runs the alias call.
+    std::uint32_t aliasNumber_ = 0;
+    std::atomic<std::uint32_t> aliasTargetId_{0};
+    DWORD aliasThread_ = 0;
+    void* aliasReal_ = nullptr;
+
+    std::map<DWORD, std::uint32_t> threadContexts_;  // thread id -> current rendering context
+};
+
+}  // namespace kestrel

@@ -1,0 +1,55 @@
+// Binding to the real library and the functions that bypass the gate, each in a child process.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <string>
+#include <thread>
+
+#include "tests/support/ChildProcess.h"
+
+namespace {
+std::string ExplicitApp(const char* options) {
+    return std::string("\"") + KESTREL_EXPLICIT_APP + "\" \"" + KESTREL_RECORDER_DLL + "\" " + options;
+}
+}  // namespace
+
+// Without a controlling process start-up binds "OpenGL32-orig.dll" of the system directory.
+TEST(Binding, NoControllerBindsTheOrigLibraryAndRenders) {
+    ChildResult run = RunChild(ExplicitApp("--report-binding"));
+    ASSERT_TRUE(run.started);
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_NE(run.output.find("orig=1"), std::string::npos) << run.output;
+}
+
+TEST(Binding, PassThroughFunctionsBindFirstAndAnswerZeroWhenTheRealLibraryLacksThem) {
+    ChildResult run = RunChild(ExplicitApp("--pass-through --report-binding"));
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_NE(run.output.find("pass-through survived"), std::string::npos) << run.output;
+}
+
+TEST(Binding, DefaultProcAddressEndsTheProcessWithCodeOne) {
+    ChildResult run = RunChild(ExplicitApp("--default-proc"));
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 1u) << run.output;
+}
+
+// A real library that cannot be loaded: a message box captioned "LoadLibrary error", then exit 1.
+// The test closes the box itself so that nothing waits for a person.
+TEST(Binding, UnloadableRealLibraryShowsTheMessageBoxAndExitsWithOne) {
+    // Without WINEDLLPATH Wine cannot load the Linux half of "OpenGL32-orig.dll", so loading it fails.
+    HANDLE child = StartChild(ExplicitApp(""), "WINEDLLPATH=");
+    ASSERT_NE(child, nullptr);
+    bool boxSeen = false;
+    for (int i = 0; i < 300 && WaitForSingleObject(child, 100) == WAIT_TIMEOUT; ++i) {
+        if (HWND box = FindWindowA(nullptr, "LoadLibrary error")) {
+            boxSeen = true;
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }
+    }
+    if (WaitForSingleObject(child, 10000) == WAIT_TIMEOUT) TerminateProcess(child, 255);
+    DWORD code = 0;
+    GetExitCodeProcess(child, &code);
+    CloseHandle(child);
+    EXPECT_TRUE(boxSeen);
+    EXPECT_EQ(code, 1u);
+}

@@ -1,0 +1,39 @@
+#include "channel/InstanceLinks.h"
+
+#include "interposer/SpinWord.h"
+
+namespace kestrel {
+
+namespace {
+class LinkLock {
+public:
+    explicit LinkLock(InstanceState& state) : word_(&state.linkLock) { AcquireSpinWord(word_); }
+    ~LinkLock() { ReleaseSpinWord(word_); }
+    LinkLock(const LinkLock&) = delete;
+    LinkLock& operator=(const LinkLock&) = delete;
+private:
+    volatile std::uint32_t* word_;
+};
+}  // namespace
+
+void AppendLink(InstanceState& state, std::uint32_t address) {
+    LinkLock lock(state);
+    if (state.linkList.empty()) state.linkList.push_back(0);
+    state.linkList.push_back(address);
+}
+
+void ClearLinksTo(InstanceState& state, std::uint32_t address) {
+    LinkLock lock(state);
+    for (std::uint32_t& entry : state.linkList)
+        if (entry == address) entry = 0;
+}
+
+void DetachLinkedInstances(InstanceState& self, const std::function<InstanceState*(std::uint32_t)>& stateOf) {
+    LinkLock lock(self);
+    for (std::uint32_t entry : self.linkList) {
+        if (entry == 0 || entry == self.capturerAddress) continue;
+        if (InstanceState* linked = stateOf(entry)) ClearLinksTo(*linked, self.capturerAddress);
+    }
+}
+
+}  // namespace kestrel

@@ -1,0 +1,168 @@
+// The stream writer on a ring created by the test in the controlling process's place.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "environment/ApiTypeName.h"
+#include "environment/SystemDescription.h"
+#include "stream/CaptureStream.h"
+#include "stream/RecordHeader.h"
+#include "stream/RingBuffer.h"
+#include "tests/stream/support/RingHeaderView.h"
+#include "tests/stream/support/UniqueName.h"
+
+namespace kestrel {
+namespace {
+
+using testing::RingHeaderView;
+using testing::UniqueName;
+
+constexpr uint32_t kCapacity = 64 * 1024;
+
+struct ParsedRecord {
+    RecordHeader header;
+    std::vector<uint8_t> payload;
+};
+
+// Steps through the ring's unread bytes by the payload sizes alone, as a reader of the stream does.
+std::vector<ParsedRecord> ParseUnread(RingBuffer& ring) {
+    std::vector<ParsedRecord> records;
+    const uint8_t* p = ring.GetReadPointer();
+    const uint8_t* end = ring.GetReadEnd();
+    while (end - p >= static_cast<ptrdiff_t>(sizeof(RecordHeader))) {
+        ParsedRecord r;
+        std::memcpy(&r.header, p, sizeof(r.header));
+        p += sizeof(r.header);
+        if (end - p < static_cast<ptrdiff_t>(r.header.payloadSize)) break;
+        r.payload.assign(p, p + r.header.payloadSize);
+        p += r.header.payloadSize;
+        records.push_back(r);
+    }
+    EXPECT_EQ(end, p) << "the unread bytes do not end on a record boundary";
+    return records;
+}
+
+int64_t Now() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+class CaptureStreamTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(0u, ring.Open(1, kCapacity, name.c_str())); }
+    std::string name = UniqueName("stream");
+    RingBuffer ring;  // the controlling process's side
+};
+
+TEST_F(CaptureStreamTest, InitLeavesExactlyTheFourOpeningRecordsInTheRing) {
+    int64_t before = Now();
+    CaptureStream stream;
+    EXPECT_EQ(0u, stream.Init(name.c_str(), kApiTypeOpenGL, kCapacity));
+    int64_t after = Now();
+    ASSERT_EQ(344u, ring.GetUsedSize());
+
+    std::vector<ParsedRecord> records = ParseUnread(ring);
+    ASSERT_EQ(4u, records.size());
+    struct Expected {
+        uint32_t id;
+        std::vector<uint8_t> payload;  // little-endian, as the controlling process reads it
+    };
+    const Expected expected[] = {
+        {200, {0x02, 0x00, 0x01, 0x00}},
+        {110, {0x00, 0x01, 0x06, 0x01, 0, 0, 0, 0}},
+        {201, {0x02, 0, 0, 0, 0x20, 0, 0, 0}},
+    };
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(expected[i].id, records[i].header.id);
+        EXPECT_EQ(expected[i].payload, records[i].payload) << "record " << expected[i].id;
+    }
+    EXPECT_EQ(204u, records[3].header.id);
+    ASSERT_EQ(260u, records[3].payload.size());
+    char description[kSystemDescriptionSize];
+    SystemDescription(description);
+    const char* text = reinterpret_cast<const char*>(records[3].payload.data());
+    ASSERT_LT(strnlen(text, 260), 260u);
+    EXPECT_STREQ(description, text);
+
+    int64_t previous = before;
+    for (const ParsedRecord& r : records) {
+        EXPECT_LE(previous, r.header.timeStamp);
+        previous = r.header.timeStamp;
+    }
+    EXPECT_LE(previous, after);
+    EXPECT_EQ(0u, ring.IsLocked());
+}
+
+TEST_F(CaptureStreamTest, PayloadBlocksFollowTheirHeaderAndEmptyWritesAddNothing) {
+    CaptureStream stream;
+    stream.Init(name.c_str(), kApiTypeOpenGL, kCapacity);
+    ring.Consume(ring.GetUsedSize());
+    const uint8_t first[4] = {1, 2, 3, 4};
+    const uint8_t second[6] = {5, 6, 7, 8, 9, 10};
+    stream.AcquireLock();
+    EXPECT_EQ(0u, stream.WriteRecordHeader(kFirstApiId + 1, 10));
+    EXPECT_EQ(0u, stream.WriteBytes(4, first));
+    EXPECT_EQ(0u, stream.WriteBytes(0, second));
+    EXPECT_EQ(0u, stream.WriteBytes(6, nullptr));
+    EXPECT_EQ(0u, stream.WriteBytes(6, second));
+    EXPECT_EQ(0u, stream.WriteRecordHeader(kFirstApiId + 2, 0));
+    stream.ReleaseLock();
+
+    ASSERT_EQ(16u + 10 + 16, ring.GetUsedSize());
+    std::vector<ParsedRecord> records = ParseUnread(ring);
+    ASSERT_EQ(2u, records.size());
+    EXPECT_EQ(kFirstApiId + 1, records[0].header.id);
+    EXPECT_EQ((std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}), records[0].payload);
+    EXPECT_EQ(kFirstApiId + 2, records[1].header.id);
+    EXPECT_TRUE(records[1].payload.empty());
+}
+
+TEST(CaptureStreamWithoutRing, InitSucceedsAndEveryWriteComesBackShort) {
+    CaptureStream stream;
+    const uint8_t bytes[4] = {};
+    EXPECT_EQ(CaptureStream::kShortWrite, stream.WriteRecordHeader(kFirstApiId, 4));  // before Init
+    stream.AcquireLock();
+    stream.ReleaseLock();
+
+    std::string name = UniqueName("nobody");
+    EXPECT_EQ(0u, stream.Init(name.c_str(), kApiTypeOpenGL, kCapacity));
+    stream.AcquireLock();
+    EXPECT_EQ(CaptureStream::kShortWrite, stream.WriteRecordHeader(kFirstApiId, 4));
+    EXPECT_EQ(CaptureStream::kShortWrite, stream.WriteBytes(4, bytes));
+    EXPECT_EQ(0u, stream.WriteBytes(0, bytes));
+    stream.ReleaseLock();
+}
+
+TEST_F(CaptureStreamTest, ShutdownReleaseFreesTheLocksOfAThreadThatEnded) {
+    CaptureStream stream;
+    stream.Init(name.c_str(), kApiTypeOpenGL, kCapacity);
+    RingHeaderView header(name.c_str());
+    std::thread([&] { stream.AcquireLock(); }).join();
+    ASSERT_EQ(kRingLocked, header.LockWord());
+
+    stream.ReleaseLocksForShutdown();
+    EXPECT_EQ(0u, header.LockWord());
+    // The stream lock is free too: another thread gets both at once.
+    HANDLE acquired = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread other([&] {
+        stream.AcquireLock();
+        SetEvent(acquired);
+    });
+    bool gotIt = WaitForSingleObject(acquired, 10000) == WAIT_OBJECT_0;
+    EXPECT_TRUE(gotIt) << "the stream lock stayed held";
+    if (!gotIt) stream.ReleaseLocksForShutdown();
+    other.join();
+    EXPECT_EQ(kRingLocked, header.LockWord());
+    stream.ReleaseLock();
+    EXPECT_EQ(0u, header.LockWord());
+    CloseHandle(acquired);
+}
+
+}  // namespace
+}  // namespace kestrel

@@ -23,15 +23,16 @@ bool ReadRegistryValue(const char* keyPath, const char* valueName, char* dest, u
     dest[0] = '\0';
     HKEY key;
     if (!OpenMachineKey(keyPath, &key)) return false;
-    // One byte stays for the terminating zero: a stored string need not carry its own.
-    DWORD size = destSize - 1 < kRegistryReadLimit ? destSize - 1 : kRegistryReadLimit;
+    DWORD size = destSize < kRegistryReadLimit ? destSize : kRegistryReadLimit;
     LONG status = RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(dest), &size);
     RegCloseKey(key);
-    if (status != ERROR_SUCCESS) {
+    // A stored string need not carry its terminating zero: add one, or reject a value that leaves no room.
+    bool terminated = size > 0 && dest[size - 1] == '\0';
+    if (status != ERROR_SUCCESS || (!terminated && size >= destSize)) {
         dest[0] = '\0';
         return false;
     }
-    dest[size] = '\0';
+    if (!terminated) dest[size] = '\0';
     return true;
 }
 

@@ -1,0 +1,99 @@
+#!/usr/bin/env python3
+"""Generates the per-function code of GLKESTREL.dll from the API table (the data files beside this
+script) and the Khronos registry: the export list, the API table in C++, the recorder declarations of
+GLBaseCapturer and the entry points. Stops with a message naming the culprit when the table is
+inconsistent."""
+
+import argparse
+import os
+import sys
+
+# Run by the build: leave no bytecode caches in the source tree.
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from kgen import emit_def, emit_recorders, emit_table, model, signatures, tables, types  # noqa: E402
+from kgen.errors import GenerationError  # noqa: E402
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def load(data_dir, registry_dir):
+    path = lambda name: os.path.join(data_dir, name)  # noqa: E731
+    return model.build(tables.read_ids(path("api_ids.txt")),
+                       tables.read_aliases(path("api_aliases.txt")),
+                       tables.read_system_exports(path("system_exports.txt")),
+                       tables.read_vector_forms(path("vector_forms.txt")),
+                       signatures.read_registry(registry_dir),
+                       signatures.read_prototypes(path("extra_signatures.txt")),
+                       types.read_types(path("types.txt")))
+
+
+def outputs(api, entry_files):
+    files = {
+        "GLKESTREL.def": emit_def.emit_def(api),
+        "gen/ApiTable.h": emit_table.emit_header(api),
+        "gen/ApiTable.cpp": emit_table.emit_source(api),
+        "gen/Interceptors.h": emit_recorders.emit_interceptor_declarations(api),
+        "recorder_decls.inc": emit_recorders.emit_declarations(api),
+    }
+    for part in range(entry_files):
+        files[f"gen/entry_points_{part}.cpp"] = emit_recorders.emit_entry_points(api, part, entry_files)
+    return files
+
+
+def describe(api, name):
+    function = api.by_name.get(name)
+    if function is None:
+        raise GenerationError(f"{name} is not in the table")
+    alias = f"alias {function.alias_number} of {function.target.name}" if function.is_alias else "own recorder"
+    print(f"{function.name}: index {function.index}, id 0x{function.api_id:08X}, {alias}, {function.category}, "
+          f"{function.arg_bytes} argument bytes, signature from {function.source}")
+    vector = "fixed-count vector form" if function.fixed_vector else \
+        "fixed-count form recording the address" if function.vector_by_address else ""
+    if vector:
+        print(f"  {vector}")
+    print(f"  result {function.result.cpp}: width {function.result.width}, kind {function.result.base.kind}")
+    for p in function.params:
+        facts = [f"stack {p.stack}", f"width {p.width}", f"kind {'pointer' if p.type.pointer_depth else p.type.base.kind}"]
+        if p.type.pointee is not None:
+            facts.append(f"pointee {p.type.pointee.name} ({p.type.pointee.width or '?'} bytes, "
+                         f"{'input' if p.type.points_to_const else 'output'})")
+        if p.fixed_count:
+            facts.append(f"{p.fixed_count} values in place of the pointer")
+        if p.length:
+            facts.append(f"len {p.length}")
+        print(f"  {p.cpp} {p.name}: {', '.join(facts)}")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--registry", required=True, help="folder with gl.xml, wgl.xml and glx.xml")
+    parser.add_argument("--out", help="folder to write the generated files into")
+    parser.add_argument("--data", default=HERE, help="folder of the API table's data files")
+    parser.add_argument("--entry-files", type=int, default=8, help="number of entry-point source files")
+    parser.add_argument("--describe", nargs="+", metavar="NAME", help="print the model of these functions")
+    args = parser.parse_args()
+    try:
+        api = load(args.data, args.registry)
+        if args.describe:
+            for name in args.describe:
+                describe(api, name)
+            return 0
+        if not args.out:
+            parser.error("--out is required unless --describe is given")
+        if args.entry_files < 1:
+            parser.error("--entry-files must be at least 1")
+        for relative, text in outputs(api, args.entry_files).items():
+            path = os.path.join(args.out, relative)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "w", encoding="utf-8", newline="\n") as out:
+                out.write(text)
+    except GenerationError as error:
+        print(f"generate.py: error: {error}", file=sys.stderr)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

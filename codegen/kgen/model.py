@@ -1,0 +1,231 @@
+"""The model of every entry point: its index, API id, alias number and target, resolved result and
+parameters with their stack sizes and payload widths, and the fixed-count vector forms. The totals
+of the export surface are checked here."""
+
+from dataclasses import dataclass, field
+
+from . import vectors
+from .errors import GenerationError
+from .names import RESERVED_LOCALS, cpp_parameter_name
+
+GL11_LAST_ID = 0x40000151
+
+EXPECTED = {
+    "ids": 2416,
+    "aliases": 379,
+    "interceptors": 2795,
+    "OpenGL 1.1 functions": 336,
+    "system wgl functions": 24,
+    "extension names": 2435,
+    "exports": 3163,
+}
+
+
+@dataclass
+class Param:
+    name: str              # in generated C++
+    registry_name: str
+    type: object           # types.ResolvedType
+    length: str = ""       # the registry's len attribute, for variable-count data
+    group: str = ""
+    fixed_count: int = 0   # values in place of the pointer in a fixed-count vector form, else 0
+
+    @property
+    def stack(self):
+        return self.type.stack
+
+    @property
+    def width(self):
+        return self.type.width
+
+    @property
+    def cpp(self):
+        return self.type.cpp
+
+
+@dataclass
+class Function:
+    index: int
+    name: str
+    api_id: int
+    alias_number: int              # -1 for a function with a recorder of its own
+    category: str                  # "gl11", "wgl" (the system library's own) or "extension"
+    vendor: bool
+    source: str                    # where the signature came from
+    result: object = None          # types.ResolvedType
+    params: list = field(default_factory=list)
+    target: "Function" = None      # the function whose recorder runs; itself unless an alias
+    fixed_vector: bool = False     # a fixed-count vector form recording values
+    vector_by_address: bool = False  # a fixed-count form that records the address instead
+
+    @property
+    def is_alias(self):
+        return self.alias_number >= 0
+
+    @property
+    def arg_bytes(self):
+        return sum(p.stack for p in self.params)
+
+    @property
+    def returns_void(self):
+        return self.result.is_void
+
+
+@dataclass
+class Api:
+    functions: list                 # index order: ids in id order, then aliases by number
+    by_name: dict
+    gl11: list                      # alphabetical
+    system_wgl: list                # binding order
+    pass_through: list              # tables.SystemExport, slot order after the functions
+    exit_exports: list
+    extensions: list                # lookup order
+    types: object                   # types.TypeTable
+
+    @property
+    def slot_count(self):
+        return len(self.functions) + len(self.pass_through)
+
+    def slot_of_pass_through(self, name):
+        return len(self.functions) + [e.name for e in self.pass_through].index(name)
+
+    def export_count(self):
+        return len(self.gl11) + len(self.system_wgl) + len(self.pass_through) + len(self.exit_exports) + \
+            len(self.functions)
+
+
+def _signature_for(name, registry, own, alias_target=None):
+    if name in registry:
+        return registry[name]
+    if name in own:
+        return own[name]
+    if alias_target is not None:
+        return _signature_for(alias_target, registry, own)
+    return None
+
+
+def _resolve(function, signature, types):
+    context = f"{function.name} ({signature.source})"
+    function.source = signature.source
+    function.result = types.resolve(signature.result, context, is_result=True)
+    seen = set()
+    for raw in signature.params:
+        name = cpp_parameter_name(raw.name)
+        if name in seen or name in RESERVED_LOCALS:
+            raise GenerationError(f"{context}: parameter name '{name}' repeats or is reserved")
+        seen.add(name)
+        param_type = types.resolve(raw.ctype, f"{context} parameter {raw.name}")
+        function.params.append(Param(name, raw.name, param_type, raw.length, raw.group))
+
+
+def _check_total(what, actual):
+    if actual != EXPECTED[what]:
+        raise GenerationError(f"the table has {actual} {what}, expected {EXPECTED[what]}")
+
+
+def build(id_entries, alias_entries, system_exports, vector_forms, registry, own, types):
+    _check_total("ids", len(id_entries))
+    _check_total("aliases", len(alias_entries))
+    id_names = {entry.name: entry for entry in id_entries}
+
+    functions, by_name = [], {}
+    for entry in id_entries:
+        category = "gl11" if entry.api_id <= GL11_LAST_ID else "extension"
+        function = Function(len(functions), entry.name, entry.api_id, -1, category, entry.vendor, "")
+        function.target = function
+        functions.append(function)
+        by_name[entry.name] = function
+    for entry in alias_entries:
+        if entry.name in by_name:
+            raise GenerationError(f"{entry.context}: alias {entry.name} repeats a name of the table")
+        target = id_names.get(entry.target)
+        if target is None:
+            kind = "an alias" if entry.target in {a.name for a in alias_entries} else "not in the table"
+            raise GenerationError(f"{entry.context}: target {entry.target} of alias {entry.name} is {kind}")
+        function = Function(len(functions), entry.name, target.api_id, entry.number, "extension", entry.vendor, "")
+        function.target = by_name[entry.target]
+        functions.append(function)
+        by_name[entry.name] = function
+    _check_total("interceptors", len(functions))
+
+    # Signatures: the registry, then the project's own prototypes, then an alias's target.
+    shadowed = sorted(name for name in own if name in registry)
+    if shadowed:
+        raise GenerationError(f"extra_signatures.txt: the registry already describes {', '.join(shadowed)}")
+    unused = sorted(name for name in own if name not in by_name)
+    if unused:
+        raise GenerationError(f"extra_signatures.txt: {', '.join(unused)} not in the table")
+    missing = []
+    for function in functions:
+        target_name = function.target.name if function.is_alias else None
+        signature = _signature_for(function.name, registry, own, target_name)
+        if signature is None:
+            missing.append(function.name)
+            continue
+        _resolve(function, signature, types)
+        if function.is_alias and signature.name != function.name:
+            function.source = f"{signature.source} via {signature.name}"
+    if missing:
+        raise GenerationError(f"no signature for {', '.join(missing)} (add a prototype to extra_signatures.txt)")
+    for function in functions:
+        if function.is_alias:
+            _check_alias_compatible(function)
+
+    _mark_vector_forms(functions, by_name, vector_forms)
+
+    gl11 = sorted((f for f in functions if f.category == "gl11"), key=lambda f: f.name.encode())
+    _check_total("OpenGL 1.1 functions", len(gl11))
+    system_wgl = []
+    for export in system_exports:
+        if export.role != "wgl":
+            if export.name in by_name:
+                raise GenerationError(f"{export.context}: {export.name} is in the API table; it cannot pass through")
+            continue
+        function = by_name.get(export.name)
+        if function is None or function.is_alias or function.category != "extension":
+            raise GenerationError(f"{export.context}: {export.name} is not a function of its own in the table")
+        function.category = "wgl"
+        system_wgl.append(function)
+    _check_total("system wgl functions", len(system_wgl))
+
+    api = Api(functions, by_name, gl11, system_wgl,
+              [e for e in system_exports if e.role == "pass"], [e for e in system_exports if e.role == "exit"],
+              _lookup_order(functions), types)
+    _check_total("extension names", len(api.extensions))
+    _check_total("exports", api.export_count())
+    return api
+
+
+def _check_alias_compatible(function):
+    """An alias hands its arguments to its target's recorder: same count, same sizes."""
+    target = function.target
+    mine = [p.stack for p in function.params]
+    theirs = [p.stack for p in target.params]
+    if mine != theirs or function.result.width != target.result.width:
+        raise GenerationError(f"alias {function.name} and its target {target.name} take different arguments")
+
+
+def _mark_vector_forms(functions, by_name, vector_forms):
+    for name, context in list(vector_forms.contexts.items()):
+        if name not in by_name:
+            raise GenerationError(f"{context}: {name} is not in the table")
+    for function in functions:
+        function.fixed_vector = vectors.assign_fixed_counts(function, vector_forms.counts)
+        if function.name in vector_forms.counts and not function.fixed_vector:
+            raise GenerationError(f"{vector_forms.contexts[function.name]}: {function.name} has no input pointer")
+    for name, context in vector_forms.by_address.items():
+        function = by_name[name]
+        if not function.fixed_vector:
+            raise GenerationError(f"{context}: {name} is not a fixed-count form")
+        function.fixed_vector = False
+        function.vector_by_address = True
+        for param in function.params:
+            param.fixed_count = 0
+
+
+def _lookup_order(functions):
+    """The fixed order of the extension lookup: the extension functions by id, then the aliases by
+    number; the highest id, which joined the table together with the last aliases, closes the list."""
+    with_ids = [f for f in functions if f.category == "extension" and not f.is_alias]
+    aliases = [f for f in functions if f.is_alias]
+    return with_ids[:-1] + aliases + with_ids[-1:]

@@ -48,7 +48,8 @@ def describe(api, name):
         raise GenerationError(f"{name} is not in the table")
     alias = f"alias {function.alias_number} of {function.target.name}" if function.is_alias else "own recorder"
     print(f"{function.name}: index {function.index}, id 0x{function.api_id:08X}, {alias}, {function.category}, "
-          f"{function.arg_bytes} argument bytes, signature from {function.source}")
+          f"{function.arg_bytes} argument bytes, fixed part {function.fixed_part_size} bytes, "
+          f"signature from {function.source}")
     vector = "fixed-count vector form" if function.fixed_vector else \
         "fixed-count form recording the address" if function.vector_by_address else ""
     if vector:

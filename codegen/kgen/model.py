@@ -70,6 +70,13 @@ class Function:
     def returns_void(self):
         return self.result.is_void
 
+    @property
+    def fixed_part_size(self):
+        """Payload bytes of the arguments and the result at their widths, with the values of a
+        fixed-count vector form in place of its pointers."""
+        size = sum(p.fixed_count * p.type.pointee.width if p.fixed_count else p.width for p in self.params)
+        return size + (0 if self.returns_void else self.result.width)
+
 
 @dataclass
 class Api:

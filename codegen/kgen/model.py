@@ -133,8 +133,26 @@ def _check_total(what, actual):
 def build(id_entries, alias_entries, system_exports, vector_forms, registry, own, types):
     _check_total("ids", len(id_entries))
     _check_total("aliases", len(alias_entries))
-    id_names = {entry.name: entry for entry in id_entries}
+    functions, by_name = _make_functions(id_entries, alias_entries)
+    _check_total("interceptors", len(functions))
+    _attach_signatures(functions, by_name, registry, own, types)
+    _mark_vector_forms(functions, by_name, vector_forms)
 
+    gl11 = sorted((f for f in functions if f.category == "gl11"), key=lambda f: f.name.encode())
+    _check_total("OpenGL 1.1 functions", len(gl11))
+    system_wgl = _system_wgl(system_exports, by_name)
+    _check_total("system wgl functions", len(system_wgl))
+
+    api = Api(functions, by_name, gl11, system_wgl,
+              [e for e in system_exports if e.role == "pass"], [e for e in system_exports if e.role == "exit"],
+              _lookup_order(functions), types)
+    _check_total("extension names", len(api.extensions))
+    _check_total("exports", api.export_count())
+    return api
+
+
+def _make_functions(id_entries, alias_entries):
+    """Index order: the functions with ids of their own in id order, then the aliases by number."""
     functions, by_name = [], {}
     for entry in id_entries:
         category = "gl11" if entry.api_id <= GL11_LAST_ID else "extension"
@@ -142,20 +160,23 @@ def build(id_entries, alias_entries, system_exports, vector_forms, registry, own
         function.target = function
         functions.append(function)
         by_name[entry.name] = function
+    alias_names = {entry.name for entry in alias_entries}
     for entry in alias_entries:
         if entry.name in by_name:
             raise GenerationError(f"{entry.context}: alias {entry.name} repeats a name of the table")
-        target = id_names.get(entry.target)
-        if target is None:
-            kind = "an alias" if entry.target in {a.name for a in alias_entries} else "not in the table"
+        target = by_name.get(entry.target)
+        if target is None or target.is_alias:
+            kind = "an alias" if entry.target in alias_names else "not in the table"
             raise GenerationError(f"{entry.context}: target {entry.target} of alias {entry.name} is {kind}")
         function = Function(len(functions), entry.name, target.api_id, entry.number, "extension", entry.vendor, "")
-        function.target = by_name[entry.target]
+        function.target = target
         functions.append(function)
         by_name[entry.name] = function
-    _check_total("interceptors", len(functions))
+    return functions, by_name
 
-    # Signatures: the registry, then the project's own prototypes, then an alias's target.
+
+def _attach_signatures(functions, by_name, registry, own, types):
+    """The registry's signature, else the project's own prototype, else (for an alias) its target's."""
     shadowed = sorted(name for name in own if name in registry)
     if shadowed:
         raise GenerationError(f"extra_signatures.txt: the registry already describes {', '.join(shadowed)}")
@@ -170,7 +191,7 @@ def build(id_entries, alias_entries, system_exports, vector_forms, registry, own
             missing.append(function.name)
             continue
         _resolve(function, signature, types)
-        if function.is_alias and signature.name != function.name:
+        if signature.name != function.name:
             function.source = f"{signature.source} via {signature.name}"
     if missing:
         raise GenerationError(f"no signature for {', '.join(missing)} (add a prototype to extra_signatures.txt)")
@@ -178,10 +199,8 @@ def build(id_entries, alias_entries, system_exports, vector_forms, registry, own
         if function.is_alias:
             _check_alias_compatible(function)
 
-    _mark_vector_forms(functions, by_name, vector_forms)
 
-    gl11 = sorted((f for f in functions if f.category == "gl11"), key=lambda f: f.name.encode())
-    _check_total("OpenGL 1.1 functions", len(gl11))
+def _system_wgl(system_exports, by_name):
     system_wgl = []
     for export in system_exports:
         if export.role != "wgl":
@@ -193,14 +212,7 @@ def build(id_entries, alias_entries, system_exports, vector_forms, registry, own
             raise GenerationError(f"{export.context}: {export.name} is not a function of its own in the table")
         function.category = "wgl"
         system_wgl.append(function)
-    _check_total("system wgl functions", len(system_wgl))
-
-    api = Api(functions, by_name, gl11, system_wgl,
-              [e for e in system_exports if e.role == "pass"], [e for e in system_exports if e.role == "exit"],
-              _lookup_order(functions), types)
-    _check_total("extension names", len(api.extensions))
-    _check_total("exports", api.export_count())
-    return api
+    return system_wgl
 
 
 def _check_alias_compatible(function):
@@ -232,7 +244,8 @@ def _mark_vector_forms(functions, by_name, vector_forms):
 
 def _lookup_order(functions):
     """The fixed order of the extension lookup: the extension functions by id, then the aliases by
-    number; the highest id, which joined the table together with the last aliases, closes the list."""
+    number, except that the highest id comes last. The list thus starts glMultiTexCoord1dARB and ends
+    glNamedBufferStorageEXT, glClearNamedBufferDataEXT, glClearNamedBufferSubDataEXT."""
     with_ids = [f for f in functions if f.category == "extension" and not f.is_alias]
     aliases = [f for f in functions if f.is_alias]
     return with_ids[:-1] + aliases + with_ids[-1:]

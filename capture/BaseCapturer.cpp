@@ -1,14 +1,33 @@
 #include "capture/BaseCapturer.h"
 
+#include "channel/InstanceLinks.h"
+#include "channel/MessageCode.h"
 #include "interposer/SpinWord.h"
 
 namespace kestrel {
 
-BaseCapturer::BaseCapturer() = default;
+BaseCapturer::BaseCapturer() {
+    instanceState_.capturerAddress = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(this));
+}
 
-BaseCapturer::~BaseCapturer() = default;
+// In this order: session channel, reply buffer, frame images, thread-depth table, instance channel
+// server, linked instances, statistics blocks; the record stream goes last with the members.
+BaseCapturer::~BaseCapturer() {
+    sessionChannel_.reset();
+    replyBuffer_.reset();
+    threadDepths_.Close();
+    instanceServer_.stop();
+    instanceState_.linkList.clear();
+    stats_.close();
+}
 
-void BaseCapturer::OnFrameEnd() {}
+void BaseCapturer::OnFrameEnd() {
+    if (!stats_.header()) return;
+    StatsCounters counters = statsWords_;
+    counters.frame = frameNumber_;
+    counters.calls = callsInFrame_;
+    stats_.publishStatistics(counters);
+}
 
 void BaseCapturer::OnOutermostEnter() { recordStream_.AcquireLock(); }
 
@@ -50,6 +69,43 @@ void BaseCapturer::LeaveCall() {
     const DWORD thread = GetCurrentThreadId();
     if (threadDepths_.depth(thread) == 1) OnOutermostLeave();
     threadDepths_.leave(thread);
+}
+
+std::uint32_t BaseCapturer::SessionExchange(const void* request, std::uint32_t size) {
+    if (!sessionChannel_ || !replyBuffer_) return 2;
+    std::uint32_t replySize = 0;
+    return sessionChannel_->exchange(request, size, instanceId_, replyBuffer_.get(), &replySize);
+}
+
+BOOL BaseCapturer::FinishCapture() {
+    if (!running_) return TRUE;
+    // Only capturers of this process can be linked; any other address is not followed.
+    DetachLinkedInstances(instanceState_, [this](std::uint32_t address) -> InstanceState* {
+        return address == instanceState_.capturerAddress ? &instanceState_ : nullptr;
+    });
+    if (callsInFrame_ == 0) --frameNumber_;  // the frame that was begun holds no call
+    OnFrameEnd();
+    // Threads that held the stream's locks may have been ended with the process.
+    recordStream_.ReleaseLocksForShutdown();
+    running_ = 0;
+    OnShutdown();
+    const std::uint8_t finished = kCodeInstanceFinished;
+    if (SessionExchange(&finished, 1) != 0) return FALSE;
+    return replyBuffer_[0] == kStatusAccepted ? TRUE : FALSE;
+}
+
+void BaseCapturer::EndFrame() {
+    pacer_.Pace(settings_.frameRateLimit);
+    const CaptureSettings& s = settings_;
+    if (s.imagesByFrame && !s.imagesByDraw && frameNumber_ > s.imageFirstFrame && s.imageInterval &&
+        (frameNumber_ - s.imageFirstFrame) % s.imageInterval == 0 && imagesTaken_ < s.imageLimit && frameImages_ &&
+        frameImages_->Take(frameNumber_)) {
+        OnImageSaved();
+        ++imagesTaken_;
+    }
+    ++frameNumber_;
+    callsInFrame_ = 0;
+    OnFrameEnd();
 }
 
 }  // namespace kestrel

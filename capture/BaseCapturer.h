@@ -3,7 +3,17 @@
 #pragma once
 #include <windows.h>
 #include <cstdint>
+#include <map>
+#include <memory>
 
+#include "capture/FrameImageSource.h"
+#include "capture/FramePacer.h"
+#include "channel/CaptureSettings.h"
+#include "channel/ChannelServerThread.h"
+#include "channel/InstanceCommandHandler.h"
+#include "channel/InstanceState.h"
+#include "channel/MessageChannel.h"
+#include "channel/StatsChannel.h"
 #include "interposer/ThreadDepthTable.h"
 #include "stream/CaptureStream.h"
 
@@ -11,6 +21,11 @@ namespace kestrel {
 
 class BaseCapturer {
 public:
+    static constexpr const char* kSessionChannelName = "Local\\TRK_CaptureSessionMemory";
+    static constexpr const char* kInstanceChannelPrefix = "Local\\TRK_CaptureInstanceMemory";
+    static constexpr std::uint32_t kReplyBufferSize = 4096;
+    static constexpr std::uint32_t kNameSize = 260;
+
     BaseCapturer();
     virtual ~BaseCapturer();                                            // slot 0
     BaseCapturer(const BaseCapturer&) = delete;
@@ -50,18 +65,27 @@ public:
     bool ShouldRecordOrLeave();
     void LeaveCall();
 
+    // Process detach: finishes a running capture and reports it; the entry routine's result.
+    BOOL FinishCapture();
+
     bool running() const { return running_ != 0; }
     std::uint32_t callsInFrame() const { return callsInFrame_; }
     std::uint32_t frameNumber() const { return frameNumber_; }
     std::uint32_t apiType() const { return apiType_; }
+    std::uint32_t hookMode() const { return settings_.hookMode; }
+    std::uint32_t instanceId() const { return instanceId_; }
+    std::uint32_t imagesTaken() const { return imagesTaken_; }
+    const char* captureName() const { return captureName_; }
+    const CaptureSettings& settings() const { return settings_; }
+    const InstanceState& instanceState() const { return instanceState_; }
     ThreadDepthTable& threadDepths() { return threadDepths_; }
-
-    std::uint32_t hookMode() const { return hookMode_; }
     CaptureStream& recordStream() { return recordStream_; }
 
 protected:
     // Capture start-up, run once by the first gated call; returns 1 when the capture runs.
     std::uint32_t StartCapture();
+    // The frame boundary of a recorded swap, after its record: pacing, frame image, counters.
+    void EndFrame();
 
     std::uint32_t apiType_ = 0;
     volatile std::uint32_t running_ = 0;
@@ -70,12 +94,33 @@ protected:
     std::uint32_t callsInFrame_ = 0;
     std::uint32_t frameNumber_ = 1;
     std::uint32_t lastRecordedThread_ = 0;
-    std::uint32_t hookMode_ = 0;
+    StatsCounters statsWords_{};  // the further counters and the status byte that every publish carries
+
+    std::uint32_t instanceId_ = 0;
+    char captureName_[kNameSize] = {};
+    CaptureSettings settings_{};
+    std::unique_ptr<std::uint8_t[]> replyBuffer_;
+
+    TickSource ticks_;
+    FramePacer pacer_{ticks_};
+    std::uint32_t imagesTaken_ = 0;
+    FrameImageSource* frameImages_ = nullptr;  // none until frame images are prepared
+    char imageFolder_[kNameSize] = {};
+    char imagePrefix_[kNameSize] = {};
+
+    std::unique_ptr<MessageChannel> sessionChannel_;
+    InstanceState instanceState_;
+    InstanceCommandHandler commandHandler_{instanceState_};
+    ChannelServerThread instanceServer_;
+    StatsChannel stats_;
     ThreadDepthTable threadDepths_;
     CaptureStream recordStream_;
 
 private:
     void StartOnce();
+    std::uint32_t SessionExchange(const void* request, std::uint32_t size);  // 0 ok; reply in replyBuffer_
+    bool SetUpStream();
+    bool SetUpFrameImages();
 };
 
 }  // namespace kestrel

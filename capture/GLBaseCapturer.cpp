@@ -23,7 +23,10 @@ GLBaseCapturer::~GLBaseCapturer() {
     realLibrary_ = nullptr;
 }
 
-void GLBaseCapturer::OnFrameEnd() { BaseCapturer::OnFrameEnd(); }
+void GLBaseCapturer::OnFrameEnd() {
+    BaseCapturer::OnFrameEnd();
+    if (stats_.header() && sessionChannel_) stats_.publishExtents(extents_, *sessionChannel_, instanceId_);
+}
 
 std::uint32_t GLBaseCapturer::BindRealLibrary() {
     bindMarker_ = static_cast<std::uint32_t*>(std::calloc(2, sizeof(std::uint32_t)));
@@ -32,7 +35,7 @@ std::uint32_t GLBaseCapturer::BindRealLibrary() {
     char path[MAX_PATH + 32] = {};
     GetSystemDirectoryA(path, MAX_PATH);
     std::strcat(path, "\\");
-    std::strcat(path, hookMode_ == 0 ? "OpenGL32.dll" : "OpenGL32-orig.dll");
+    std::strcat(path, settings_.hookMode == 0 ? "OpenGL32.dll" : "OpenGL32-orig.dll");
     realLibrary_ = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (!realLibrary_) {
         char* text = nullptr;
@@ -77,6 +80,18 @@ std::uint32_t GLBaseCapturer::BeginRecord(std::uint32_t apiId, std::uint32_t pay
 std::uint32_t GLBaseCapturer::WriteData(std::uint32_t size, const void* data) {
     if (size == 0 || data == nullptr) return 0;
     return recordStream_.WriteBytes(size, data);
+}
+
+std::uint32_t GLBaseCapturer::WriteBlock(std::uint32_t size, const void* data) {
+    if (data || size == 0) return WriteData(size, data);
+    static const std::uint8_t kZeros[4096] = {};
+    std::uint32_t status = 0;
+    for (std::uint32_t done = 0; done < size && status == 0;) {
+        const std::uint32_t piece = size - done < sizeof kZeros ? size - done : sizeof kZeros;
+        status = WriteData(piece, kZeros);
+        done += piece;
+    }
+    return status;
 }
 
 GLBaseCapturer::AliasCall::AliasCall(GLBaseCapturer& capturer, std::uint32_t aliasNumber, std::uint32_t targetId,

@@ -25,6 +25,9 @@ public:
     std::uint32_t OnShutdown() override { return 1; }
     std::uint32_t BeginRecord(std::uint32_t apiId, std::uint32_t payloadSize) override;
     std::uint32_t WriteData(std::uint32_t size, const void* data) override;
+    // A data block of a payload: zeros of that length when the source is null, so that the bytes
+    // written always match the declared size.
+    std::uint32_t WriteBlock(std::uint32_t size, const void* data);
 
 #include "recorder_decls.inc"
 
@@ -73,6 +76,7 @@ protected:
     void* aliasReal_ = nullptr;
 
     std::map<DWORD, std::uint32_t> threadContexts_;  // thread id -> current rendering context
+    std::map<std::uint32_t, std::uint32_t> extents_;  // client array address -> largest extent read
 };
 
 }  // namespace kestrel

@@ -9,8 +9,15 @@ public:
     GLKestrel();
     ~GLKestrel() override;
 
-    // Process detach: finishes the capture; returns the entry routine's result.
-    BOOL FinishCapture();
+    // Frame boundaries.
+    kgl::BOOL wglSwapBuffers(kgl::HDC hdc) override;
+    kgl::BOOL wglSwapLayerBuffers(kgl::HDC hdc, kgl::UINT fuFlags) override;
+    kgl::DWORD wglSwapMultipleBuffers(kgl::UINT n, const kgl::WGLSWAP* toSwap) override;
+
+    kgl::HDC lastPresentedDC() const { return lastPresentedDC_; }
+
+private:
+    kgl::HDC lastPresentedDC_ = nullptr;
 };
 
 // The one capturer of the process.

@@ -1,16 +1,19 @@
 #include <windows.h>
+#include <cstdio>
 #include <cstring>
-#include <cctype>
 
 #include "capture/BaseCapturer.h"
+#include "capture/TableHash.h"
+#include "channel/ImageFolder.h"
+#include "channel/MessageCode.h"
+#include "channel/Register.h"
+#include "channel/Registration.h"
 
 namespace kestrel {
 
 namespace {
 // The WMI provider host loads every module it can and must never be captured.
-bool IsExcludedProcess() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH - 1);
+bool IsExcludedProcess(const char* path) {
     const char* colon = std::strchr(path, ':');
     if (!colon) return false;
     for (const char* excluded : {":\\windows\\syswow64\\wbem\\wmiprvse.exe", ":\\windows\\system32\\wbem\\wmiprvse.exe"}) {
@@ -18,17 +21,87 @@ bool IsExcludedProcess() {
     }
     return false;
 }
+
+std::uint32_t ProvisionalInstanceId() {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    char text[64];
+    const int length = std::snprintf(text, sizeof text, "%d%d%d", static_cast<int>(created.dwHighDateTime),
+                                     static_cast<int>(created.dwLowDateTime), static_cast<int>(GetCurrentProcessId()));
+    return TableHash(text, static_cast<std::size_t>(length));
+}
+
+// Rings this large would not fit the 32-bit size arithmetic of the ring or the address space.
+constexpr std::uint32_t kLargestRingMiB = 1023;
 }  // namespace
 
 std::uint32_t BaseCapturer::StartCapture() {
-    if (IsExcludedProcess()) return 0;
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH - 1);
+    if (IsExcludedProcess(path)) return 0;
+
+    replyBuffer_ = std::make_unique<std::uint8_t[]>(kReplyBufferSize);
+    instanceId_ = ProvisionalInstanceId();
+
     std::uint32_t result = 1;
-    // Without a controlling process nothing is captured and the real library is "OpenGL32-orig.dll".
-    result = 0;
-    hookMode_ = 1;
+    sessionChannel_ = std::make_unique<MessageChannel>();
+    if (sessionChannel_->open(MessageChannel::kClient, kSessionChannelName) != 0) result = 0;
+
+    if (result) {
+        const Register request = MakeRegister(apiType_, GetCurrentProcessId(), path, this);
+        Registration registration{};
+        std::uint32_t replySize = 0;
+        if (sessionChannel_->exchange(&request, sizeof request, instanceId_, replyBuffer_.get(), &replySize) != 0 ||
+            ParseRegisterReply(replyBuffer_.get(), replySize, registration) != RegistrationCheck::kAccepted) {
+            result = 0;
+        } else {
+            std::memcpy(captureName_, registration.captureName, sizeof captureName_);
+            instanceId_ = registration.instanceId;
+            settings_ = registration.settings;
+        }
+    }
+    if (result) result = SetUpStream();
+    if (!result) settings_.hookMode = 1;
+
     BindRealLibrary();
+    if (result && stats_.open(captureName_) != 0) result = 0;
+    if (result) result = SetUpFrameImages();
+    if (result) {
+        char name[kNameSize + 32];
+        std::snprintf(name, sizeof name, "%s- %d", kInstanceChannelPrefix, static_cast<int>(instanceId_));
+        if (instanceServer_.start(commandHandler_, name) != 0) result = 0;
+    }
+    if (result) {
+        const std::uint8_t ready = kCodeInstanceReady;
+        std::uint32_t replySize = 0;
+        const bool acknowledged =
+            sessionChannel_->exchange(&ready, 1, instanceId_, replyBuffer_.get(), &replySize) == 0 &&
+            replyBuffer_[0] == kStatusAccepted;
+        if (!acknowledged) result = 0;
+        callsInFrame_ = 6;
+        OnFrameEnd();
+    }
     if (result) threadDepths_.Open(GetCurrentProcessId());
+
+    instanceState_.instanceValue = settings_.instanceValueInit;
     return result;
+}
+
+bool BaseCapturer::SetUpStream() {
+    if (settings_.ringBufferMiB == 0 || settings_.ringBufferMiB > kLargestRingMiB) return false;
+    recordStream_.Init(captureName_, apiType_, settings_.ringBufferMiB << 20);
+    // Writes into a ring that could not be opened would all be lost: that is no capture.
+    return recordStream_.RingOpen();
+}
+
+bool BaseCapturer::SetUpFrameImages() {
+    // A folder that does not fit with its backslash would overflow every image path.
+    if (!BuildImageFolder(settings_, imageFolder_)) return false;
+    const char* lastSlash = std::strrchr(captureName_, '\\');
+    const char* name = lastSlash ? lastSlash + 1 : captureName_;
+    if (std::strlen(name) + 2 > sizeof imagePrefix_) return false;
+    std::snprintf(imagePrefix_, sizeof imagePrefix_, "%s_", name);
+    return true;
 }
 
 }  // namespace kestrel

@@ -15,6 +15,14 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export KESTREL_BUILD=$BUILD
 
+# One test bed per build tree at a time: a second one would share the prefix's wineserver and
+# lose it when the first ends. Later callers wait their turn.
+exec 9>"$BUILD/.testbed.lock"
+if ! flock -n 9; then
+    echo "testbed: another test bed runs on $BUILD; waiting for it" >&2
+    flock -w 3600 9 || { echo "testbed: gave up waiting for the other test bed on $BUILD" >&2; exit 1; }
+fi
+
 xvfb_pid=
 server_started=0
 cleanup() {

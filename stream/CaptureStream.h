@@ -30,6 +30,8 @@ public:
     void ReleaseLock();
     // At shutdown: frees both lock words even if a thread ended while holding them.
     void ReleaseLocksForShutdown();
+    // True once Init has mapped the controlling process's ring.
+    bool RingOpen() const { return ring_ && ring_->IsMapped(); }
 
 private:
     template <class Payload>

@@ -1,0 +1,57 @@
+// The three swap functions end a frame: record, pace, maybe save an image, advance the frame.
+#include "capture/GLKestrel.h"
+#include "gen/ApiTable.h"
+
+namespace kestrel {
+
+namespace {
+template <class Fn>
+Fn Real(const GLBaseCapturer& capturer, unsigned index, std::uint32_t apiId) {
+    return reinterpret_cast<Fn>(capturer.RealEntry(index, apiId));
+}
+
+std::uint32_t Handle(const void* handle) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle)); }
+}  // namespace
+
+kgl::BOOL GLKestrel::wglSwapBuffers(kgl::HDC hdc) {
+    EnterCall();
+    const kgl::BOOL result = Real<kgl::BOOL(__stdcall*)(kgl::HDC)>(*this, fn::wglSwapBuffers, api::wglSwapBuffers)(hdc);
+    lastPresentedDC_ = hdc;
+    if (ShouldRecordOrLeave()) return result;
+    const std::uint32_t payload[2] = {Handle(hdc), static_cast<std::uint32_t>(result)};
+    BeginRecord(api::wglSwapBuffers, sizeof payload);
+    WriteData(sizeof payload, payload);
+    EndFrame();
+    LeaveCall();
+    return result;
+}
+
+kgl::BOOL GLKestrel::wglSwapLayerBuffers(kgl::HDC hdc, kgl::UINT fuFlags) {
+    EnterCall();
+    const kgl::BOOL result = Real<kgl::BOOL(__stdcall*)(kgl::HDC, kgl::UINT)>(*this, fn::wglSwapLayerBuffers,
+                                                                             api::wglSwapLayerBuffers)(hdc, fuFlags);
+    if (ShouldRecordOrLeave()) return result;
+    const std::uint32_t payload[3] = {Handle(hdc), fuFlags, static_cast<std::uint32_t>(result)};
+    BeginRecord(api::wglSwapLayerBuffers, sizeof payload);
+    WriteData(sizeof payload, payload);
+    EndFrame();
+    LeaveCall();
+    return result;
+}
+
+kgl::DWORD GLKestrel::wglSwapMultipleBuffers(kgl::UINT n, const kgl::WGLSWAP* toSwap) {
+    EnterCall();
+    const kgl::DWORD result = Real<kgl::DWORD(__stdcall*)(kgl::UINT, const kgl::WGLSWAP*)>(
+        *this, fn::wglSwapMultipleBuffers, api::wglSwapMultipleBuffers)(n, toSwap);
+    if (ShouldRecordOrLeave()) return result;
+    const std::uint32_t fixed[3] = {n, Handle(toSwap), result};
+    const std::uint32_t entries = n * static_cast<std::uint32_t>(sizeof(kgl::WGLSWAP));
+    BeginRecord(api::wglSwapMultipleBuffers, sizeof fixed + entries);
+    WriteData(sizeof fixed, fixed);
+    WriteBlock(entries, toSwap);
+    EndFrame();
+    LeaveCall();
+    return result;
+}
+
+}  // namespace kestrel

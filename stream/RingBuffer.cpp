@@ -4,9 +4,11 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 
 #include "environment/BoundedText.h"
 #include "stream/InlineCopy.h"
+#include "stream/StreamingCopy.h"
 
 namespace kestrel {
 
@@ -17,6 +19,14 @@ constexpr uint32_t kHeaderSize = sizeof(RingBufferHeader);
 // The header is shared with the other process: every access is a single 32-bit load or store.
 uint32_t Load(uint32_t& field) { return std::atomic_ref<uint32_t>(field).load(std::memory_order_acquire); }
 void Store(uint32_t& field, uint32_t value) { std::atomic_ref<uint32_t>(field).store(value, std::memory_order_release); }
+
+void CopyIntoRing(uint8_t* dest, const uint8_t* src, uint32_t size) {
+    if (size >= kStreamingCopyMin) {
+        StreamingCopy(dest, src, size);
+    } else {
+        CopyBytes(dest, src, size);
+    }
+}
 
 }  // namespace
 
@@ -134,32 +144,35 @@ bool RingBuffer::Fits(uint32_t size) {
     return size < free || (size == free && Load(Header()->readOffset) == 0);
 }
 
-uint32_t RingBuffer::Write(const void* data, uint32_t size) {
-    if (view_ == nullptr) return 0;
+// Kept out of line so that the common path of Write stays short.
+__attribute__((noinline)) bool RingBuffer::WaitForRoom(uint32_t size) {
     RingBufferHeader* h = Header();
-    uint32_t capacity = Load(h->capacity);
-    if (size > capacity) return 0;
-    while (!Fits(size)) {
+    while (size <= Load(h->capacity) && !Fits(size)) {
         // Give the reader the ring while we wait; it answers FULL by draining and setting DUMPED.
         Unlock();
         SetEvent(fullEvent_);
         WaitForSingleObject(dumpedEvent_, INFINITE);
         ResetEvent(dumpedEvent_);
         Lock();
-        if (view_ == nullptr) return 0;
-        capacity = Load(h->capacity);
-        if (size > capacity) return 0;
     }
+    return size <= Load(h->capacity);  // a piece larger than the ring could never fit
+}
+
+uint32_t RingBuffer::Write(const void* data, uint32_t size) {
+    if (view_ == nullptr) return 0;
+    if (!Fits(size) && !WaitForRoom(size)) return 0;
+    RingBufferHeader* h = Header();
     auto* src = static_cast<const uint8_t*>(data);
+    uint32_t capacity = Load(h->capacity);
     uint32_t write = Load(h->writeOffset);
     if (write + size > capacity) {
         uint32_t first = capacity - write;
-        CopyBytes(data_ + write, src, first);
-        CopyBytes(data_, src + first, size - first);
+        CopyIntoRing(data_ + write, src, first);
+        CopyIntoRing(data_, src + first, size - first);
         Store(h->wrapped, 1);
         Store(h->writeOffset, size - first);
     } else {
-        CopyBytes(data_ + write, src, size);
+        CopyIntoRing(data_ + write, src, size);
         write += size;
         if (write < Load(h->readOffset)) Store(h->wrapped, 1);
         Store(h->writeOffset, write);
@@ -189,7 +202,7 @@ void RingBuffer::Consume(uint32_t size) {
 void RingBuffer::Unwrap() {
     RingBufferHeader* h = Header();
     if (Load(h->wrapped) == 1) {
-        CopyBytes(data_ + Load(h->capacity), data_, Load(h->writeOffset));
+        std::memcpy(data_ + Load(h->capacity), data_, Load(h->writeOffset));  // read right after: keep it cached
         Store(h->wrapped, 0);
     }
 }
@@ -223,6 +236,12 @@ uint32_t RingBuffer::Lock(uint32_t) {
             _mm_pause();  // a foreign value: keep trying without giving up the processor
         }
     }
+}
+
+bool RingBuffer::TryLock() {
+    if (view_ == nullptr) return true;
+    uint32_t found = 0;
+    return std::atomic_ref<uint32_t>(Header()->lockWord).compare_exchange_strong(found, kRingLocked, std::memory_order_acquire);
 }
 
 void RingBuffer::Unlock(uint32_t) {

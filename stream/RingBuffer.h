@@ -42,6 +42,8 @@ public:
     virtual uint32_t Lock(uint32_t unused = 0);
     virtual void Unlock(uint32_t unused = 0);
 
+    // One attempt at Lock; true when the lock word was taken (or the ring is unmapped, like Lock).
+    bool TryLock();
     bool IsMapped() const { return view_ != nullptr; }
     HANDLE FullEvent() const { return fullEvent_; }
     HANDLE DumpedEvent() const { return dumpedEvent_; }
@@ -50,6 +52,7 @@ public:
 private:
     RingBufferHeader* Header() const { return static_cast<RingBufferHeader*>(view_); }
     bool Fits(uint32_t size);
+    bool WaitForRoom(uint32_t size);
     void Unwrap();
     void ReleaseMapping();
     void ReleaseEvents();

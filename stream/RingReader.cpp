@@ -2,7 +2,8 @@
 
 namespace kestrel {
 
-RingReader::RingReader(RingBuffer& ring, uint32_t sliceSize) : ring_(ring), sliceSize_(sliceSize ? sliceSize : 1) {}
+RingReader::RingReader(RingBuffer& ring, uint32_t sliceSize, uint32_t batchSize)
+    : ring_(ring), sliceSize_(sliceSize ? sliceSize : 1), batchSize_(batchSize) {}
 
 RingReader::Span RingReader::Peek() {
     ring_.Lock();
@@ -16,6 +17,13 @@ void RingReader::Release(uint32_t size) {
     ring_.Lock();
     ring_.Consume(size);
     ring_.Unlock();
+}
+
+bool RingReader::TryRelease(uint32_t size) {
+    if (!ring_.TryLock()) return false;
+    ring_.Consume(size);
+    ring_.Unlock();
+    return true;
 }
 
 bool RingReader::WaitForWriter(uint32_t waitMs) {

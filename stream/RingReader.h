@@ -6,8 +6,8 @@
 namespace kestrel {
 
 // The draining side of a ring. It holds lockWord only while it reads the header (with the unwrap
-// copy) and while Consume moves the offsets, never while the caller copies the bytes out, so a
-// writer in the other process is held up as little as possible and never sees a half-moved header.
+// copy) and while Consume moves the offsets, never while the caller copies the bytes out, so the
+// writer in the other process never sees a half-moved header and is held up as little as possible.
 class RingReader {
 public:
     struct Span {
@@ -15,42 +15,49 @@ public:
         uint32_t size;
     };
 
-    // Unread bytes are handed out and consumed in slices of at most sliceSize, so that a waiting
-    // writer gets room before the whole run has been copied out.
-    explicit RingReader(RingBuffer& ring, uint32_t sliceSize = 1u << 20);
+    // Unread bytes are handed out in slices of at most sliceSize, each given back to the writer as
+    // soon as lockWord is free. While less than batchSize is unread, a round first waits for more
+    // (or for a writer that needs room), so that a slow trickle does not keep taking lockWord.
+    explicit RingReader(RingBuffer& ring, uint32_t sliceSize = 1u << 20, uint32_t batchSize = 0);
 
     // All unread bytes as one contiguous run.
     Span Peek();
     // Gives size bytes back to the writer; wakes a writer waiting for room.
     void Release(uint32_t size);
+    // Release, but only if lockWord is free right now.
+    bool TryRelease(uint32_t size);
     // Waits up to waitMs for a writer that asks for room; true when one did.
     bool WaitForWriter(uint32_t waitMs);
 
-    // One round: hands every unread byte to sink(const uint8_t*, uint32_t) and consumes it; when
-    // nothing is unread, waits up to waitMs for the writer first. Returns the bytes handed over.
+    // One round: hands every unread byte to sink(const uint8_t*, uint32_t) and gives it back. Waits
+    // up to waitMs first when less than the batch size is unread. Returns the bytes handed over.
     template <class Sink>
     uint32_t DrainOnce(Sink&& sink, uint32_t waitMs) {
+        uint32_t unread = ring_.GetUsedSize();  // read without lockWord: only a hint
+        bool writerAsked = (unread == 0 || unread < batchSize_) && WaitForWriter(waitMs);
         Span span = Peek();
         if (span.size == 0) {
-            if (!WaitForWriter(waitMs)) return 0;
-            span = Peek();
-            if (span.size == 0) {
-                Release(0);  // a writer asked for room in an empty ring: answer at once
-                return 0;
-            }
+            if (writerAsked) Release(0);  // room asked for in an empty ring: answer at once
+            return 0;
         }
+        // The writer holds lockWord for whole records: give slices back whenever it is free in
+        // between, so that the writer fills the ring while we copy out, and wait for it only at the end.
+        uint32_t pending = 0;
         for (uint32_t done = 0; done < span.size;) {
             uint32_t n = span.size - done < sliceSize_ ? span.size - done : sliceSize_;
             sink(span.data + done, n);
-            Release(n);
             done += n;
+            pending += n;
+            if (done < span.size && TryRelease(pending)) pending = 0;
         }
+        Release(pending);
         return span.size;
     }
 
 private:
     RingBuffer& ring_;
     uint32_t sliceSize_;
+    uint32_t batchSize_;
 };
 
 }  // namespace kestrel

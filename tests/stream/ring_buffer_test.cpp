@@ -195,6 +195,7 @@ TEST_P(RingLock, SpinsOnAHeldWordUntilItBecomesZero) {
         ASSERT_EQ(held, header.LockWord());
     }
 
+    EXPECT_FALSE(ring.TryLock());
     std::atomic<bool> taken{false};
     std::thread locker([&] {
         ring.Lock();
@@ -210,6 +211,8 @@ TEST_P(RingLock, SpinsOnAHeldWordUntilItBecomesZero) {
     EXPECT_EQ(1u, ring.IsLocked());
     ring.Unlock();
     EXPECT_EQ(0u, header.LockWord());
+    EXPECT_TRUE(ring.TryLock());
+    EXPECT_EQ(kRingLocked, header.LockWord());
 }
 
 INSTANTIATE_TEST_SUITE_P(Ring, RingLock, ::testing::Values(0x1234u, kRingLocked),

@@ -162,7 +162,7 @@ TEST(StreamStress, WriterThreadsInOneProcessAndADrainingReaderInAnotherLoseNothi
     std::string name = testing::UniqueName("stress");
     RingBuffer ring;
     ASSERT_EQ(0u, ring.Open(1, StressPlan::kRingCapacity, name.c_str()));
-    RingReader reader(ring, StressPlan::kRingCapacity / 4);
+    RingReader reader(ring, StressPlan::kRingCapacity / 4, StressPlan::kRingCapacity / 8);
     StressChecker checker(plan);
 
     auto start = std::chrono::steady_clock::now();

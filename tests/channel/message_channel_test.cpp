@@ -189,14 +189,18 @@ TEST_F(ChannelTest, PayloadLargerThanTheMailboxIsNotSent) {
 }
 
 TEST_F(ChannelTest, ReceiveNeverCopiesMoreThanTheMailboxHolds) {
-    const std::uint8_t request = 1;
-    ASSERT_EQ(client.send(&request, 1, 1), kChannelOk);
-    box->payloadSize = 0x7FFFFFFF;  // a broken peer
-    std::uint8_t guarded[MessageChannel::kMaxPayload + 16];
-    std::memset(guarded, 0x5A, sizeof guarded);
-    ASSERT_EQ(server.receive(guarded, &size, &tag), kChannelOk);
-    EXPECT_EQ(size, MessageChannel::kMaxPayload);
-    for (std::size_t i = MessageChannel::kMaxPayload; i < sizeof guarded; ++i) ASSERT_EQ(guarded[i], 0x5A);
+    for (std::uint32_t claimed : {MessageChannel::kMaxPayload + 1, MessageChannel::kMaxPayload + 8, 0x7FFFFFFFu}) {
+        const std::uint8_t request = 1;
+        ASSERT_EQ(client.send(&request, 1, 1), kChannelOk);
+        box->payloadSize = claimed;  // a broken peer
+        std::uint8_t guarded[MessageChannel::kMaxPayload + 16];
+        std::memset(guarded, 0x5A, sizeof guarded);
+        ASSERT_EQ(server.receive(guarded, &size, &tag), kChannelOk);
+        EXPECT_EQ(size, MessageChannel::kMaxPayload);
+        for (std::size_t i = MessageChannel::kMaxPayload; i < sizeof guarded; ++i) ASSERT_EQ(guarded[i], 0x5A) << claimed;
+        ASSERT_EQ(server.send(&request, 1, 1), kChannelOk);
+        ASSERT_EQ(client.receive(guarded, &size, nullptr), kChannelOk);
+    }
 }
 
 TEST_F(ChannelTest, AbortEndsAPendingReceiveWithFive) {

@@ -57,6 +57,13 @@ std::uint32_t StatsChannel::mapData(const char* name, std::uint32_t size, bool c
     return 0;
 }
 
+void StatsChannel::mapCurrentData() {
+    char name[kNameSize];
+    std::memcpy(name, header_->dataName, sizeof name);
+    name[sizeof name - 1] = '\0';
+    mapData(name, header_->dataCapacity, false);
+}
+
 void StatsChannel::closeData() {
     if (data_) UnmapViewOfFile(data_);
     data_ = nullptr;
@@ -175,12 +182,10 @@ bool StatsChannel::publishExtents(const std::map<std::uint32_t, std::uint32_t>& 
         const bool grown = session.exchange(&request, sizeof request, instanceId, reply, &replySize) == kChannelOk &&
                            replySize >= 1 && reply[0] == kStatusAccepted;
         lock();
-        if (grown) {
-            char name[kNameSize];
-            std::memcpy(name, header_->dataName, sizeof name);
-            name[sizeof name - 1] = '\0';
-            mapData(name, header_->dataCapacity, false);
-        }
+        if (grown) mapCurrentData();
+    } else if (!data_) {
+        // Closed by an earlier growth that failed; the block the header names is big enough now.
+        mapCurrentData();
     }
     header_->dataUsed = 0;
     bool written = true;

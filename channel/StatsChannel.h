@@ -63,6 +63,7 @@ public:
 private:
     std::uint32_t openHeader(bool create);
     std::uint32_t mapData(const char* name, std::uint32_t size, bool create);
+    void mapCurrentData();  // the block the header names, header lock held
     void closeData();
     void lock();
     void unlock();

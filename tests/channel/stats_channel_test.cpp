@@ -219,6 +219,12 @@ TEST_F(StatsTest, RefusedOrFailedGrowthWritesNoRecordAndAsksAgainNextTime) {
         }
         box->state = 0;
         for (std::size_t i = 0; i < 1024; ++i) ASSERT_EQ(creator.data()[i], 0) << "data byte " << i;
+
+        // A table that fits again is written into the block the header still names.
+        EXPECT_TRUE(recorder.publishExtents(Extents{{0x1000, 4}}, session, kInstanceId));
+        EXPECT_EQ(header->dataUsed, 28u);
+        EXPECT_EQ(U32(creator.data(), 0), 107u);
+        std::memset(const_cast<std::uint8_t*>(creator.data()), 0, 1024);
     }
 }
 

@@ -14,6 +14,14 @@ public:
     kgl::BOOL wglSwapLayerBuffers(kgl::HDC hdc, kgl::UINT fuFlags) override;
     kgl::DWORD wglSwapMultipleBuffers(kgl::UINT n, const kgl::WGLSWAP* toSwap) override;
 
+    // Extension lookup (glrecord/ExtensionLookup.cpp): the interceptor of a known extension name
+    // whose real entry point is resolved, else null; every extension slot filled at once.
+    void* LookupInterceptor(const char* name);
+    void ResolveAllExtensions();
+    kgl::PROC wglGetProcAddress(kgl::LPCSTR lpszProc) override;
+    kgl::BOOL wglMakeCurrent(kgl::HDC hDc, kgl::HGLRC newContext) override;
+    void glPopDebugGroup() override;
+
     kgl::HDC lastPresentedDC() const { return lastPresentedDC_; }
 
 private:

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Generates the per-function code of GLKESTREL.dll from the API table (the data files beside this
 script) and the Khronos registry: the export list, the API table in C++, the recorder declarations of
-GLBaseCapturer and the entry points. Stops with a message naming the culprit when the table is
+GLBaseCapturer, the entry points with their recorders, and the description of every record for
+capture readers. Stops with a message naming the culprit when the table is
 inconsistent."""
 
 import argparse
@@ -12,7 +13,8 @@ import sys
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from kgen import emit_def, emit_recorders, emit_table, model, signatures, tables, types  # noqa: E402
+from kgen import blocks, emit_def, emit_description, emit_recorders, emit_table, enums, model, signatures, tables, \
+    types  # noqa: E402
 from kgen.errors import GenerationError  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -26,11 +28,16 @@ def load(data_dir, registry_dir):
                        tables.read_vector_forms(path("vector_forms.txt")),
                        signatures.read_registry(registry_dir),
                        signatures.read_prototypes(path("extra_signatures.txt")),
-                       types.read_types(path("types.txt")))
+                       types.read_types(path("types.txt")),
+                       blocks.read_payload_rules(path("payload_blocks.txt")))
 
 
-def outputs(api, entry_files):
+def outputs(api, entry_files, enum_names):
     files = {
+        "gen/ApiDescription.h": emit_description.emit_header(api),
+        "gen/ApiDescription.cpp": emit_description.emit_source(api),
+        "gen/EnumNames.h": emit_description.emit_enum_header(enum_names),
+        "gen/EnumNames.cpp": emit_description.emit_enum_source(enum_names),
         "GLKESTREL.def": emit_def.emit_def(api),
         "gen/ApiTable.h": emit_table.emit_header(api),
         "gen/ApiTable.cpp": emit_table.emit_source(api),
@@ -65,6 +72,14 @@ def describe(api, name):
         if p.length:
             facts.append(f"len {p.length}")
         print(f"  {p.cpp} {p.name}: {', '.join(facts)}")
+    layout = function.layout
+    fields = ", ".join(f"{f.name} {f.kind}" + (f"[{f.count}]" if f.count > 1 else "") + f" {f.width}" +
+                       (" (result)" if f.is_result else "") for f in layout.fields)
+    print(f"  record: fixed part {layout.fixed_size} bytes: {fields or 'empty'}")
+    if layout.block:
+        block = layout.block
+        print(f"  then the data of {block.source.name}: {block.text} bytes of {block.element_kind} "
+              f"{block.element_width}")
 
 
 def main():
@@ -85,7 +100,8 @@ def main():
             parser.error("--out is required unless --describe is given")
         if args.entry_files < 1:
             parser.error("--entry-files must be at least 1")
-        for relative, text in outputs(api, args.entry_files).items():
+        enum_names = enums.read_enum_names(args.registry)
+        for relative, text in outputs(api, args.entry_files, enum_names).items():
             path = os.path.join(args.out, relative)
             os.makedirs(os.path.dirname(path), exist_ok=True)
             with open(path, "w", encoding="utf-8", newline="\n") as out:

@@ -25,15 +25,43 @@ def emit_interceptor_declarations(api):
     return "\n".join(out)
 
 
+def _record(f):
+    """The body of `if (ShouldRecord())`: the fixed part built in one local buffer, one BeginRecord,
+    one WriteData for it and one WriteBlock for the data block."""
+    layout = f.layout
+    size = layout.fixed_size
+    lines = []
+    if size:
+        lines.append(f"        unsigned char p_[{size}];")
+    for field in layout.fields:
+        target = f"p_ + {field.offset}"
+        if field.through_pointer:
+            lines.append(f"        if ({field.value}) std::memcpy({target}, {field.value}, {field.size}); "
+                         f"else std::memset({target}, 0, {field.size});")
+        else:
+            lines.append(f"        std::memcpy({target}, &{field.value}, {field.size});")
+    declared = str(size)
+    if layout.block:
+        lines.append(f"        const std::uint32_t b_ = {layout.block.cpp_size};")
+        declared = f"{size} + b_"
+    lines.append(f"        BeginRecord(api::{f.name}, {declared});")
+    if size:
+        lines.append(f"        WriteData({size}, p_);")
+    if layout.block:
+        lines.append(f"        WriteBlock(b_, {layout.block.source.name});")
+    return lines
+
+
 def _ordinary(f):
     call = (f"reinterpret_cast<{result_type(f)} (__stdcall*)({parameter_types(f)})>"
             f"(RealEntry(fn::{f.name}, api::{f.name}))({argument_list(f)})")
     lines = [f"{result_type(f)} kestrel::GLBaseCapturer::{f.name}({parameter_list(f)}) {{",
              "    EnterCall();",
              f"    {call};" if f.returns_void else f"    {result_type(f)} result_ = {call};",
-             "    if (ShouldRecord()) {",
-             "    }",
-             "    LeaveCall();"]
+             "    if (ShouldRecord()) {"]
+    lines += _record(f)
+    lines += ["    }",
+              "    LeaveCall();"]
     if not f.returns_void:
         lines.append("    return result_;")
     lines.append("}")
@@ -50,7 +78,9 @@ def _alias(f):
     target = f.target
     args = ", ".join(_converted(mine.name, mine.cpp, theirs.cpp) for mine, theirs in zip(f.params, target.params))
     call = f"{target.name}({args})"
+    # Start-up binds the real library: only then does the alias's own slot hold its real entry point.
     lines = [f"{result_type(f)} kestrel::GLBaseCapturer::{f.name}({parameter_list(f)}) {{",
+             "    EnsureStarted();",
              f"    AliasCall alias_(*this, {f.alias_number}, api::{target.name}, g_realEntries[fn::{f.name}]);"]
     if f.returns_void:
         lines.append(f"    {call};")
@@ -72,13 +102,16 @@ def emit_entry_points(api, part, parts):
     first, last = count * part // parts, count * (part + 1) // parts
     out = [BANNER,
            f"// Entry points {part + 1} of {parts}: functions {first} to {last - 1}.",
-           "// An ordinary recorder follows the common path: gate, real call through its slot, leave. An alias",
-           "// runs its target's recorder with its own real entry point.",
+           "// An ordinary recorder follows the common path: gate, real call through its slot, the record when",
+           "// the gate says so, leave. An alias runs its target's recorder with its own real entry point.",
            "#include <bit>",
+           "#include <cstdint>",
+           "#include <cstring>",
            "",
            '#include "capture/GLKestrel.h"',
            '#include "gen/ApiTable.h"',
            '#include "gen/Interceptors.h"',
+           '#include "glrecord/SizeRules.h"',
            ""]
     for f in api.functions[first:last]:
         out += _alias(f) if f.is_alias else _ordinary(f)

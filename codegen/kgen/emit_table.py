@@ -47,6 +47,8 @@ def emit_header(api):
             "    void* interceptor;",
             "};",
             "extern const ExtensionEntry kExtensions[kExtensionCount];",
+            "// Positions in kExtensions in byte order of the names, for a binary search.",
+            "extern const std::uint16_t kExtensionsByName[kExtensionCount];",
             "",
             "extern \"C\" void* g_realEntries[kRealEntryCount];",
             "",
@@ -84,6 +86,10 @@ def emit_source(api):
     out += ["};", "", "const ExtensionEntry kExtensions[kExtensionCount] = {"]
     for f in api.extensions:
         out.append(f"    {{{c_string(f.name)}, {f.index}, reinterpret_cast<void*>(&impl_{f.name})}},")
+    out += ["};", "", "const std::uint16_t kExtensionsByName[kExtensionCount] = {"]
+    by_name = sorted(range(len(api.extensions)), key=lambda i: api.extensions[i].name.encode())
+    for start in range(0, len(by_name), 16):
+        out.append("    " + " ".join(f"{i}," for i in by_name[start:start + 16]))
     out += ["};", "", "}  // namespace kestrel", "",
             "// The export names' byte counts come from the type table; the types must have those sizes."]
     for info in sorted((api.types.types[name] for name in api.types.used), key=lambda t: t.name):

@@ -4,7 +4,7 @@ of the export surface are checked here."""
 
 from dataclasses import dataclass, field
 
-from . import vectors
+from . import payload, vectors
 from .errors import GenerationError
 from .names import RESERVED_LOCALS, cpp_parameter_name
 
@@ -57,6 +57,7 @@ class Function:
     target: "Function" = None      # the function whose recorder runs; itself unless an alias
     fixed_vector: bool = False     # a fixed-count vector form recording values
     vector_by_address: bool = False  # a fixed-count form that records the address instead
+    layout: object = None          # payload.Layout: what its record carries (an alias: its target's)
 
     @property
     def is_alias(self):
@@ -130,13 +131,14 @@ def _check_total(what, actual):
         raise GenerationError(f"the table has {actual} {what}, expected {EXPECTED[what]}")
 
 
-def build(id_entries, alias_entries, system_exports, vector_forms, registry, own, types):
+def build(id_entries, alias_entries, system_exports, vector_forms, registry, own, types, payload_rules):
     _check_total("ids", len(id_entries))
     _check_total("aliases", len(alias_entries))
     functions, by_name = _make_functions(id_entries, alias_entries)
     _check_total("interceptors", len(functions))
     _attach_signatures(functions, by_name, registry, own, types)
     _mark_vector_forms(functions, by_name, vector_forms)
+    payload.assign(functions, by_name, payload_rules)
 
     gl11 = sorted((f for f in functions if f.category == "gl11"), key=lambda f: f.name.encode())
     _check_total("OpenGL 1.1 functions", len(gl11))

@@ -17,7 +17,7 @@ WINDOWS_MACROS = {
 }
 
 # Names the generated bodies use; no parameter may take them.
-RESERVED_LOCALS = {"result_", "alias_", "fn", "api", "kgl", "kestrel", "std"}
+RESERVED_LOCALS = {"result_", "alias_", "p_", "b_", "fn", "api", "kgl", "kestrel", "std"}
 
 
 def cpp_parameter_name(name):

@@ -1,0 +1,140 @@
+#include "glrecord/SizeRules.h"
+
+namespace kestrel::rules {
+
+namespace {
+constexpr bool In(std::uint32_t value, std::uint32_t first, std::uint32_t last) {
+    return value >= first && value <= last;
+}
+}  // namespace
+
+std::uint32_t TypeSize(std::uint32_t type) {
+    switch (type) {
+    case 0x1400: case 0x1401:                      // byte, unsigned byte
+    case 0x1A00:                                   // bitmap
+    case 0x8032: case 0x8362:                      // 3_3_2 and its reverse
+        return 1;
+    case 0x1402: case 0x1403:                      // short, unsigned short
+    case 0x1407:                                   // 2 bytes
+    case 0x140B:                                   // half float
+    case 0x8033: case 0x8034:                      // 4_4_4_4, 5_5_5_1
+    case 0x8363: case 0x8364: case 0x8365: case 0x8366:  // 5_6_5 and the reversed 16-bit packings
+        return 2;
+    case 0x1408:                                   // 3 bytes
+        return 3;
+    case 0x1404: case 0x1405: case 0x1406:         // int, unsigned int, float
+    case 0x1409:                                   // 4 bytes
+    case 0x140C:                                   // fixed
+    case 0x8035: case 0x8036:                      // 8_8_8_8, 10_10_10_2
+    case 0x8367: case 0x8368:                      // their reverses
+    case 0x84FA:                                   // 24_8
+    case 0x86DA: case 0x86DB:                      // the signed packings of the texture shaders
+    case 0x8D9F:                                   // int 2_10_10_10 reversed
+        return 4;
+    case 0x140A:                                   // double
+        return 8;
+    default:
+        return 0;
+    }
+}
+
+std::uint32_t PixelComponents(std::uint32_t format) {
+    switch (format) {
+    case 0x1907: case 0x80E0: case 0x8D98: case 0x8D9A:  // RGB, BGR, RGB integer, BGR integer
+        return 3;
+    case 0x1908: case 0x8000: case 0x80E1: case 0x8D99: case 0x8D9B:  // RGBA, ABGR, BGRA and integers
+        return 4;
+    case 0x190A: case 0x8227: case 0x84F9: case 0x8D9D:  // luminance alpha, RG, depth stencil, LA integer
+        return 2;
+    case 0x1909: case 0x8D9C:                      // luminance, luminance integer
+        return 1;
+    default:
+        // Colour index to alpha, and the single-channel integer formats.
+        return In(format, 0x1900, 0x1906) || In(format, 0x8D94, 0x8D97) ? 1 : 0;
+    }
+}
+
+std::uint32_t Map2Values(std::int32_t ustride, std::int32_t uorder, std::int32_t vstride, std::int32_t vorder) {
+    const std::int32_t stride = ustride <= vstride ? vstride : ustride;
+    const std::int32_t order = ustride <= vstride ? vorder : uorder;
+    return BlockBytes(stride, order);
+}
+
+std::uint32_t LightValues(std::uint32_t pname) {
+    if (In(pname, 0x1200, 0x1203) || pname == 0x1602) return 4;  // colours, position; ambient and diffuse
+    if (pname == 0x1204) return 3;                               // spot direction
+    return In(pname, 0x1205, 0x1209) ? 1 : 0;                    // spot exponent and cutoff, attenuations
+}
+
+std::uint32_t LightModelValues(std::uint32_t pname) {
+    if (pname == 0x0B53) return 4;  // ambient
+    return pname == 0x0B51 || pname == 0x0B52 || pname == 0x81F8 ? 1 : 0;
+}
+
+std::uint32_t MaterialValues(std::uint32_t pname) {
+    if (In(pname, 0x1200, 0x1203) || pname == 0x1600 || pname == 0x1602) return 4;
+    if (pname == 0x1601) return 1;  // shininess
+    return pname == 0x1603 ? 3 : 0;  // colour indexes
+}
+
+std::uint32_t FogValues(std::uint32_t pname) {
+    if (pname == 0x0B66) return 4;  // fog colour
+    return In(pname, 0x0B61, 0x0B65) || pname == 0x8450 ? 1 : 0;
+}
+
+std::uint32_t TexParameterValues(std::uint32_t pname) {
+    if (pname == 0x1004) return 4;  // border colour
+    switch (pname) {
+    case 0x2800: case 0x2801: case 0x2802: case 0x2803:
+    case 0x8066: case 0x8072: case 0x80BF: case 0x8146: case 0x84FE: case 0x884C: case 0x884D:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+std::uint32_t TexGenValues(std::uint32_t pname) {
+    if (pname == 0x2500) return 1;                    // mode
+    return pname == 0x2501 || pname == 0x2502 ? 4 : 0;  // object and eye planes
+}
+
+std::uint32_t TexEnvValues(std::uint32_t target, std::uint32_t pname) {
+    if (target == 0x8500) return 1;  // texture filter control: any name
+    if (target != 0x2300) return 0;  // point sprite and the rest: no values
+    if (pname == 0x2201) return 4;   // environment colour
+    if (pname == 0x2200 || pname == 0x0D1C || pname == 0x8862) return 1;
+    return In(pname, 0x8571, 0x8573) || In(pname, 0x8580, 0x8582) || In(pname, 0x8588, 0x858A) ||
+                   In(pname, 0x8590, 0x8592) || In(pname, 0x8598, 0x859A)
+               ? 1
+               : 0;
+}
+
+std::uint32_t PointParameterValues(std::uint32_t pname) {
+    if (pname == 0x8129) return 3;  // distance attenuation
+    return In(pname, 0x8126, 0x8128) ? 1 : 0;
+}
+
+std::uint32_t ColorTableParameterValues(std::uint32_t pname) { return pname == 0x80D6 || pname == 0x80D7 ? 4 : 0; }
+
+std::uint32_t CombinerParameterValues(std::uint32_t pname) {
+    if (pname == 0x852A || pname == 0x852B) return 4;
+    return pname == 0x854E || pname == 0x854F ? 1 : 0;
+}
+
+std::uint32_t ConvolutionParameterValues(std::uint32_t pname) {
+    if (pname == 0x8013) return 1;
+    return pname == 0x8014 || pname == 0x8015 ? 4 : 0;
+}
+
+std::uint32_t ImageTransformParameterValues(std::uint32_t pname) { return In(pname, 0x8155, 0x815E) ? 1 : 0; }
+
+std::uint32_t ListParameterValues(std::uint32_t pname) { return pname == 0x8182 ? 1 : 0; }
+
+std::uint32_t SpriteParameterValues(std::uint32_t pname) {
+    if (pname == 0x8149) return 1;
+    return pname == 0x814A || pname == 0x814B ? 3 : 0;
+}
+
+std::uint32_t TexBumpParameterValues(std::uint32_t pname) { return pname == 0x8775 ? 4 : 0; }
+
+}  // namespace kestrel::rules

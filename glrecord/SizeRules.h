@@ -1,0 +1,60 @@
+// How many bytes of pointed-to data a record carries: the tables that the recorders and the capture
+// readers share, so that both sides compute every data block alike.
+#pragma once
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
+namespace kestrel::rules {
+
+// Larger blocks cannot exist in a 32-bit process; a product beyond this gives no block.
+constexpr std::uint64_t kMaxBlockBytes = 0x7FFFFFFFu;
+
+// The product of a block's size factors; a negative factor (a negative count) gives no block.
+template <class... Factors>
+std::uint32_t BlockBytes(Factors... factors) {
+    std::uint64_t bytes = 1;
+    bool empty = false;
+    auto take = [&](auto factor) {
+        if constexpr (std::is_signed_v<decltype(factor)>) {
+            if (factor < 0) empty = true;
+        }
+        if (empty) return;
+        bytes *= static_cast<std::uint64_t>(factor);
+        if (bytes > kMaxBlockBytes) empty = true;
+    };
+    (take(factors), ...);
+    return empty ? 0u : static_cast<std::uint32_t>(bytes);
+}
+
+// A NUL-terminated string with its NUL; nothing for a null pointer.
+inline std::uint32_t StringBytes(const char* text) {
+    return text ? static_cast<std::uint32_t>(std::strlen(text)) + 1u : 0u;
+}
+inline std::uint32_t StringBytes(const void* text) { return StringBytes(static_cast<const char*>(text)); }
+
+// Bytes of one value of a GL data type; 0 for a type outside the table.
+std::uint32_t TypeSize(std::uint32_t type);
+// Components of one pixel of a pixel format; 0 for a format outside the table.
+std::uint32_t PixelComponents(std::uint32_t format);
+// Values of a two-dimensional evaluator map: the larger stride with its order.
+std::uint32_t Map2Values(std::int32_t ustride, std::int32_t uorder, std::int32_t vstride, std::int32_t vorder);
+
+// Values that a parameter name takes in the vector setters; 0 for a name outside the function's table.
+std::uint32_t LightValues(std::uint32_t pname);
+std::uint32_t LightModelValues(std::uint32_t pname);
+std::uint32_t MaterialValues(std::uint32_t pname);
+std::uint32_t FogValues(std::uint32_t pname);
+std::uint32_t TexParameterValues(std::uint32_t pname);
+std::uint32_t TexGenValues(std::uint32_t pname);
+std::uint32_t TexEnvValues(std::uint32_t target, std::uint32_t pname);
+std::uint32_t PointParameterValues(std::uint32_t pname);
+std::uint32_t ColorTableParameterValues(std::uint32_t pname);
+std::uint32_t CombinerParameterValues(std::uint32_t pname);
+std::uint32_t ConvolutionParameterValues(std::uint32_t pname);
+std::uint32_t ImageTransformParameterValues(std::uint32_t pname);
+std::uint32_t ListParameterValues(std::uint32_t pname);
+std::uint32_t SpriteParameterValues(std::uint32_t pname);
+std::uint32_t TexBumpParameterValues(std::uint32_t pname);
+
+}  // namespace kestrel::rules

@@ -38,7 +38,12 @@ constexpr std::uint32_t kLargestRingMiB = 1023;
 std::uint32_t BaseCapturer::StartCapture() {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH - 1);
-    if (IsExcludedProcess(path)) return 0;
+    if (IsExcludedProcess(path)) {
+        // Not captured, but its calls must still reach a real library.
+        settings_.hookMode = 1;
+        BindRealLibrary();
+        return 0;
+    }
 
     replyBuffer_ = std::make_unique<std::uint8_t[]>(kReplyBufferSize);
     instanceId_ = ProvisionalInstanceId();

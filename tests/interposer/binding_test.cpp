@@ -41,10 +41,10 @@ TEST(Binding, MissingRealLibraryShowsTheMessageBoxAndExitsWithOne) {
     char system[MAX_PATH] = {};
     GetSystemDirectoryA(system, MAX_PATH);
     const std::string orig = std::string(system) + "\\OpenGL32-orig.dll", aside = orig + ".away";
-    ASSERT_TRUE(MoveFileA(orig.c_str(), aside.c_str()));
+    ASSERT_TRUE(MoveFileExA(orig.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING));
     struct PutBack {
         const std::string &from, &to;
-        ~PutBack() { MoveFileA(from.c_str(), to.c_str()); }
+        ~PutBack() { MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING); }
     } putBack{aside, orig};
     HANDLE child = StartChild(ExplicitApp(""));
     ASSERT_NE(child, nullptr);

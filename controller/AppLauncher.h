@@ -1,0 +1,31 @@
+// Starts the application suspended, gives it its thread-depth block, then lets it run.
+#pragma once
+#include <windows.h>
+#include <string>
+#include <vector>
+
+namespace kestrel {
+
+class AppLauncher {
+public:
+    AppLauncher() = default;
+    ~AppLauncher();
+    AppLauncher(const AppLauncher&) = delete;
+    AppLauncher& operator=(const AppLauncher&) = delete;
+
+    // Checks that the file exists and is a 32-bit Windows program; a one-line message otherwise.
+    static bool CheckApplication(const std::string& path, std::string& error);
+
+    bool Launch(const std::string& application, const std::vector<std::string>& arguments, std::string& error);
+    HANDLE process() const { return process_; }
+    DWORD processId() const { return processId_; }
+    bool Finished(DWORD waitMs) const { return WaitForSingleObject(process_, waitMs) == WAIT_OBJECT_0; }
+    DWORD ExitCode() const;
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD processId_ = 0;
+    HANDLE depthBlock_ = nullptr;
+};
+
+}  // namespace kestrel

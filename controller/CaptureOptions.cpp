@@ -1,0 +1,109 @@
+#include "controller/CaptureOptions.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace kestrel {
+
+namespace {
+bool ParseNumber(const std::string& text, std::uint32_t low, std::uint32_t high, std::uint32_t& value) {
+    if (text.empty() || text[0] == '-' || text[0] == '+') return false;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long parsed = std::strtoull(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || parsed < low || parsed > high) return false;
+    value = static_cast<std::uint32_t>(parsed);
+    return true;
+}
+
+struct NumberOption {
+    const char* name;
+    std::uint32_t CaptureOptions::*field;
+    std::uint32_t low, high;
+};
+
+// The ring is mapped twice over in one 32-bit process, so it stays well below the address space.
+const NumberOption kNumberOptions[] = {
+    {"--ring-mib", &CaptureOptions::ringMiB, 1, 512},
+    {"--fps-limit", &CaptureOptions::fpsLimit, 0, 1000},
+    {"--images-every", &CaptureOptions::imagesEvery, 0, 1000000},
+    {"--images-first", &CaptureOptions::imagesFirst, 0, 100000000},
+    {"--images-limit", &CaptureOptions::imagesLimit, 0, 100000000},
+    {"--hook-mode", &CaptureOptions::hookMode, 0, 1},
+};
+}  // namespace
+
+const char* CaptureUsage() {
+    return "usage: kestrel capture [options] -- APP.exe [ARGS...]\n"
+           "  --out FILE            capture file (default: <app>-<date>-<time>.kcap in the current folder)\n"
+           "  --ring-mib N          ring buffer size in MiB, 1 to 512 (default 64)\n"
+           "  --fps-limit N         hold the application to N frames per second, 0 for none (default 0)\n"
+           "  --images-every N      save a frame image every N frames (or draw calls), 0 for none\n"
+           "  --images-first N      first frame for frame images (default 0)\n"
+           "  --images-limit N      most frame images taken (default: no limit)\n"
+           "  --images-dir DIR      folder of the frame images (default: the current folder)\n"
+           "  --images-by-draw      take images after draw calls of the first frame instead\n"
+           "  --hook-mode N         0: real library is OpenGL32.dll, 1: OpenGL32-orig.dll (default 0)\n"
+           "  --recorder DLL        the recorder to load (default: GLKESTREL.dll beside kestrel.exe)\n"
+           "  --quiet               no progress line\n";
+}
+
+bool ParseCaptureOptions(const std::vector<std::string>& words, CaptureOptions& options, std::string& error) {
+    std::size_t i = 0;
+    for (; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (word == "--") {
+            ++i;
+            break;
+        }
+        auto value = [&](std::string& out) {
+            if (i + 1 >= words.size()) {
+                error = word + " needs a value";
+                return false;
+            }
+            out = words[++i];
+            return true;
+        };
+        bool known = false;
+        for (const NumberOption& option : kNumberOptions) {
+            if (word != option.name) continue;
+            known = true;
+            std::string text;
+            if (!value(text)) return false;
+            if (!ParseNumber(text, option.low, option.high, options.*option.field)) {
+                error = word + " takes a whole number from " + std::to_string(option.low) + " to " +
+                        std::to_string(option.high) + ", not '" + text + "'";
+                return false;
+            }
+        }
+        if (known) continue;
+        if (word == "--out") {
+            if (!value(options.output)) return false;
+        } else if (word == "--images-dir") {
+            if (!value(options.imagesDir)) return false;
+        } else if (word == "--recorder") {
+            if (!value(options.recorder)) return false;
+        } else if (word == "--images-by-draw") {
+            options.imagesByDraw = true;
+        } else if (word == "--quiet") {
+            options.quiet = true;
+        } else {
+            error = "unknown option '" + word + "'";
+            return false;
+        }
+    }
+    if (i >= words.size()) {
+        error = "no application given (put it after --)";
+        return false;
+    }
+    options.application = words[i];
+    options.arguments.assign(words.begin() + static_cast<std::ptrdiff_t>(i) + 1, words.end());
+    // The folder and its backslash must fit the recorder's 260-byte field.
+    if (options.imagesDir.size() > 258) {
+        error = "--images-dir is longer than 258 characters";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace kestrel

@@ -1,0 +1,31 @@
+// The options of `kestrel capture`, parsed and checked.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kestrel {
+
+struct CaptureOptions {
+    std::uint32_t ringMiB = 64;
+    std::uint32_t fpsLimit = 0;
+    std::uint32_t imagesEvery = 0;   // 0: no frame images
+    std::uint32_t imagesFirst = 0;
+    std::uint32_t imagesLimit = 0xFFFFFFFF;
+    bool imagesByDraw = false;
+    std::string imagesDir;
+    std::uint32_t hookMode = 0;
+    std::string output;              // empty: named after the application and the time
+    std::string recorder;            // empty: GLKESTREL.dll beside kestrel.exe
+    bool quiet = false;
+    std::string application;
+    std::vector<std::string> arguments;
+};
+
+// Parses the words after "capture". On failure returns false with a one-line message in `error`.
+bool ParseCaptureOptions(const std::vector<std::string>& words, CaptureOptions& options, std::string& error);
+
+// The usage text of `kestrel capture`.
+const char* CaptureUsage();
+
+}  // namespace kestrel

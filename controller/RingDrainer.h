@@ -1,0 +1,34 @@
+// Drains a capture's ring on a thread of its own: whenever the recorder asks for room, and on its
+// own every few milliseconds, so that the application rarely waits.
+#pragma once
+#include <windows.h>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <thread>
+
+#include "stream/RingBuffer.h"
+
+namespace kestrel {
+
+class RingDrainer {
+public:
+    using Sink = std::function<void(const std::uint8_t* data, std::uint32_t size)>;
+
+    RingDrainer() = default;
+    ~RingDrainer() { Stop(); }
+    RingDrainer(const RingDrainer&) = delete;
+    RingDrainer& operator=(const RingDrainer&) = delete;
+
+    void Start(RingBuffer& ring, Sink sink, std::uint32_t intervalMs = 5);
+    // Drains what is left and ends the thread.
+    void Stop();
+    std::uint64_t bytesDrained() const { return bytes_; }
+
+private:
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    std::atomic<std::uint64_t> bytes_{0};
+};
+
+}  // namespace kestrel

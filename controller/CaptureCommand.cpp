@@ -1,0 +1,172 @@
+// kestrel capture: runs an application with the recorder as its opengl32.dll, serves the capture
+// session and writes the drained record stream, unchanged, into the capture file.
+#include <windows.h>
+#include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <thread>
+
+#include "controller/AppLauncher.h"
+#include "controller/CaptureOptions.h"
+#include "controller/Commands.h"
+#include "controller/RecorderPlacement.h"
+#include "controller/RingDrainer.h"
+#include "controller/SessionServer.h"
+#include "controller/StreamCounter.h"
+
+namespace kestrel {
+
+namespace {
+std::atomic<bool> g_interrupted{false};
+
+BOOL WINAPI OnConsoleControl(DWORD) {
+    g_interrupted = true;
+    return TRUE;  // the main loop stops the application and puts its folder back
+}
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "kestrel: %s\n", message.c_str());
+    return 2;
+}
+
+std::string FullPath(const std::string& path) {
+    char full[MAX_PATH * 2] = {};
+    const DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+    return n > 0 && n < sizeof full ? std::string(full) : path;
+}
+
+std::string BaseNameWithoutExtension(const std::string& path) {
+    std::string name = path.substr(path.find_last_of("\\/") + 1);
+    const std::size_t dot = name.find_last_of('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+std::string DefaultOutput(const std::string& application) {
+    const std::time_t now = std::time(nullptr);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&now));
+    return BaseNameWithoutExtension(application) + "-" + stamp + ".kcap";
+}
+
+std::string RecorderBesideUs() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder = path;
+    return folder.substr(0, folder.find_last_of("\\/") + 1) + "GLKESTREL.dll";
+}
+
+SessionPolicy PolicyFrom(const CaptureOptions& options, const std::string& application) {
+    SessionPolicy policy;
+    CaptureSettings& s = policy.settings;
+    s.hookMode = options.hookMode;
+    s.ringBufferMiB = options.ringMiB;
+    s.frameRateLimit = options.fpsLimit;
+    s.imagesByFrame = options.imagesEvery > 0 ? 1 : 0;
+    s.imagesByDraw = options.imagesByDraw ? 1 : 0;
+    s.imageInterval = options.imagesEvery;
+    s.imageFirstFrame = options.imagesFirst;
+    s.imageLimit = options.imagesLimit;
+    const std::string folder = FullPath(options.imagesDir.empty() ? "." : options.imagesDir);
+    std::snprintf(s.imageFolder, sizeof s.imageFolder, "%s", folder.c_str());
+    // Unique in the session's namespace; its last part names the frame image files.
+    policy.baseName = "Local\\" + BaseNameWithoutExtension(application) + "-" + std::to_string(GetCurrentProcessId());
+    policy.instanceId = 1;
+    return policy;
+}
+}  // namespace
+
+int RunCapture(const std::vector<std::string>& words) {
+    if (!words.empty() && (words[0] == "--help" || words[0] == "-h")) {
+        std::fputs(CaptureUsage(), stdout);
+        return 0;
+    }
+    CaptureOptions options;
+    std::string error;
+    if (!ParseCaptureOptions(words, options, error)) return Fail(error + " (kestrel help capture)");
+    const std::string application = FullPath(options.application);
+    if (!AppLauncher::CheckApplication(application, error)) return Fail(error);
+    const std::string recorder = options.recorder.empty() ? RecorderBesideUs() : FullPath(options.recorder);
+    if (GetFileAttributesA(recorder.c_str()) == INVALID_FILE_ATTRIBUTES) return Fail("recorder not found: " + recorder);
+    if (options.imagesDir.size() > 0 && GetFileAttributesA(options.imagesDir.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return Fail("image folder not found: " + options.imagesDir);
+
+    const std::string output = options.output.empty() ? DefaultOutput(application) : options.output;
+    std::FILE* file = std::fopen(output.c_str(), "wb");
+    if (!file) return Fail("cannot write the capture file " + output);
+    std::setvbuf(file, nullptr, _IOFBF, 1 << 20);
+
+    SessionServer server;
+    if (!server.Start(PolicyFrom(options, application), error)) {
+        std::fclose(file);
+        DeleteFileA(output.c_str());
+        return Fail(error);
+    }
+    RecorderPlacement placement;
+    if (!placement.Place(application, recorder, error)) {
+        std::fclose(file);
+        DeleteFileA(output.c_str());
+        return Fail(error);
+    }
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+
+    AppLauncher launcher;
+    if (!launcher.Launch(application, options.arguments, error)) {
+        placement.Restore();
+        std::fclose(file);
+        DeleteFileA(output.c_str());
+        return Fail(error);
+    }
+
+    StreamCounter counter;
+    std::atomic<bool> writeFailed{false};
+    RingDrainer drainer;
+    std::atomic<bool> drainerStarted{false};
+    const DWORD start = GetTickCount();
+    DWORD lastShown = start;
+    std::uint64_t lastBytes = 0;
+    while (!launcher.Finished(50)) {
+        if (!drainerStarted && WaitForSingleObject(server.registeredEvent(), 0) == WAIT_OBJECT_0 && server.ring()) {
+            drainer.Start(*server.ring(), [&](const std::uint8_t* data, std::uint32_t size) {
+                if (std::fwrite(data, 1, size, file) != size) writeFailed = true;
+                counter.Feed(data, size);
+            });
+            drainerStarted = true;
+        }
+        if (g_interrupted) {
+            std::fprintf(stderr, "\nkestrel: interrupted; stopping %s\n", application.c_str());
+            TerminateProcess(launcher.process(), 130);
+        }
+        const DWORD now = GetTickCount();
+        if (!options.quiet && now - lastShown >= 500) {
+            const double mb = static_cast<double>(counter.bytes()) / 1e6;
+            const double rate = static_cast<double>(counter.bytes() - lastBytes) / 1e3 / (now - lastShown);
+            std::fprintf(stderr, "\rframe %u | %u calls in the last frame | %.1f MB | %.1f MB/s   ", counter.frames() + 1,
+                         counter.callsInLastFrame(), mb, rate);
+            lastShown = now;
+            lastBytes = counter.bytes();
+        }
+    }
+    // The recorder reports its finish before the process is gone; whatever it wrote is in the ring.
+    if (!drainerStarted && server.ring()) {
+        drainer.Start(*server.ring(), [&](const std::uint8_t* data, std::uint32_t size) {
+            if (std::fwrite(data, 1, size, file) != size) writeFailed = true;
+            counter.Feed(data, size);
+        });
+    }
+    drainer.Stop();
+    server.Stop();
+    placement.Restore();
+    const bool closed = std::fclose(file) == 0;
+    const DWORD exitCode = launcher.ExitCode();
+    const double seconds = (GetTickCount() - start) / 1000.0;
+    if (!options.quiet) std::fputc('\n', stderr);
+    if (writeFailed || !closed) std::fprintf(stderr, "kestrel: writing %s failed; the capture is incomplete\n", output.c_str());
+    if (server.registrations().empty())
+        std::fprintf(stderr, "kestrel: the application made no OpenGL call through the recorder; nothing captured\n");
+    std::printf("kestrel: %s exited with code %lu after %.1f s\n", application.c_str(), exitCode, seconds);
+    std::printf("kestrel: %llu records, %.2f MB, %u frames -> %s\n", static_cast<unsigned long long>(counter.records()),
+                static_cast<double>(counter.bytes()) / 1e6, counter.frames(), output.c_str());
+    return static_cast<int>(exitCode);
+}
+
+}  // namespace kestrel

@@ -1,0 +1,37 @@
+// kestrel: captures what an application asks of OpenGL, and reads captures back.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "controller/Commands.h"
+
+namespace {
+void Usage() {
+    std::fprintf(stderr,
+                 "usage: kestrel capture [options] -- APP.exe [ARGS...]   capture an application\n"
+                 "       kestrel dump FILE [--frames A-B] [--grep NAME] [--blobs]   one line per record\n"
+                 "       kestrel stats FILE                                 what a capture holds\n"
+                 "       kestrel help capture                               the capture options\n");
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        Usage();
+        return 2;
+    }
+    const std::string command = argv[1];
+    const std::vector<std::string> words(argv + 2, argv + argc);
+    if (command == "capture") return kestrel::RunCapture(words);
+    if (command == "dump") return kestrel::RunDump(words);
+    if (command == "stats") return kestrel::RunStats(words);
+    if (command == "help" || command == "--help" || command == "-h") {
+        if (!words.empty() && words[0] == "capture") return kestrel::RunCapture({"--help"});
+        Usage();
+        return 0;
+    }
+    std::fprintf(stderr, "kestrel: unknown command '%s'\n", argv[1]);
+    Usage();
+    return 2;
+}

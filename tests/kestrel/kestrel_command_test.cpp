@@ -1,0 +1,133 @@
+// The kestrel command end to end: capture a program, read the capture back, refuse bad input.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/support/ChildProcess.h"
+
+namespace {
+const std::string kKestrel = KESTREL_EXE;
+const std::string kFixtures = KESTREL_FIXTURE_DIR;
+
+std::string Run(const std::string& arguments, DWORD* exitCode, DWORD timeoutMs = 120000) {
+    ChildResult result = RunChild("\"" + kKestrel + "\" " + arguments, timeoutMs);
+    EXPECT_TRUE(result.started);
+    EXPECT_FALSE(result.timedOut) << arguments;
+    *exitCode = result.exitCode;
+    return result.output;
+}
+
+std::string TempPath(const char* name) {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    return std::string(temp) + "kestrel-" + std::to_string(GetCurrentProcessId()) + "-" + name;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::size_t CountContaining(const std::vector<std::string>& lines, const std::string& part) {
+    return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; }));
+}
+
+// The application's folder holds no trace of the run.
+void ExpectFolderClean() {
+    for (const char* name : {"opengl32.dll", "opengl32.dll.kestrel-placed", "opengl32.dll.kestrel-saved"})
+        EXPECT_EQ(GetFileAttributesA((kFixtures + "/" + name).c_str()), INVALID_FILE_ATTRIBUTES) << name;
+}
+}  // namespace
+
+TEST(KestrelCommand, CapturesFramesAndThreadsThatDumpAndStatsAgreeOn) {
+    const std::string capture = TempPath("e2e.kcap");
+    DWORD code = 1;
+    const std::string out = Run("capture --quiet --out \"" + capture + "\" -- \"" + kFixtures +
+                                    "/capture_app.exe\" --calls 2 --threads 2 --frames 4 --exit-code 5",
+                                &code);
+    EXPECT_EQ(code, 5u) << "kestrel exits with the application's exit code\n" << out;
+    ExpectFolderClean();
+
+    const std::string dump = Run("dump \"" + capture + "\"", &code);
+    EXPECT_EQ(code, 0u) << dump;
+    const std::vector<std::string> lines = Lines(dump);
+    ASSERT_GT(lines.size(), 10u);
+    for (const char* opening : {"format version", "recorder version", "API type", "system description"})
+        EXPECT_EQ(CountContaining({lines.begin(), lines.begin() + 4}, opening), 1u) << opening << "\n" << dump;
+    EXPECT_EQ(CountContaining(lines, "glGetError"), 6u) << dump;
+    EXPECT_EQ(CountContaining(lines, "wglSwapBuffers"), 4u) << dump;
+    EXPECT_GE(CountContaining(lines, "thread switch"), 3u) << dump;
+    EXPECT_EQ(CountContaining(lines, "glClear("), 4u) << dump;
+
+    const std::string stats = Run("stats \"" + capture + "\"", &code);
+    EXPECT_EQ(code, 0u) << stats;
+    EXPECT_NE(stats.find("frames"), std::string::npos) << stats;
+    DeleteFileA(capture.c_str());
+}
+
+TEST(KestrelCommand, ACrashingApplicationLeavesAReadableCaptureAndItsFolderRestored) {
+    const std::string capture = TempPath("crash.kcap");
+    DWORD code = 0;
+    const std::string out = Run("capture --quiet --out \"" + capture + "\" -- \"" + kFixtures +
+                                    "/capture_app.exe\" --frames 2 --crash",
+                                &code);
+    EXPECT_NE(code, 0u) << out;
+    ExpectFolderClean();
+    const std::string dump = Run("dump \"" + capture + "\"", &code);
+    EXPECT_EQ(CountContaining(Lines(dump), "wglSwapBuffers"), 2u) << dump;
+    DeleteFileA(capture.c_str());
+}
+
+TEST(KestrelCommand, BadInputGetsOneLineAndANonZeroCode) {
+    const std::string app = "\"" + kFixtures + "/capture_app.exe\"";
+    const std::string notProgram = TempPath("not-a-program.exe");
+    HANDLE f = CreateFileA(notProgram.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(f, "MZ this is text", 15, &written, nullptr);
+    CloseHandle(f);
+    struct Case { std::string arguments; const char* says; };
+    const Case cases[] = {
+        {"capture -- Z:/no/such/app.exe", "not found"},
+        {"capture -- \"" + notProgram + "\"", "not a"},
+        {"capture --out Z:/no/such/folder/x.kcap -- " + app, "cannot write"},
+        {"capture --ring-mib 0 -- " + app, "--ring-mib"},
+        {"capture --fps-limit -3 -- " + app, "--fps-limit"},
+        {"capture --hook-mode 2 -- " + app, "--hook-mode"},
+        {"capture --bogus -- " + app, "unknown option"},
+        {"capture --ring-mib 8", "no application"},
+        {"dump Z:/no/such/file.kcap", "cannot open"},
+        {"frobnicate", "unknown command"},
+    };
+    for (const Case& c : cases) {
+        DWORD code = 0;
+        const std::string out = Run(c.arguments, &code);
+        EXPECT_NE(code, 0u) << c.arguments;
+        EXPECT_NE(out.find(c.says), std::string::npos) << c.arguments << "\n" << out;
+        ExpectFolderClean();
+    }
+    DeleteFileA(notProgram.c_str());
+}
+
+TEST(KestrelCommand, ASecondCaptureWhileOneRunsIsRefused) {
+    // The session channel of a running capture, held open by this test.
+    HANDLE session = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4376, "Local\\TRK_CaptureSessionMemory");
+    ASSERT_NE(session, nullptr);
+    DWORD code = 0;
+    const std::string out = Run("capture -- \"" + kFixtures + "/capture_app.exe\"", &code);
+    CloseHandle(session);
+    EXPECT_NE(code, 0u);
+    EXPECT_NE(out.find("already running"), std::string::npos) << out;
+    ExpectFolderClean();
+}

@@ -92,5 +92,29 @@ if [ ! -f "$PNG_DIR/lib/libpng16.a" ]; then
     mkdir -p "$CACHE"
     rm -rf "$PNG_DIR"
     mv "$PNG_DIR.tmp" "$PNG_DIR"
+    rm -rf "$work"
 fi
-echo "setup: ready (libpng in $PNG_DIR)"
+# glfw's examples, cross-built from Debian's source package: real third-party OpenGL programs for
+# the main job and the end-to-end tests.
+GLFW_DIR=$CACHE/glfw-i686
+if [ ! -f "$GLFW_DIR/examples/offscreen.exe" ]; then
+    echo "setup: building glfw's examples for i686-w64-mingw32 into $GLFW_DIR"
+    apt_update
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    (cd "$work" && apt-get source -qq glfw3 >/dev/null 2>&1) || fail "apt-get source glfw3 failed (is $SRC_LIST usable?)"
+    src=$(find "$work" -maxdepth 1 -type d -name 'glfw3-*' | head -n 1)
+    [ -n "$src" ] || fail "glfw source folder not found after apt-get source"
+    rm -rf "$GLFW_DIR.tmp"
+    cmake -S "$src" -B "$GLFW_DIR.tmp" -DCMAKE_SYSTEM_NAME=Windows \
+        -DCMAKE_C_COMPILER=i686-w64-mingw32-gcc-posix -DCMAKE_CXX_COMPILER=i686-w64-mingw32-g++-posix \
+        -DCMAKE_RC_COMPILER=i686-w64-mingw32-windres -DCMAKE_FIND_ROOT_PATH=/usr/i686-w64-mingw32 \
+        -DCMAKE_EXE_LINKER_FLAGS=-static -DCMAKE_BUILD_TYPE=Release \
+        -DGLFW_BUILD_DOCS=OFF -DGLFW_BUILD_TESTS=OFF -DGLFW_BUILD_EXAMPLES=ON >/dev/null \
+        || fail "glfw configure failed"
+    cmake --build "$GLFW_DIR.tmp" -j"$(nproc)" >/dev/null || fail "glfw build failed"
+    rm -rf "$GLFW_DIR"
+    mv "$GLFW_DIR.tmp" "$GLFW_DIR"
+    rm -rf "$work"
+fi
+echo "setup: ready (libpng in $PNG_DIR, glfw examples in $GLFW_DIR/examples)"

@@ -13,8 +13,8 @@ import sys
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from kgen import blocks, emit_def, emit_description, emit_recorders, emit_table, enums, model, signatures, tables, \
-    types  # noqa: E402
+from kgen import blocks, emit_def, emit_description, emit_recorders, emit_table, emit_test_support, enums, model, \
+    signatures, tables, types  # noqa: E402
 from kgen.errors import GenerationError  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -43,6 +43,8 @@ def outputs(api, entry_files, enum_names):
         "gen/ApiTable.cpp": emit_table.emit_source(api),
         "gen/Interceptors.h": emit_recorders.emit_interceptor_declarations(api),
         "recorder_decls.inc": emit_recorders.emit_declarations(api),
+        "test/CallShapes.inc": emit_test_support.emit_call_shapes(api),
+        "test/FakeOpenGL32.def": emit_test_support.emit_fake_def(api, "FakeOpenGL32.dll"),
     }
     for part in range(entry_files):
         files[f"gen/entry_points_{part}.cpp"] = emit_recorders.emit_entry_points(api, part, entry_files)

@@ -1,0 +1,52 @@
+#include "tests/glrecord/support/Report.h"
+
+#include <cstdlib>
+#include <fstream>
+
+ReportWriter::ReportWriter(const char* path) : file_(std::fopen(path, "w")) {}
+
+ReportWriter::~ReportWriter() {
+    if (file_) std::fclose(file_);
+}
+
+void ReportWriter::Put(const std::string& scope, const std::string& key, const std::string& value) {
+    if (!file_) return;
+    std::fprintf(file_, "%s %s %s\n", scope.c_str(), key.c_str(), value.c_str());
+    std::fflush(file_);  // a program that crashes later still leaves what it had reported
+}
+
+void ReportWriter::Put(const std::string& scope, const std::string& key, std::uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+    Put(scope, key, std::string(text));
+}
+
+void ReportWriter::Put(const std::string& scope, const std::string& key, const void* address) {
+    Put(scope, key, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(address)));
+}
+
+bool Report::Load(const std::string& path) {
+    std::ifstream in(path);
+    if (!in) return false;
+    std::string line;
+    while (std::getline(in, line)) {
+        const std::size_t first = line.find(' ');
+        const std::size_t second = first == std::string::npos ? first : line.find(' ', first + 1);
+        if (second == std::string::npos) continue;
+        values_[line.substr(0, second)] = line.substr(second + 1);
+    }
+    return true;
+}
+
+std::string Report::Text(const std::string& scope, const std::string& key) const {
+    auto found = values_.find(scope + " " + key);
+    return found == values_.end() ? std::string() : found->second;
+}
+
+std::uint32_t Report::U32(const std::string& scope, const std::string& key) const {
+    return static_cast<std::uint32_t>(std::strtoul(Text(scope, key).c_str(), nullptr, 0));
+}
+
+bool Report::Has(const std::string& scope, const std::string& key) const {
+    return values_.count(scope + " " + key) != 0;
+}

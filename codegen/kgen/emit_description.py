@@ -28,11 +28,13 @@ def emit_header(api):
         "    std::uint8_t count;   // values: more than 1 for the values of a fixed-count vector form",
         "    bool isResult;",
         "    std::uint16_t offset;",
+        "    std::int8_t parameter;  // its position among the function's parameters; -1 for the result",
         "};",
         "",
         "// The data that follows the fixed part; its size is the payload size less the fixed part's.",
         "struct BlockDescription {",
         "    const char* source;    // the pointer parameter the data was read from",
+        "    std::int8_t parameter;  // its position among the function's parameters",
         "    ValueKind elementKind;",
         "    std::uint8_t elementWidth;",
         "    const char* sizeRule;  // how the recorder sized it, in parameters and glrecord/SizeRules.h",
@@ -87,7 +89,7 @@ def emit_source(api):
         first_field[f.name] = count
         for field in f.layout.fields:
             out.append(f"    {{{c_string(field.name)}, K::{field.kind}, {field.width}, {field.count}, "
-                       f"{'true' if field.is_result else 'false'}, {field.offset}}},")
+                       f"{'true' if field.is_result else 'false'}, {field.offset}, {field.parameter}}},")
             count += 1
     if not count:
         out.append("    {}")
@@ -97,8 +99,8 @@ def emit_source(api):
         block = f.layout.block
         if block:
             block_index[f.name] = len(block_index)
-            out.append(f"    {{{c_string(block.source.name)}, K::{block.element_kind}, {block.element_width}, "
-                       f"{c_string(block.text)}}},")
+            out.append(f"    {{{c_string(block.source.name)}, {block.parameter}, K::{block.element_kind}, "
+                       f"{block.element_width}, {c_string(block.text)}}},")
     out += ["};", "}  // namespace", "", "const ApiDescription kApis[kApiCount] = {"]
     for f in own:
         block = f"&kBlocks[{block_index[f.name]}]" if f.name in block_index else "nullptr"

@@ -29,6 +29,7 @@ class FixedField:
     width: int           # bytes per value
     count: int           # values; more than 1 only for fixed-count vector forms
     offset: int
+    parameter: int = -1  # its position among the function's parameters; -1 for the result
     is_result: bool = False
     through_pointer: bool = False
 
@@ -40,6 +41,7 @@ class FixedField:
 @dataclass
 class DataBlock:
     source: object       # model.Param: the pointer whose data it is
+    parameter: int       # its position among the function's parameters
     cpp_size: str        # C++ expression of its byte count (a std::uint32_t)
     text: str            # its size rule for readers
     element_kind: str
@@ -56,13 +58,13 @@ class Layout:
         return sum(f.size for f in self.fields)
 
 
-def _param_field(param, offset):
+def _param_field(param, position, offset):
     if param.fixed_count:
         pointee = param.type.pointee
         return FixedField(param.name, param.name, value_kind(pointee), pointee.width, param.fixed_count, offset,
-                          through_pointer=True)
+                          position, through_pointer=True)
     kind = "Pointer" if param.type.pointer_depth else value_kind(param.type.base)
-    return FixedField(param.name, param.name, kind, param.width, 1, offset)
+    return FixedField(param.name, param.name, kind, param.width, 1, offset, position)
 
 
 def _result_field(function, offset):
@@ -76,7 +78,7 @@ RESULT = None  # stands for the result among parameter names (a parameter may be
 def _fields(function, chosen, context):
     names = chosen if chosen is not None else [p.name for p in function.params] + \
         ([] if function.returns_void else [RESULT])
-    by_name = {p.name: p for p in function.params}
+    by_name = {p.name: (i, p) for i, p in enumerate(function.params)}
     fields, offset = [], 0
     for name in names:
         if name is RESULT:
@@ -84,7 +86,7 @@ def _fields(function, chosen, context):
                 raise GenerationError(f"{context}: {function.name} has no result")
             field = _result_field(function, offset)
         elif name in by_name:
-            field = _param_field(by_name[name], offset)
+            field = _param_field(by_name[name][1], by_name[name][0], offset)
         else:
             raise GenerationError(f"{context}: {function.name} has no parameter {name}")
         fields.append(field)
@@ -114,11 +116,13 @@ def _integer_param(function, name, rule):
 
 def _block(function, rule):
     source = _source(function, rule)
+    position = function.params.index(source)
     pointee = source.type.pointee
     if rule.is_string:
         if pointee is None and source.type.base.kind != "pointer" or pointee is not None and pointee.width != 1:
             raise GenerationError(f"{rule.context}: {source.name} of {function.name} is not a string")
-        return DataBlock(source, f"kestrel::rules::StringBytes({source.name})", "string and its NUL", "Char", 1)
+        return DataBlock(source, position, f"kestrel::rules::StringBytes({source.name})", "string and its NUL",
+                         "Char", 1)
     cpp, text = [], []
     element_kind, element_width = ("Bytes", 1) if pointee is None or not pointee.width else \
         (value_kind(pointee), pointee.width)
@@ -141,7 +145,7 @@ def _block(function, rule):
             assert len(factor.args) == SIZE_RULES[factor.value]
             cpp.append(f"kestrel::rules::{factor.value}({', '.join(factor.args)})")
             text.append(f"{factor.value}({', '.join(factor.args)})")
-    return DataBlock(source, f"kestrel::rules::BlockBytes({', '.join(cpp)})", " x ".join(text),
+    return DataBlock(source, position, f"kestrel::rules::BlockBytes({', '.join(cpp)})", " x ".join(text),
                      element_kind, element_width)
 
 

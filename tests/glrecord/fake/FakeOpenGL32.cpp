@@ -103,14 +103,10 @@ asm(".text\n"
     "    call _FakeCall\n"
     "    addl $8, %esp\n"
     "    movl %eax, %ecx\n"
-    "    cmpl $1, 12(%ecx)\n"
-    "    jne 1f\n"
-    "    flds 16(%ecx)\n"             // stored as a double; exact as a float for every index
-    "    jmp 3f\n"
-    "1:  cmpl $2, 12(%ecx)\n"
-    "    jne 3f\n"
-    "    fldl 16(%ecx)\n"
-    "3:  popl %eax\n"                 // return address
+    "    cmpl $0, 12(%ecx)\n"
+    "    je 1f\n"
+    "    fldl 16(%ecx)\n"             // x87 results are extended: the caller rounds a float itself
+    "1:  popl %eax\n"                 // return address
     "    addl 8(%ecx), %esp\n"        // drop the arguments
     "    pushl %eax\n"
     "    movl 4(%ecx), %edx\n"

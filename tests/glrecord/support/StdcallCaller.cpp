@@ -1,0 +1,25 @@
+#include "tests/glrecord/support/StdcallCaller.h"
+
+// Both copy the arguments below the return address and call; the callee pops them. A floating
+// result stays in st(0), where a cdecl function returning double leaves its own.
+asm(".text\n"
+    ".globl _CallStdcall\n"
+    ".globl _CallStdcallFloat\n"
+    "_CallStdcall:\n"
+    "_CallStdcallFloat:\n"
+    "    pushl %ebp\n"
+    "    movl %esp, %ebp\n"
+    "    pushl %esi\n"
+    "    pushl %edi\n"
+    "    movl 16(%ebp), %ecx\n"
+    "    subl %ecx, %esp\n"
+    "    movl %esp, %edi\n"
+    "    movl 12(%ebp), %esi\n"
+    "    cld\n"
+    "    rep movsb\n"
+    "    call *8(%ebp)\n"
+    "    leal -8(%ebp), %esp\n"
+    "    popl %edi\n"
+    "    popl %esi\n"
+    "    popl %ebp\n"
+    "    ret\n");

@@ -1,0 +1,77 @@
+// Calls every interceptor of the recorder once, in function index order, with the harmless
+// arguments of tests/glrecord/support/SweepArguments.h, after one activation that resolves the
+// extension entry points. Checks what the fake system library received for each call and reports
+// every difference; the test checks the records.
+//   sweep_app RECORDER REPORT
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "glrecord/GLTypes.h"
+#include "tests/glrecord/support/CallShapes.h"
+#include "tests/glrecord/support/RecorderModule.h"
+#include "tests/glrecord/support/Report.h"
+#include "tests/glrecord/support/StdcallCaller.h"
+#include "tests/glrecord/support/SweepArguments.h"
+
+namespace {
+
+// What the fake must have received: one call of the function itself with the same values.
+std::string Received(const CallShape& shape, const std::vector<std::uint8_t>& args,
+                     const std::vector<fakegl::LogEntry>& log, std::uint32_t count) {
+    if (count != 1) return std::to_string(count) + " calls reached the fake";
+    const fakegl::LogEntry& entry = log[0];
+    if (entry.index != shape.index)
+        return std::string("the call reached ") + (entry.index < kCallShapeCount ? kCallShapes[entry.index].name : "?");
+    const std::vector<std::uint32_t> offsets = sweep::StackOffsets(shape);
+    for (std::size_t k = 0; k < offsets.size(); ++k) {
+        if (std::memcmp(entry.args + offsets[k], args.data() + offsets[k], ValueBytes(shape.params[k])) != 0)
+            return "argument " + std::to_string(k) + " differs";
+    }
+    return "";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: sweep_app RECORDER REPORT\n");
+        return 2;
+    }
+    ReportWriter report(argv[2]);
+    void* area = VirtualAlloc(nullptr, sweep::kAreaBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!report.ok() || !area) return 2;
+    auto* bytes = static_cast<std::uint8_t*>(area);
+    for (std::uint32_t i = 0; i < sweep::kAreaBytes; ++i)
+        bytes[i] = sweep::RegionByte(i / sweep::kRegionBytes, i % sweep::kRegionBytes);
+    const auto base = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(area));
+    report.Put("sweep", "base", base);
+
+    RecorderModule recorder;
+    recorder.Load(argv[1]);
+    recorder.Gl<kgl::BOOL(kgl::HDC, kgl::HGLRC)>("wglMakeCurrent")(reinterpret_cast<kgl::HDC>(0x0DC0),
+                                                                   reinterpret_cast<kgl::HGLRC>(0x0C70));
+    std::vector<fakegl::LogEntry> log(64);
+    std::uint32_t called = 0;
+    for (std::uint32_t i = 0; i < kCallShapeCount; ++i) {
+        const CallShape& shape = kCallShapes[i];
+        if (shape.passThrough) continue;
+        const std::vector<std::uint8_t> args = sweep::Arguments(shape, base);
+        const void* interceptor = recorder.Export(recorder.InterceptorName(shape.name, shape.argBytes));
+        recorder.fake().takeLog(nullptr, 0);
+        if (shape.result == 'f' || shape.result == 'd')
+            CallStdcallFloat(interceptor, args.data(), shape.argBytes);
+        else
+            CallStdcall(interceptor, args.data(), shape.argBytes);
+        const std::uint32_t count = recorder.fake().takeLog(log.data(), static_cast<std::uint32_t>(log.size()));
+        const std::string difference = Received(shape, args, log, count);
+        if (!difference.empty()) report.Put(shape.name, "received", difference);
+        ++called;
+    }
+    report.Put("sweep", "called", called);
+    return 0;
+}

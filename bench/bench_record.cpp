@@ -1,0 +1,255 @@
+// Cost of a recorded call: small calls (glVertex3f, glColor4f) and a call with a 1 MiB data block
+// (glGetTextureImage into a 1 MiB buffer), through the recorder in a program under capture whose
+// ring this process drains, against the same calls through the recorder with no capture running
+// (forwarding only) and straight to the system library. The data block is set against memcpy of
+// 1 MiB in the same program.
+//   bench_record                          runs the program twice and prints the table
+//   bench_record --app RECORDER RESULTS [--system]
+//                                         the program: makes the calls, writes ns per call (with
+//                                         --system also straight to the library the recorder bound)
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "controller/AppLauncher.h"
+#include "controller/RingDrainer.h"
+#include "controller/SessionServer.h"
+
+namespace {
+
+constexpr std::uint32_t kBlockBytes = 1u << 20;
+constexpr std::uint32_t kRingMiB = 64;
+constexpr int kRounds = 7;
+
+double Now() {
+    static const double frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return static_cast<double>(f.QuadPart);
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) / frequency;
+}
+
+// Best of several rounds: a busy neighbour on the machine shows less.
+template <class Body>
+double NsPerCall(int calls, Body body) {
+    double best = 1e30;
+    for (int round = 0; round < kRounds; ++round) {
+        const double start = Now();
+        for (int i = 0; i < calls; ++i) body(i);
+        const double ns = (Now() - start) * 1e9 / calls;
+        if (ns < best) best = ns;
+    }
+    return best;
+}
+
+using Vertex3fFn = void(WINAPI*)(float, float, float);
+using Color4fFn = void(WINAPI*)(float, float, float, float);
+using GetTextureImageFn = void(WINAPI*)(unsigned, int, unsigned, unsigned, int, void*);
+using GetProcAddressFn = PROC(WINAPI*)(const char*);
+
+struct Functions {
+    Vertex3fFn vertex3f;
+    Color4fFn color4f;
+    GetTextureImageFn getTextureImage;
+};
+
+template <class Fn>
+Fn Find(HMODULE module, const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+Functions Bind(HMODULE module) {
+    Functions f{Find<Vertex3fFn>(module, "glVertex3f"), Find<Color4fFn>(module, "glColor4f"), nullptr};
+    auto lookup = Find<GetProcAddressFn>(module, "wglGetProcAddress");
+    // The recorder hands its interceptor out from the second lookup on when no context was made
+    // current through it.
+    lookup("glGetTextureImage");
+    f.getTextureImage = reinterpret_cast<GetTextureImageFn>(reinterpret_cast<void*>(lookup("glGetTextureImage")));
+    return f;
+}
+
+// A window whose context is made current through the recorder, so that the recorder's real library
+// renders into it.
+bool MakeContext(HMODULE recorder) {
+    WNDCLASSA wc{};
+    wc.style = CS_OWNDC;
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "KestrelBenchRecord";
+    RegisterClassA(&wc);
+    HWND window = CreateWindowA(wc.lpszClassName, "bench", WS_OVERLAPPEDWINDOW, 0, 0, 64, 64, nullptr, nullptr,
+                                wc.hInstance, nullptr);
+    HDC dc = window ? GetDC(window) : nullptr;
+    if (!dc) return false;
+    PIXELFORMATDESCRIPTOR pfd{};
+    pfd.nSize = sizeof pfd;
+    pfd.nVersion = 1;
+    pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    pfd.iPixelType = PFD_TYPE_RGBA;
+    pfd.cColorBits = 24;
+    pfd.cDepthBits = 24;
+    if (!SetPixelFormat(dc, ChoosePixelFormat(dc, &pfd), &pfd)) return false;
+    auto create = Find<HGLRC(WINAPI*)(HDC)>(recorder, "wglCreateContext");
+    auto makeCurrent = Find<BOOL(WINAPI*)(HDC, HGLRC)>(recorder, "wglMakeCurrent");
+    HGLRC context = create(dc);
+    return context && makeCurrent(dc, context);
+}
+
+int RunApp(const char* recorderPath, const char* resultsPath, bool system) {
+    HMODULE recorder = LoadLibraryA(recorderPath);
+    if (!recorder) return 3;
+    if (!MakeContext(recorder)) {
+        std::fprintf(stderr, "bench_record: no OpenGL context\n");
+        return 4;
+    }
+    std::vector<std::pair<const char*, Functions>> paths = {{"recorder", Bind(recorder)}};
+    // Under capture the recorder bound the system directory's OpenGL32.dll, the module of that name here.
+    if (system) paths.push_back({"system", Bind(GetModuleHandleA("opengl32.dll"))});
+    for (const auto& path : paths)
+        if (!path.second.vertex3f || !path.second.color4f || !path.second.getTextureImage) return 5;
+
+    std::vector<std::uint8_t> pixels(kBlockBytes, 0x5A);
+    std::map<std::string, double> ns;
+    for (const auto& [label, f] : paths) {
+        const std::string prefix = std::string(label) + ".";
+        ns[prefix + "glVertex3f"] = NsPerCall(1000000, [&](int i) { f.vertex3f(static_cast<float>(i), 1.0f, 2.0f); });
+        ns[prefix + "glColor4f"] = NsPerCall(1000000, [&](int i) { f.color4f(0.5f, static_cast<float>(i), 0.25f, 1.0f); });
+        // Texture 0 has no image: the real call ends at once, the recorder still copies the buffer.
+        ns[prefix + "block"] = NsPerCall(200, [&](int) {
+            f.getTextureImage(0, 0, 0x1908, 0x1401, static_cast<int>(kBlockBytes), pixels.data());
+        });
+    }
+    // memcpy as the ring sees it: each block to the next place in a destination as large as the ring.
+    std::vector<std::uint8_t> ring(kRingMiB << 20);
+    volatile std::uint32_t size = kBlockBytes;  // a library memcpy of a run-time size
+    ns["memcpy"] = NsPerCall(200, [&](int i) {
+        std::memcpy(ring.data() + (static_cast<std::size_t>(i) % kRingMiB) * kBlockBytes, pixels.data(), size);
+    });
+    ns["counter"] = NsPerCall(1000000, [](int) {
+        LARGE_INTEGER t;
+        QueryPerformanceCounter(&t);
+    });
+    std::ofstream out(resultsPath);
+    for (const auto& [key, value] : ns) out << key << ' ' << value << '\n';
+    return out ? 0 : 6;
+}
+
+std::map<std::string, double> ReadResults(const std::string& path) {
+    std::map<std::string, double> results;
+    std::ifstream in(path);
+    std::string key;
+    double value;
+    while (in >> key >> value) results[key] = value;
+    return results;
+}
+
+std::string SelfPath() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return path;
+}
+
+// Runs the program, under capture when a server is given; the ring is drained into a buffer as a
+// capture file's writer would take it.
+bool RunProgram(kestrel::SessionServer* server, const std::string& resultsPath, std::uint64_t* drained) {
+    std::vector<std::string> arguments = {"--app", KESTREL_RECORDER_DLL, resultsPath};
+    if (server) arguments.push_back("--system");
+    kestrel::RingDrainer drainer;
+    std::vector<std::uint8_t> file(1u << 20);
+    std::atomic<bool> stopWaiting{false};
+    std::thread waitForRing;
+    if (server) {
+        waitForRing = std::thread([&] {
+            while (!stopWaiting && WaitForSingleObject(server->registeredEvent(), 50) != WAIT_OBJECT_0) {
+            }
+            if (server->ring())
+                drainer.Start(*server->ring(), [&file](const std::uint8_t* data, std::uint32_t size) {
+                    std::memcpy(file.data(), data, size < file.size() ? size : file.size());
+                });
+        });
+    }
+    kestrel::AppLauncher launcher;
+    std::string error;
+    const bool started = launcher.Launch(SelfPath(), arguments, error);
+    if (!started) std::fprintf(stderr, "bench_record: %s\n", error.c_str());
+    const bool finished = started && launcher.Finished(600000);
+    if (started && !finished) TerminateProcess(launcher.process(), 255);
+    stopWaiting = true;
+    if (waitForRing.joinable()) waitForRing.join();
+    drainer.Stop();
+    *drained = drainer.bytesDrained();
+    return finished && launcher.ExitCode() == 0;
+}
+
+int RunBench() {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string forwardPath = std::string(temp) + "bench_record_forward.txt";
+    const std::string recordPath = std::string(temp) + "bench_record_capture.txt";
+
+    std::uint64_t drained = 0;
+    if (!RunProgram(nullptr, forwardPath, &drained)) {
+        std::fprintf(stderr, "bench_record: the program without capture failed\n");
+        return 1;
+    }
+    kestrel::SessionServer server;
+    kestrel::SessionPolicy policy;
+    policy.settings.ringBufferMiB = kRingMiB;
+    policy.settings.hookMode = 0;
+    policy.baseName = "Local\\KestrelBenchRecord-" + std::to_string(GetCurrentProcessId());
+    std::string error;
+    if (!server.Start(policy, error)) {
+        std::fprintf(stderr, "bench_record: %s\n", error.c_str());
+        return 1;
+    }
+    const bool recorded = RunProgram(&server, recordPath, &drained);
+    server.Stop();
+    if (!recorded || drained == 0) {
+        std::fprintf(stderr, "bench_record: the program under capture failed (%llu bytes drained)\n",
+                     static_cast<unsigned long long>(drained));
+        return 1;
+    }
+    const auto forward = ReadResults(forwardPath), capture = ReadResults(recordPath);
+    DeleteFileA(forwardPath.c_str());
+    DeleteFileA(recordPath.c_str());
+
+    std::printf("%llu MiB drained from the ring by this process\n", static_cast<unsigned long long>(drained >> 20));
+    std::printf("ns per call        system   forwarding   recorded   added by recording\n");
+    for (const char* name : {"glVertex3f", "glColor4f"}) {
+        const std::string key = std::string("recorder.") + name;
+        std::printf("%-16s %8.1f %12.1f %10.1f %12.1f\n", name, capture.at(std::string("system.") + name),
+                    forward.at(key), capture.at(key), capture.at(key) - forward.at(key));
+    }
+    const double added = capture.at("recorder.block") - forward.at("recorder.block");
+    const double blockRate = kBlockBytes / added, memcpyRate = kBlockBytes / capture.at("memcpy");  // bytes per ns
+    std::printf("1 MiB data block  %8.0f %12.0f %10.0f %12.0f\n", capture.at("system.block"),
+                forward.at("recorder.block"), capture.at("recorder.block"), added);
+    std::printf("1 MiB block: %.2f GB/s recorded, memcpy %.2f GB/s: %.0f%% of memcpy\n", blockRate, memcpyRate,
+                100.0 * blockRate / memcpyRate);
+    std::printf("QueryPerformanceCounter, read once per record: %.0f ns\n", capture.at("counter"));
+    const bool met = capture.at("recorder.glVertex3f") - forward.at("recorder.glVertex3f") <= 150 &&
+                     capture.at("recorder.glColor4f") - forward.at("recorder.glColor4f") <= 150 &&
+                     blockRate >= 0.5 * memcpyRate;
+    std::printf("goals (at most 150 ns added per small call; 1 MiB blocks at 50%% of memcpy or more): %s\n",
+                met ? "met" : "MISSED");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "--app") == 0) return RunApp(argv[2], argv[3], argc == 5);
+    return RunBench();
+}

@@ -1,5 +1,5 @@
 // Reads a capture file record by record, up to its last whole record. A file that ends early or
-// holds a record that cannot be right stops the reader with the byte offset and the reason.
+// holds a record that cannot be right stops the reader at the start of that record, with the reason.
 #pragma once
 #include <cstdint>
 #include <cstdio>
@@ -11,40 +11,62 @@ namespace kestrel {
 struct CaptureRecord {
     std::uint64_t offset = 0;  // of the header in the file
     std::uint32_t id = 0;
+    // Bytes behind the header; for an alias marker only its own 8, the marked record is read next.
     std::uint32_t payloadSize = 0;
     std::int64_t timeStamp = 0;
+    // The payload, or its first bytes when the reader was told to keep fewer.
     std::vector<std::uint8_t> payload;
+
+    std::uint64_t End() const { return offset + 16 + payloadSize; }
 };
 
 class CaptureFileReader {
 public:
-    CaptureFileReader() = default;
+    static constexpr std::uint32_t kKeepAll = 0xFFFFFFFFu;
+
+    CaptureFileReader();
     ~CaptureFileReader();
     CaptureFileReader(const CaptureFileReader&) = delete;
     CaptureFileReader& operator=(const CaptureFileReader&) = delete;
 
     bool Open(const std::string& path, std::string& error);
+    // Reads a capture that is already in memory; the bytes must outlive the reader.
+    void OpenMemory(const std::uint8_t* data, std::size_t size);
+    // Keeps at most this many bytes of each payload and skips the rest, so that readers that need
+    // only the start of each record neither copy nor hold large blocks.
+    void SetPayloadLimit(std::uint32_t bytes) { payloadLimit_ = bytes; }
+
     // The next whole record; false at the end of the file or where the reader had to stop.
     bool Next(CaptureRecord& record);
 
     // After Next returned false: true when the file ended cleanly after its last record.
     bool Complete() const { return stopReason_.empty(); }
+    // Where reading ended: the file's size when complete, else the start of the first bad record.
     std::uint64_t stopOffset() const { return stopOffset_; }
     const std::string& stopReason() const { return stopReason_; }
     std::uint64_t fileSize() const { return fileSize_; }
+    std::uint64_t recordsRead() const { return index_; }
 
 private:
     bool Stop(std::uint64_t offset, std::string reason);
-    bool Read(void* data, std::size_t size);
+    bool CheckHeader(std::uint64_t offset, std::uint32_t id, std::uint32_t payloadSize);
+    // Makes the next `size` bytes (at most the buffer's size) readable at Peek().
+    bool Fill(std::size_t size);
+    const std::uint8_t* Peek() const { return window_ + (position_ - windowOffset_); }
+    bool Take(std::uint8_t* out, std::uint32_t size);
+    void Skip(std::uint64_t size) { position_ += size; }
+    void Close();
 
     std::FILE* file_ = nullptr;
+    std::vector<std::uint8_t> buffer_;
+    const std::uint8_t* window_ = nullptr;  // bytes of the file from windowOffset_ on
+    std::uint64_t windowOffset_ = 0;
+    std::size_t windowSize_ = 0;
     std::uint64_t fileSize_ = 0;
     std::uint64_t position_ = 0;
     std::uint64_t index_ = 0;
-    bool aliasPending_ = false;  // a marker's promise about the next record
-    std::uint32_t pendingAliasSize_ = 0;
-    std::uint64_t pendingAliasOffset_ = 0;
-    std::uint32_t pendingAliasTarget_ = 0;
+    std::uint32_t payloadLimit_ = kKeepAll;
+    bool open_ = false;
     bool stopped_ = false;
     std::uint64_t stopOffset_ = 0;
     std::string stopReason_;

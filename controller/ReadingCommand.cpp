@@ -1,0 +1,20 @@
+#include "controller/ReadingCommand.h"
+
+#include <cstdio>
+
+namespace kestrel {
+
+void ReportError(const char* command, const std::string& message) {
+    std::fflush(stdout);  // so that the line follows what was printed before it
+    std::fprintf(stderr, "kestrel %s: %s\n", command, message.c_str());
+}
+
+int FinishReading(const char* command, const std::string& path, const CaptureFileReader& reader) {
+    if (reader.Complete()) return kExitRead;
+    ReportError(command, path + ": stopped at byte " + std::to_string(reader.stopOffset()) + " of " +
+                             std::to_string(reader.fileSize()) + " after " + std::to_string(reader.recordsRead()) +
+                             " records: " + reader.stopReason());
+    return kExitDamaged;
+}
+
+}  // namespace kestrel

@@ -1,0 +1,20 @@
+// What `kestrel dump` and `kestrel stats` share: their exit codes and how they end a reading.
+#pragma once
+#include <string>
+
+#include "controller/CaptureFileReader.h"
+
+namespace kestrel {
+
+constexpr int kExitRead = 0;
+constexpr int kExitCannotOpen = 1;  // also when the output cannot be written
+constexpr int kExitUsage = 2;
+constexpr int kExitDamaged = 3;  // truncated or corrupt: read up to the last whole record
+
+// One line on stderr, "kestrel COMMAND: MESSAGE".
+void ReportError(const char* command, const std::string& message);
+// After the last record: says on stderr where and why the reader stopped, if it did not reach the
+// end cleanly, and gives the exit code for it.
+int FinishReading(const char* command, const std::string& path, const CaptureFileReader& reader);
+
+}  // namespace kestrel

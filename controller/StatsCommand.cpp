@@ -1,0 +1,54 @@
+// kestrel stats: the figures of a capture file.
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+
+#include "controller/CaptureFileReader.h"
+#include "controller/CaptureStatistics.h"
+#include "controller/Commands.h"
+#include "controller/ReadingCommand.h"
+#include "controller/StatsOptions.h"
+#include "controller/StatsReport.h"
+#include "controller/TextOutput.h"
+
+namespace kestrel {
+
+namespace {
+// Thread switches, alias markers and make-current calls are read; 64 bytes cover them all.
+constexpr std::uint32_t kStatsPayloadBytes = 64;
+}  // namespace
+
+int RunStats(const std::vector<std::string>& words) {
+    StatsOptions options;
+    std::string error;
+    if (!options.Parse(words, error)) {
+        ReportError("stats", error + " (see kestrel stats --help)");
+        return kExitUsage;
+    }
+    if (options.help) {
+        std::fputs(StatsOptions::Usage(), stdout);
+        return kExitRead;
+    }
+    CaptureFileReader reader;
+    if (!reader.Open(options.path, error)) {
+        ReportError("stats", error);
+        return kExitCannotOpen;
+    }
+    reader.SetPayloadLimit(kStatsPayloadBytes);
+    CaptureStatistics stats;
+    CaptureRecord record;
+    while (reader.Next(record)) stats.Add(RecordView::Of(record));
+
+    std::fflush(stdout);
+    _setmode(_fileno(stdout), _O_BINARY);
+    TextOutput out(stdout);
+    StatsReport::Write(out, options.path, stats, options.top);
+    if (!out.Flush()) {
+        ReportError("stats", "cannot write the output");
+        return kExitCannotOpen;
+    }
+    return FinishReading("stats", options.path, reader);
+}
+
+}  // namespace kestrel

@@ -1,0 +1,26 @@
+// The records that the stream and the capturer write around the recorded calls: their names and
+// the payload sizes they can have, shared by the capture reader and the dump.
+#pragma once
+#include <cstdint>
+
+namespace kestrel {
+
+// Describes a device context; the bitmap of a windowless one may follow its fixed 92 bytes.
+constexpr std::uint32_t kDrawableRecord = 120;
+constexpr std::uint32_t kDrawableSize = 92;
+constexpr std::uint32_t kDibSectionSize = 84;
+// Address, offset and flags ahead of the bytes of a client memory block.
+constexpr std::uint32_t kClientMemoryHeaderSize = 12;
+constexpr std::uint32_t kVariantArrayFlag = 0x80000000u;
+
+struct StreamRecordKind {
+    std::uint32_t id;
+    const char* name;
+    std::uint32_t minSize;  // payload bytes
+    std::uint32_t maxSize;
+};
+
+// Null for an id below the API ids that no record of the stream has.
+const StreamRecordKind* FindStreamRecordKind(std::uint32_t id);
+
+}  // namespace kestrel

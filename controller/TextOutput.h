@@ -1,0 +1,56 @@
+// Text built up in memory and written out in large pieces: a dump of a large capture is millions of
+// lines, and one write per line would cost more than reading the capture.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace kestrel {
+
+class TextOutput {
+public:
+    // Without a sink the text stays in memory (text()); with one it goes there whenever a line
+    // ends with more than flushAt bytes held.
+    explicit TextOutput(std::FILE* sink = nullptr, std::size_t flushAt = 1u << 20);
+    ~TextOutput();
+    TextOutput(const TextOutput&) = delete;
+    TextOutput& operator=(const TextOutput&) = delete;
+
+    TextOutput& operator<<(std::string_view text) {
+        text_.append(text);
+        return *this;
+    }
+    TextOutput& operator<<(char c) {
+        text_.push_back(c);
+        return *this;
+    }
+    void Unsigned(std::uint64_t value);
+    void Signed(std::int64_t value);
+    // 0x and at least `digits` upper-case hex digits.
+    void Hex(std::uint64_t value, int digits = 1);
+    // The shortest text that reads back as the same value.
+    void Float(float value);
+    void Double(double value);
+    // Between quotes, stopping at a zero byte and after `limit` bytes; other bytes that are not
+    // printable ASCII are escaped, so that a capture cannot put control characters on the terminal.
+    void Quoted(const std::uint8_t* bytes, std::size_t size, std::size_t limit);
+    // Right-aligned in a field of `width` characters.
+    void Padded(std::uint64_t value, int width);
+    void PaddedSigned(std::int64_t value, int width);
+    void EndLine();
+
+    // False when writing to the sink failed; the text is then dropped.
+    bool Flush();
+    bool failed() const { return failed_; }
+    const std::string& text() const { return text_; }
+    void Clear() { text_.clear(); }
+
+private:
+    std::FILE* sink_;
+    std::size_t flushAt_;
+    std::string text_;
+    bool failed_ = false;
+};
+
+}  // namespace kestrel

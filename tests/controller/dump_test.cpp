@@ -1,0 +1,261 @@
+// kestrel dump's lines: every kind of stream record, calls decoded by their description (enums,
+// bitfields, vector forms, results, data blocks, aliases), the columns, --blobs, --frames, --grep.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+#include "CaptureBuilder.h"
+#include "ReadBack.h"
+#include "controller/RecordDumper.h"
+#include "controller/TextOutput.h"
+#include "gen/ApiDescription.h"
+
+namespace kestrel::test {
+namespace {
+
+constexpr std::size_t kOpeningRecords = 4;
+
+struct LineCase {
+    const char* name;
+    std::function<void(CaptureBuilder&)> add;  // one record after the opening ones
+    const char* line;                          // what its line says after the columns
+};
+
+TEST(Dump, DecodesEachRecordOnItsLine) {
+    const std::int32_t rect[4] = {10, 20, 650, 500};
+    const LineCase cases[] = {
+        {"enum by name", [](CaptureBuilder& b) { b.Call("glEnable", Payload().U32(0x0B71)); }, "glEnable(GL_DEPTH_TEST)"},
+        {"bitfield in hex", [](CaptureBuilder& b) { b.Call("glClear", Payload().U32(0x4100)); }, "glClear(0x4100)"},
+        {"primitive mode 0", [](CaptureBuilder& b) { b.Call("glDrawArrays", Payload().U32(0).I32(0).I32(3)); }, "glDrawArrays(GL_POINTS, 0, 3)"},
+        {"blend factors 1 and 0", [](CaptureBuilder& b) { b.Call("glBlendFunc", Payload().U32(1).U32(0)); }, "glBlendFunc(GL_ONE, GL_ZERO)"},
+        {"blend factors by name", [](CaptureBuilder& b) { b.Call("glBlendFunc", Payload().U32(0x0302).U32(0x0303)); },
+         "glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA)"},
+        {"enum without a name", [](CaptureBuilder& b) { b.Call("glEnable", Payload().U32(0xFFFF1234u)); }, "glEnable(0xFFFF1234)"},
+        {"one-byte boolean", [](CaptureBuilder& b) { b.Call("glDepthMask", Payload().U8(0)); }, "glDepthMask(GL_FALSE)"},
+        {"two-byte signed values", [](CaptureBuilder& b) { b.Call("glVertex2s", Payload().U16(0xFFFD).U16(4)); }, "glVertex2s(-3, 4)"},
+        {"floats read back exactly", [](CaptureBuilder& b) { b.Call("glColor3f", Payload().F32(0.1f).F32(-0.5f).F32(1)); }, "glColor3f(0.1, -0.5, 1)"},
+        {"double", [](CaptureBuilder& b) { b.Call("glClearDepth", Payload().F64(0.25)); }, "glClearDepth(0.25)"},
+        {"vector form", [](CaptureBuilder& b) { b.Call("glColor3fv", Payload().F32(1).F32(0.5f).F32(0.25f)); }, "glColor3fv({1, 0.5, 0.25})"},
+        {"vector form of doubles", [](CaptureBuilder& b) { b.Call("glClipPlane", Payload().U32(0x3000).F64(1).F64(0).F64(-1).F64(2.5)); },
+         "glClipPlane(GL_CLIP_PLANE0, {1, 0, -1, 2.5})"},
+        {"pointer", [](CaptureBuilder& b) { b.Call("glVertexPointer", Payload().I32(3).U32(0x1406).I32(0).U32(0x00401000)); },
+         "glVertexPointer(3, GL_FLOAT, 0, 0x00401000)"},
+        {"boolean result", [](CaptureBuilder& b) { b.Call("glIsEnabled", Payload().U32(0x0BE2).U8(1)); }, "glIsEnabled(GL_BLEND) = GL_TRUE"},
+        {"error result", [](CaptureBuilder& b) { b.Call("glGetError", Payload().U32(0)); }, "glGetError() = GL_NO_ERROR"},
+        {"handle result", [](CaptureBuilder& b) { b.Call("wglCreateContext", Payload().U32(0x1F010042).U32(0x11000)); },
+         "wglCreateContext(0x1F010042) = 0x11000"},
+        {"bytes beyond the fixed part", [](CaptureBuilder& b) { b.Call("wglCreateContext", Payload().U32(0x1F010042).U32(0x11000).Fill(20, 0)); },
+         "wglCreateContext(0x1F010042) = 0x11000 [data: 20 bytes]"},
+        {"data block", [](CaptureBuilder& b) { b.Call("glGenTextures", Payload().I32(2).U32(0x0012FF00).U32(1).U32(2)); },
+         "glGenTextures(2, 0x0012FF00) [textures: 8 bytes]"},
+        {"string block", [](CaptureBuilder& b) { b.Call("glGetUniformLocationARB", Payload().U32(3).U32(0x00403000).I32(2).Text("u_color")); },
+         "glGetUniformLocationARB(0x3, 0x00403000) = 2 name=\"u_color\""},
+        {"string with control bytes", [](CaptureBuilder& b) { b.Call("glGetUniformLocationARB", Payload().U32(3).U32(0).I32(-1).Text("a\x1b\"b")); },
+         "glGetUniformLocationARB(0x3, 0x00000000) = -1 name=\"a\\x1B\\\"b\""},
+        {"payload shorter than the fixed part", [](CaptureBuilder& b) { b.Call("glViewport", Payload().I32(0).I32(0)); },
+         "glViewport(0, 0, ?, ?) [payload 8 of 16 bytes]"},
+        {"unknown API id", [](CaptureBuilder& b) { b.Record(0x4FFFFFF0u, Payload().U32(1)); }, "unknown API id 0x4FFFFFF0 [4 bytes]"},
+        {"thread switch", [](CaptureBuilder& b) { b.ThreadSwitch(77, 0x20000); }, "thread switch: thread 77, context 0x20000"},
+        {"client memory block", [](CaptureBuilder& b) { b.ClientMemory(0x00A41000, 48, 0x80000000u, std::vector<std::uint8_t>(12, 1)); },
+         "client memory block: address 0x00A41000, offset 48, 12 bytes, variant array"},
+        {"drawable", [&](CaptureBuilder& b) { b.Drawable(0x100AC, 0x1F010042, rect, 0, 1); },
+         "drawable: window 0x100AC, dc 0x1F010042, rect 10,20-650,500, kind windowed, font \"Arial\" height -16, changes new"},
+        {"drawable flags", [&](CaptureBuilder& b) { b.Drawable(0x100AC, 0x1F010042, rect, 1, 2 | 4 | 8 | 64); },
+         "drawable: window 0x100AC, dc 0x1F010042, rect 10,20-650,500, kind full-screen, font \"Arial\" height -16, changes rect|full-screen|font|0x40"},
+        {"drawable with a bitmap",
+         [](CaptureBuilder& b) {
+             const std::int32_t box[4] = {0, 0, 4, 2};
+             // After the 92 bytes: the DIBSECTION, whose BITMAP (type, width, height, row bytes,
+             // planes, bits per pixel, bits) leads its 84 bytes, then the pixels.
+             Payload payload = CaptureBuilder::DrawablePayload(0xFFFFFFFFu, 0x2A010050, box, 2 | 4, 1);
+             payload.U32(0).I32(4).I32(2).I32(16).U16(1).U16(32).U32(0x00B00000).Fill(84 - 24, 0).Fill(32, 0x7F);
+             b.Record(120, payload);
+         },
+         "drawable: window 0xFFFFFFFF, dc 0x2A010050, rect 0,0-4,2, kind no-window|bitmap, font \"Arial\" height -16, changes new, bitmap 4x2 32 bpp, 32 pixel bytes"},
+    };
+    for (const LineCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        CaptureBuilder b;
+        b.Opening();
+        c.add(b);
+        const std::vector<std::string> lines = DumpLines(b.bytes());
+        ASSERT_EQ(lines.size(), b.recordStarts().size());
+        EXPECT_EQ(Body(lines.back()), c.line);
+    }
+}
+
+TEST(Dump, OpeningRecordsAndColumns) {
+    CaptureBuilder b;
+    b.Opening("Windows 7 | Wine Adapter").Call("glFlush").ThreadSwitch(292, 0).Call("glFinish");
+    const std::vector<std::string> lines = DumpLines(b.bytes());
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(Body(lines[0]), "format version 0x00010002");
+    EXPECT_EQ(Body(lines[1]), "recorder version 0x01060100");
+    EXPECT_EQ(Body(lines[2]), "API type 2 OpenGL, 32-bit pointers");
+    EXPECT_EQ(Body(lines[3]), "system description \"Windows 7 | Wine Adapter\"");
+    EXPECT_EQ(lines[4], "       4            1040       -  glFlush()");
+    EXPECT_EQ(ThreadColumn(lines[5]), "292");
+    EXPECT_EQ(lines[6], "       6            1060     292  glFinish()");
+}
+
+TEST(Dump, AnAliasMarkerNamesTheAliasAndTheCallIsShownUnderIt) {
+    CaptureBuilder b;
+    b.Opening().AliasCall("glBeginQuery", Payload().U32(0x8914).U32(7));
+    const std::vector<std::string> lines = DumpLines(b.bytes());
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(Body(lines[4]), "alias marker: glBeginQuery (alias " + std::to_string(CaptureBuilder::AliasNumber("glBeginQuery")) +
+                                  ") records as glBeginQueryARB");
+    EXPECT_EQ(Body(lines[5]), "glBeginQuery(GL_SAMPLES_PASSED, 7) (as glBeginQueryARB)");
+}
+
+TEST(Dump, BlobsShowTheBytesOfDataBlocksUpToTheLimit) {
+    CaptureBuilder b;
+    std::vector<std::uint8_t> memory(100);
+    for (std::size_t i = 0; i < memory.size(); ++i) memory[i] = static_cast<std::uint8_t>(i);
+    b.Opening().Call("glGenTextures", Payload().I32(2).U32(0x0012FF00).U32(1).U32(0x0A0B0C0D)).ClientMemory(0x1000, 0, 0, memory);
+    DumpOptions options;
+    options.blobs = true;
+    options.blobLimit = 40;
+    const std::vector<std::string> lines = DumpLines(b.bytes(), options);
+    ASSERT_EQ(lines.size(), 4u + 2u + 4u);
+    EXPECT_EQ(lines[5], "          0x0000: 01 00 00 00 0D 0C 0B 0A");
+    EXPECT_EQ(Body(lines[6]), "client memory block: address 0x00001000, offset 0, 100 bytes");
+    EXPECT_EQ(lines[7], "          0x0000: 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 12 13 14 15 16 17 18 19 1A 1B 1C 1D 1E 1F");
+    EXPECT_EQ(lines[8], "          0x0020: 20 21 22 23 24 25 26 27");
+    EXPECT_EQ(lines[9], "          ... 60 more bytes");
+    // Without --blobs the same capture has one line per record.
+    EXPECT_EQ(DumpLines(b.bytes()).size(), b.recordStarts().size());
+}
+
+// Three frames ended by swaps, then calls after the last swap; the alias's name is not part of
+// its target's name, so that --grep can tell them apart.
+CaptureBuilder FramedCapture(std::string& aliasName) {
+    for (const description::AliasDescription& alias : description::kAliases) {
+        const description::ApiDescription* target = description::FindApi(alias.targetApiId);
+        if (target && target->fixedSize == 4 && !std::strstr(target->name, alias.name)) {
+            aliasName = alias.name;
+            break;
+        }
+    }
+    CaptureBuilder b;
+    b.Opening().ThreadSwitch(10, 0x100);
+    b.Call("glClear", Payload().U32(0x4000)).Call("wglSwapBuffers", Payload().U32(1).U32(1));        // frame 1
+    b.Call("glClear", Payload().U32(0x4000)).AliasCall(aliasName, Payload().U32(0));                   // frame 2
+    b.ThreadSwitch(20, 0x200).Call("wglSwapLayerBuffers", Payload().U32(1).U32(1).U32(1));
+    b.Call("glColor3f", Payload().F32(1).F32(1).F32(1)).Call("glClear", Payload().U32(0x4100));        // frame 3
+    b.Call("wglSwapMultipleBuffers", Payload().U32(1).U32(0).U32(1));
+    b.Call("glFlush");                                                                                  // frame 4
+    return b;
+}
+
+std::vector<std::string> Names(const std::vector<std::string>& lines) {
+    std::vector<std::string> names;
+    for (const std::string& line : lines) {
+        const std::string body = Body(line);
+        names.push_back(body.substr(0, body.find_first_of("(:")));
+    }
+    return names;
+}
+
+TEST(Dump, FramesAndGrepNarrowTheLines) {
+    std::string alias;
+    const CaptureBuilder b = FramedCapture(alias);
+    ASSERT_FALSE(alias.empty());
+    struct Case {
+        const char* frames;
+        const char* grep;
+        std::vector<std::string> names;
+    };
+    const Case cases[] = {
+        {"2-2", "", {"glClear", "alias marker", alias, "thread switch", "wglSwapLayerBuffers"}},
+        {"1", "", {"format version 0x00010002", "recorder version 0x01060100", "API type 2 OpenGL, 32-bit pointers",
+                   "system description \"Windows 10 | Test Adapter\"", "thread switch", "glClear", "wglSwapBuffers"}},
+        {"3-", "", {"glColor3f", "glClear", "wglSwapMultipleBuffers", "glFlush"}},
+        {"4-4", "", {"glFlush"}},
+        {"5-9", "", {}},
+        {"1-", "Swap", {"wglSwapBuffers", "wglSwapLayerBuffers", "wglSwapMultipleBuffers"}},
+        {"2-3", "glClear", {"glClear", "glClear"}},
+        {"1-", "thread", {"thread switch", "thread switch"}},
+        {"1-", alias.c_str(), {"alias marker", alias}},
+        {"1-", "nothing like it", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.frames) + " " + c.grep);
+        DumpOptions options;
+        std::string error;
+        std::vector<std::string> words = {"capture.kcap", "--frames", c.frames};
+        if (*c.grep) words.insert(words.end(), {"--grep", c.grep});
+        ASSERT_TRUE(options.Parse(words, error)) << error;
+        EXPECT_EQ(Names(DumpLines(b.bytes(), options)), c.names);
+    }
+}
+
+TEST(Dump, TheThreadColumnFollowsTheLatestSwitch) {
+    std::string alias;
+    const CaptureBuilder b = FramedCapture(alias);
+    const std::vector<std::string> lines = DumpLines(b.bytes());
+    ASSERT_EQ(lines.size(), b.recordStarts().size());
+    std::vector<std::string> threads;
+    for (const std::string& line : lines) threads.push_back(ThreadColumn(line));
+    const std::vector<std::string> expected = {"-", "-", "-", "-", "10", "10", "10", "10", "10", "10",
+                                               "20", "20", "20", "20", "20", "20"};
+    EXPECT_EQ(threads, expected);
+}
+
+TEST(Dump, StopsReadingPastTheLastFrameAskedFor) {
+    std::string alias;
+    const CaptureBuilder b = FramedCapture(alias);
+    DumpOptions options;
+    options.lastFrame = 1;
+    TextOutput out;
+    RecordDumper dumper(options, out);
+    const ReadResult read = ReadAll(b.bytes());
+    std::size_t taken = 0;
+    while (taken < read.records.size() && dumper.Add(RecordView::Of(read.records[taken]))) ++taken;
+    EXPECT_EQ(taken, 7u);  // the first record of frame 2 is refused
+}
+
+struct OptionCase {
+    std::vector<std::string> words;
+    const char* error;  // empty when the words are right
+};
+
+TEST(Dump, OptionsAreCheckedWithAOneLineReason) {
+    const OptionCase cases[] = {
+        {{"a.kcap"}, ""},
+        {{"a.kcap", "--frames=2-5", "--grep=glDraw", "--blobs=64"}, ""},
+        {{"--blobs", "a.kcap"}, ""},
+        {{}, "no capture file given"},
+        {{"a.kcap", "b.kcap"}, "one capture file only"},
+        {{"a.kcap", "--frames"}, "--frames needs a value"},
+        {{"a.kcap", "--frames", "0-3"}, "--frames takes"},
+        {{"a.kcap", "--frames", "5-3"}, "--frames takes"},
+        {{"a.kcap", "--frames", "2-x"}, "--frames takes"},
+        {{"a.kcap", "--frames", "99999999999999999999999"}, "--frames takes"},
+        {{"a.kcap", "--grep="}, "--grep needs a name"},
+        {{"a.kcap", "--blobs=0"}, "--blobs takes"},
+        {{"a.kcap", "--blobs=lots"}, "--blobs takes"},
+        {{"a.kcap", "--verbose"}, "unknown option --verbose"},
+    };
+    for (const OptionCase& c : cases) {
+        DumpOptions options;
+        std::string error;
+        const bool ok = options.Parse(c.words, error);
+        EXPECT_EQ(ok, *c.error == 0) << error;
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+        EXPECT_EQ(error.find('\n'), std::string::npos);
+    }
+    DumpOptions options;
+    std::string error;
+    ASSERT_TRUE(options.Parse({"a.kcap", "--frames", "3-7", "--grep", "glDraw", "--blobs=64"}, error));
+    EXPECT_EQ(options.path, "a.kcap");
+    EXPECT_EQ(options.firstFrame, 3u);
+    EXPECT_EQ(options.lastFrame, 7u);
+    EXPECT_EQ(options.grep, "glDraw");
+    EXPECT_TRUE(options.blobs);
+    EXPECT_EQ(options.blobLimit, 64u);
+}
+
+}  // namespace
+}  // namespace kestrel::test

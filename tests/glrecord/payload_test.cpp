@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "gen/ApiTable.h"
+#include "stream/StreamRecordId.h"
 #include "tests/glrecord/PayloadCases.h"
 #include "tests/glrecord/support/CallRecords.h"
 #include "tests/glrecord/support/FakeSystemLibrary.h"
@@ -30,8 +31,9 @@ std::string TempFile(const char* name) {
     return std::string(temp) + "kestrel-" + std::to_string(GetCurrentProcessId()) + "-" + name;
 }
 
-// Runs a program of the recording tests under capture, with the fake as the real library.
-FakeCapture RunWithFake(const std::string& program, const std::string& mode) {
+// Runs a program of the recording tests with the fake as the real library: under capture, or with
+// no controlling process at all (then the recorder only forwards, to the same fake).
+FakeCapture RunWithFake(const std::string& program, const std::string& mode, bool captured = true) {
     constexpr DWORD kTimeoutMs = 30000;
     FakeCapture result;
     const std::string name = program.substr(program.find_last_of("/\\") + 1);
@@ -41,12 +43,31 @@ FakeCapture RunWithFake(const std::string& program, const std::string& mode) {
         return result;
     }
     const std::string reportPath = TempFile((name + ".report").c_str());
-    TestController controller;
-    controller.policy.settings.hookMode = 1;  // the recorder binds "OpenGL32-orig.dll": the fake
-    result.run = controller.RunApp(program, {TestController::RecorderPath(), reportPath, mode}, false, kTimeoutMs);
+    const std::vector<std::string> arguments = {TestController::RecorderPath(), reportPath, mode};
+    if (captured) {
+        TestController controller;
+        controller.policy.settings.hookMode = 1;  // the recorder binds "OpenGL32-orig.dll": the fake
+        result.run = controller.RunApp(program, arguments, false, kTimeoutMs);
+        result.calls = CallRecords(controller.Records(&result.complete));
+    } else {
+        std::string command = "\"" + program + "\"";
+        for (const std::string& argument : arguments) command += " \"" + argument + "\"";
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        result.run.started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                            &startup, &process) != 0;
+        if (result.run.started) {
+            result.run.timedOut = WaitForSingleObject(process.hProcess, kTimeoutMs) != WAIT_OBJECT_0;
+            if (result.run.timedOut) TerminateProcess(process.hProcess, 255);
+            WaitForSingleObject(process.hProcess, 10000);
+            GetExitCodeProcess(process.hProcess, &result.run.exitCode);
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+        }
+    }
     result.report.Load(reportPath);
     DeleteFileA(reportPath.c_str());
-    result.calls = CallRecords(controller.Records(&result.complete));
     return result;
 }
 
@@ -141,5 +162,31 @@ TEST(Payloads, PopDebugGroupRunsOutsideTheStreamLockOnlyInZion) {
             }
         }
         EXPECT_EQ(order, r.order) << r.program << Describe(capture.calls);
+    }
+}
+
+// An alias call hands its own real entry point to the target's recorder: another thread's call of
+// the target under its own name, at the same moment, still reaches the target's real function.
+TEST(Payloads, AliasCallsNeverRedirectAnotherThreadsCallOfTheTarget) {
+    constexpr std::uint32_t kCalls = 20000;  // per thread, as record_app makes them
+    for (const bool captured : {false, true}) {
+        const FakeCapture capture = RunWithFake(KESTREL_RECORD_APP, "aliasrace", captured);
+        const char* how = captured ? "under capture" : "without a capture";
+        ASSERT_TRUE(capture.run.started) << how << ": " << capture.run.error;
+        ASSERT_FALSE(capture.run.timedOut) << how;
+        ASSERT_EQ(capture.run.exitCode, 0u) << how;
+        EXPECT_EQ(capture.report.U32("aliasrace", "alias"), kCalls) << how;
+        EXPECT_EQ(capture.report.U32("aliasrace", "target"), kCalls) << how;
+        EXPECT_EQ(capture.report.U32("aliasrace", "misrouted"), 0u) << how;
+        if (!captured) continue;
+        // Each alias call: its marker, then a record of the target; the target's own calls: a record.
+        std::uint32_t markers = 0, records = 0;
+        for (const CallRecord& record : capture.calls) {
+            markers += record.id == kestrel::kAliasMarkerRecord;
+            records += record.id == kestrel::api::glBeginQueryARB;
+        }
+        EXPECT_TRUE(capture.complete);
+        EXPECT_EQ(markers, kCalls);
+        EXPECT_EQ(records, 2 * kCalls);
     }
 }

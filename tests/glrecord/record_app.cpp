@@ -4,6 +4,8 @@
 //                                         (glPassThrough with the case's number)
 //   record_app RECORDER REPORT popgroup   glPopDebugGroup, during whose real call a second thread
 //                                         makes a recorded call
+//   record_app RECORDER REPORT aliasrace  one thread calls glBeginQuery, another glBeginQueryARB, at
+//                                         once; each call must reach its own real function
 #include <windows.h>
 
 #include <cstdio>
@@ -84,12 +86,51 @@ int RunPopGroup(ReportWriter& report) {
     return 0;
 }
 
+constexpr int kRaceCalls = 20000;
+
+int RunAliasRace(ReportWriter& report) {
+    using BeginQueryFn = void(__stdcall*)(kgl::GLenum, kgl::GLuint);
+    auto lookup = g_recorder.Gl<kgl::PROC(kgl::LPCSTR)>("wglGetProcAddress");
+    // Without an activation through the recorder, the second lookup hands out the interceptor.
+    BeginQueryFn alias = nullptr, target = nullptr;
+    for (int i = 0; i < 2; ++i) {
+        alias = reinterpret_cast<BeginQueryFn>(reinterpret_cast<void*>(lookup("glBeginQuery")));
+        target = reinterpret_cast<BeginQueryFn>(reinterpret_cast<void*>(lookup("glBeginQueryARB")));
+    }
+    if (alias != g_recorder.Export("_inttrk_glBeginQuery@8") || target != g_recorder.Export("_inttrk_glBeginQueryARB@8"))
+        return 4;
+    g_recorder.fake().takeLog(nullptr, 0);
+    std::thread first([alias] {
+        for (int i = 0; i < kRaceCalls; ++i) alias(0x8914, 1);
+    });
+    std::thread second([target] {
+        for (int i = 0; i < kRaceCalls; ++i) target(0x8914, 2);
+    });
+    first.join();
+    second.join();
+    std::vector<fakegl::LogEntry> log(3 * kRaceCalls);
+    const std::uint32_t count = g_recorder.fake().takeLog(log.data(), static_cast<std::uint32_t>(log.size()));
+    const std::uint32_t aliasIndex = FindShape("glBeginQuery")->index, targetIndex = FindShape("glBeginQueryARB")->index;
+    std::uint32_t byAlias = 0, byTarget = 0, misrouted = 0;
+    for (std::uint32_t i = 0; i < count && i < log.size(); ++i) {
+        std::uint32_t id = 0;
+        std::memcpy(&id, log[i].args + 4, sizeof id);  // which thread called
+        if (log[i].index == aliasIndex && id == 1) ++byAlias;
+        else if (log[i].index == targetIndex && id == 2) ++byTarget;
+        else ++misrouted;
+    }
+    report.Put("aliasrace", "alias", byAlias);
+    report.Put("aliasrace", "target", byTarget);
+    report.Put("aliasrace", "misrouted", misrouted);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);  // a crash ends the program, no debugger
     if (argc != 4) {
-        std::fprintf(stderr, "usage: record_app RECORDER REPORT cases|popgroup\n");
+        std::fprintf(stderr, "usage: record_app RECORDER REPORT cases|popgroup|aliasrace\n");
         return 2;
     }
     ReportWriter report(argv[2]);
@@ -100,6 +141,7 @@ int main(int argc, char** argv) {
     g_recorder.Load(argv[1]);
     if (!std::strcmp(argv[3], "cases")) return RunCases(report);
     if (!std::strcmp(argv[3], "popgroup")) return RunPopGroup(report);
+    if (!std::strcmp(argv[3], "aliasrace")) return RunAliasRace(report);
     std::fprintf(stderr, "record_app: unknown mode %s\n", argv[3]);
     return 2;
 }

@@ -42,14 +42,12 @@ void BaseCapturer::StartOnce() {
     ReleaseSpinWord(&startLock_);
 }
 
-void BaseCapturer::EnterCall() {
-    EnsureStarted();
-    if (!running_) return;
+void BaseCapturer::EnterRunning() {
     if (threadDepths_.enter(GetCurrentThreadId()) == 1) OnOutermostEnter();
 }
 
-bool BaseCapturer::ShouldRecord() {
-    if (!running_ || threadDepths_.depth(GetCurrentThreadId()) > 1) return false;
+bool BaseCapturer::ShouldRecordRunning() {
+    if (threadDepths_.depth(GetCurrentThreadId()) > 1) return false;
     ++callsInFrame_;
     return true;
 }
@@ -64,8 +62,7 @@ bool BaseCapturer::ShouldRecordOrLeave() {
     return true;
 }
 
-void BaseCapturer::LeaveCall() {
-    if (!running_) return;
+void BaseCapturer::LeaveRunning() {
     const DWORD thread = GetCurrentThreadId();
     if (threadDepths_.depth(thread) == 1) OnOutermostLeave();
     threadDepths_.leave(thread);

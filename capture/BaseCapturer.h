@@ -56,14 +56,20 @@ public:
     virtual std::uint32_t WriteData(std::uint32_t size, const void* data) = 0;             // 22
 
     // The call gate.
-    void EnsureStarted() {
-        // Double-checked: after start-up the per-call cost is one load, not a spin word.
-        if (InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(&startedOnce_), 0, 0) == 0) StartOnce();
+    __attribute__((always_inline)) void EnsureStarted() {
+        // Double-checked: after start-up the per-call cost is one acquire load, not a spin word.
+        if (__atomic_load_n(&startedOnce_, __ATOMIC_ACQUIRE) == 0) StartOnce();
     }
-    void EnterCall();
-    bool ShouldRecord();
+    // Without a capture the gate only forwards; the checks for that stay inline on every call.
+    __attribute__((always_inline)) void EnterCall() {
+        EnsureStarted();
+        if (running_) EnterRunning();
+    }
+    __attribute__((always_inline)) bool ShouldRecord() { return running_ && ShouldRecordRunning(); }
     bool ShouldRecordOrLeave();
-    void LeaveCall();
+    __attribute__((always_inline)) void LeaveCall() {
+        if (running_) LeaveRunning();
+    }
 
     // Process detach: finishes a running capture and reports it; the entry routine's result.
     BOOL FinishCapture();
@@ -118,6 +124,9 @@ protected:
 
 private:
     void StartOnce();
+    void EnterRunning();
+    bool ShouldRecordRunning();
+    void LeaveRunning();
     std::uint32_t SessionExchange(const void* request, std::uint32_t size);  // 0 ok; reply in replyBuffer_
     bool SetUpStream();
     bool SetUpFrameImages();

@@ -108,6 +108,8 @@ int RunCapture(const std::vector<std::string>& words) {
         return Fail(error);
     }
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    // The progress line rewrites itself, which only makes sense on a terminal.
+    const bool showProgress = !options.quiet && GetFileType(GetStdHandle(STD_ERROR_HANDLE)) == FILE_TYPE_CHAR;
 
     AppLauncher launcher;
     if (!launcher.Launch(application, options.arguments, error)) {
@@ -137,7 +139,7 @@ int RunCapture(const std::vector<std::string>& words) {
             TerminateProcess(launcher.process(), 130);
         }
         const DWORD now = GetTickCount();
-        if (!options.quiet && now - lastShown >= 500) {
+        if (showProgress && now - lastShown >= 500) {
             const double mb = static_cast<double>(counter.bytes()) / 1e6;
             const double rate = static_cast<double>(counter.bytes() - lastBytes) / 1e3 / (now - lastShown);
             std::fprintf(stderr, "\rframe %u | %u calls in the last frame | %.1f MB | %.1f MB/s   ", counter.frames() + 1,
@@ -159,7 +161,7 @@ int RunCapture(const std::vector<std::string>& words) {
     const bool closed = std::fclose(file) == 0;
     const DWORD exitCode = launcher.ExitCode();
     const double seconds = (GetTickCount() - start) / 1000.0;
-    if (!options.quiet) std::fputc('\n', stderr);
+    if (showProgress) std::fputc('\n', stderr);
     if (writeFailed || !closed) std::fprintf(stderr, "kestrel: writing %s failed; the capture is incomplete\n", output.c_str());
     if (server.registrations().empty())
         std::fprintf(stderr, "kestrel: the application made no OpenGL call through the recorder; nothing captured\n");

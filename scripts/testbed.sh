@@ -86,8 +86,25 @@ ln -sf "$winelib/i386-windows/opengl32.dll" "$origdir/opengl32-orig.dll"
 ln -sf "$winelib/i386-unix/opengl32.so" "$origdir/opengl32-orig.so"
 export WINEDLLPATH=$origdir
 sysdir=$WINEPREFIX/drive_c/windows/system32
-[ -f "$sysdir/opengl32-orig.dll" ] || cp "$winelib/i386-windows/opengl32.dll" "$sysdir/opengl32-orig.dll" \
+# Wine matches file names without regard to case, so a test that put the file back under another
+# spelling must not get a second copy beside it; one set aside by an interrupted test comes back.
+orig=$(find "$sysdir" -maxdepth 1 -iname 'opengl32-orig.dll' | head -n 1)
+aside=$(find "$sysdir" -maxdepth 1 -iname 'opengl32-orig.dll.away' | head -n 1)
+if [ -z "$orig" ] && [ -n "$aside" ]; then mv "$aside" "$sysdir/opengl32-orig.dll"; orig=$sysdir/opengl32-orig.dll; fi
+[ -n "$aside" ] && rm -f "$aside"
+# A test that swapped a stand-in library in and was interrupted leaves it behind: put the real one back.
+if [ -n "$orig" ] && ! cmp -s "$orig" "$winelib/i386-windows/opengl32.dll"; then rm -f "$orig"; orig=; fi
+[ -n "$orig" ] || cp "$winelib/i386-windows/opengl32.dll" "$sysdir/opengl32-orig.dll" \
     || fail "could not place opengl32-orig.dll in $sysdir" "remove $WINEPREFIX and retry"
+
+# Without a Debugger value Wine starts winedbg, which waits; one that cannot start lets the program die.
+if ! grep -qx 'no-crash-debugger-2' "$stamp" 2>/dev/null; then
+    [ $server_started = 1 ] || { timeout 20 wineserver -p >/dev/null 2>&1; server_started=1; }
+    timeout 60 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ \
+        /d 'no-crash-debugger.exe' /f >/dev/null 2>&1 || fail "could not configure crash handling in $WINEPREFIX" "remove $WINEPREFIX and retry"
+    timeout 20 wineserver -k >/dev/null 2>&1; timeout 20 wineserver -w >/dev/null 2>&1
+    echo no-crash-debugger-2 >> "$stamp"
+fi
 
 # A fresh persistent server: after wineboot the first window of every program would stall otherwise.
 timeout 20 wineserver -p >/dev/null 2>&1 || fail "wineserver -p failed for $WINEPREFIX" "run 'WINEPREFIX=$WINEPREFIX wineserver -k' and retry"

@@ -12,7 +12,7 @@ namespace {
 const std::string kKestrel = KESTREL_EXE;
 const std::string kFixtures = KESTREL_FIXTURE_DIR;
 
-std::string Run(const std::string& arguments, DWORD* exitCode, DWORD timeoutMs = 120000) {
+std::string Kestrel(const std::string& arguments, DWORD* exitCode, DWORD timeoutMs = 120000) {
     ChildResult result = RunChild("\"" + kKestrel + "\" " + arguments, timeoutMs);
     EXPECT_TRUE(result.started);
     EXPECT_FALSE(result.timedOut) << arguments;
@@ -54,13 +54,13 @@ void ExpectFolderClean() {
 TEST(KestrelCommand, CapturesFramesAndThreadsThatDumpAndStatsAgreeOn) {
     const std::string capture = TempPath("e2e.kcap");
     DWORD code = 1;
-    const std::string out = Run("capture --quiet --out \"" + capture + "\" -- \"" + kFixtures +
+    const std::string out = Kestrel("capture --quiet --out \"" + capture + "\" -- \"" + kFixtures +
                                     "/capture_app.exe\" --calls 2 --threads 2 --frames 4 --exit-code 5",
                                 &code);
     EXPECT_EQ(code, 5u) << "kestrel exits with the application's exit code\n" << out;
     ExpectFolderClean();
 
-    const std::string dump = Run("dump \"" + capture + "\"", &code);
+    const std::string dump = Kestrel("dump \"" + capture + "\"", &code);
     EXPECT_EQ(code, 0u) << dump;
     const std::vector<std::string> lines = Lines(dump);
     ASSERT_GT(lines.size(), 10u);
@@ -71,7 +71,7 @@ TEST(KestrelCommand, CapturesFramesAndThreadsThatDumpAndStatsAgreeOn) {
     EXPECT_GE(CountContaining(lines, "thread switch"), 3u) << dump;
     EXPECT_EQ(CountContaining(lines, "glClear("), 4u) << dump;
 
-    const std::string stats = Run("stats \"" + capture + "\"", &code);
+    const std::string stats = Kestrel("stats \"" + capture + "\"", &code);
     EXPECT_EQ(code, 0u) << stats;
     EXPECT_NE(stats.find("frames"), std::string::npos) << stats;
     DeleteFileA(capture.c_str());
@@ -80,12 +80,12 @@ TEST(KestrelCommand, CapturesFramesAndThreadsThatDumpAndStatsAgreeOn) {
 TEST(KestrelCommand, ACrashingApplicationLeavesAReadableCaptureAndItsFolderRestored) {
     const std::string capture = TempPath("crash.kcap");
     DWORD code = 0;
-    const std::string out = Run("capture --quiet --out \"" + capture + "\" -- \"" + kFixtures +
+    const std::string out = Kestrel("capture --quiet --out \"" + capture + "\" -- \"" + kFixtures +
                                     "/capture_app.exe\" --frames 2 --crash",
                                 &code);
     EXPECT_NE(code, 0u) << out;
     ExpectFolderClean();
-    const std::string dump = Run("dump \"" + capture + "\"", &code);
+    const std::string dump = Kestrel("dump \"" + capture + "\"", &code);
     EXPECT_EQ(CountContaining(Lines(dump), "wglSwapBuffers"), 2u) << dump;
     DeleteFileA(capture.c_str());
 }
@@ -112,7 +112,7 @@ TEST(KestrelCommand, BadInputGetsOneLineAndANonZeroCode) {
     };
     for (const Case& c : cases) {
         DWORD code = 0;
-        const std::string out = Run(c.arguments, &code);
+        const std::string out = Kestrel(c.arguments, &code);
         EXPECT_NE(code, 0u) << c.arguments;
         EXPECT_NE(out.find(c.says), std::string::npos) << c.arguments << "\n" << out;
         ExpectFolderClean();
@@ -125,7 +125,7 @@ TEST(KestrelCommand, ASecondCaptureWhileOneRunsIsRefused) {
     HANDLE session = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4376, "Local\\TRK_CaptureSessionMemory");
     ASSERT_NE(session, nullptr);
     DWORD code = 0;
-    const std::string out = Run("capture -- \"" + kFixtures + "/capture_app.exe\"", &code);
+    const std::string out = Kestrel("capture -- \"" + kFixtures + "/capture_app.exe\"", &code);
     CloseHandle(session);
     EXPECT_NE(code, 0u);
     EXPECT_NE(out.find("already running"), std::string::npos) << out;

@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """Generates the per-function code of GLKESTREL.dll from the API table (the data files beside this
 script) and the Khronos registry: the export list, the API table in C++, the recorder declarations of
-GLBaseCapturer, the entry points with their recorders, and the description of every record for
-capture readers. Stops with a message naming the culprit when the table is
-inconsistent."""
+GLBaseCapturer, the entry points with their recorders, the description of every record for capture
+readers, and for the tests the call shape of every function and the fake system library's exports.
+Stops with a message naming the culprit when the table is inconsistent."""
 
 import argparse
 import os

@@ -12,9 +12,16 @@ FakeSystemLibrary::FakeSystemLibrary(const std::string& fakePath, const std::vec
     char system[MAX_PATH] = {};
     GetSystemDirectoryA(system, MAX_PATH);
     orig_ = std::string(system) + "\\OpenGL32-orig.dll";
+    // A run that was killed left the real library aside and a fake in its place: undo that first.
+    if (GetFileAttributesA(AsideName(0).c_str()) != INVALID_FILE_ATTRIBUTES) {
+        for (int n = 0; n < 8 && DeleteFileA(orig_.c_str()); ++n) {
+        }
+        MoveFileA(AsideName(0).c_str(), orig_.c_str());
+        for (int n = 1; n < 8; ++n) DeleteFileA(AsideName(n).c_str());
+    }
     // Names differ in case only on the prefix's file system, so more than one file may answer.
     for (int n = 0; GetFileAttributesA(orig_.c_str()) != INVALID_FILE_ATTRIBUTES && n < 8; ++n) {
-        const std::string aside = orig_ + ".kestrel-real" + std::to_string(n);
+        const std::string aside = AsideName(n);
         DeleteFileA(aside.c_str());
         if (!MoveFileA(orig_.c_str(), aside.c_str())) {
             error_ = "cannot move " + orig_ + " aside";
@@ -39,6 +46,8 @@ FakeSystemLibrary::FakeSystemLibrary(const std::string& fakePath, const std::vec
         programs_.push_back(program);
     }
 }
+
+std::string FakeSystemLibrary::AsideName(int n) const { return orig_ + ".kestrel-real" + std::to_string(n); }
 
 FakeSystemLibrary::~FakeSystemLibrary() {
     for (const std::string& program : programs_) {

@@ -18,6 +18,8 @@ public:
     const std::string& error() const { return error_; }
 
 private:
+    std::string AsideName(int n) const;
+
     std::string orig_, error_;
     std::vector<std::string> aside_;  // every file that answered to the name, in the order moved
     std::vector<std::string> programs_;

@@ -34,7 +34,7 @@ std::vector<std::string> DumpLines(const std::vector<std::uint8_t>& capture, con
     while (reader.Next(record) && dumper.Add(RecordView::Of(record))) {
     }
     std::vector<std::string> lines;
-    std::istringstream text(out.text());
+    std::istringstream text{std::string(out.text())};
     for (std::string line; std::getline(text, line);) lines.push_back(line);
     return lines;
 }

@@ -106,7 +106,7 @@ TEST(Stats, TheReportShowsTheFigures) {
     const CaptureBuilder b = TwoThreads();
     TextOutput out;
     StatsReport::Write(out, "two.kcap", StatsOf(b.bytes()), 2);
-    const std::string& text = out.text();
+    const std::string_view text = out.text();
     const std::string expected[] = {
         "capture      two.kcap\n",
         "records      " + std::to_string(b.recordStarts().size()) + " (17 calls, 9 stream records), " + std::to_string(b.size()) + " bytes\n",

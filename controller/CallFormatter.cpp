@@ -1,5 +1,7 @@
 #include "controller/CallFormatter.h"
 
+#include <cstring>
+
 #include "controller/ValueFormatter.h"
 
 namespace kestrel {
@@ -37,8 +39,13 @@ std::uint32_t CallFormatter::Append(TextOutput& out, const RecordView& record,
         return 0;
     }
     out << (alias ? alias->name : api->name) << '(';
+    const std::uint32_t fixed = api->fixedSize;
+    const description::BlockDescription* block = record.payloadSize > fixed ? api->block : nullptr;
+    const bool isString = block && block->elementKind == ValueKind::Char;
+    const std::uint32_t blockKept = record.kept > fixed ? record.kept - fixed : 0;
+    const std::uint8_t* blockBytes = blockKept ? record.data + fixed : record.data;
     const FieldDescription* result = nullptr;
-    bool first = true;
+    bool first = true, blockIsArgument = false;
     for (unsigned i = 0; i < api->fieldCount; ++i) {
         const FieldDescription& field = api->fields[i];
         if (field.isResult) {
@@ -48,6 +55,12 @@ std::uint32_t CallFormatter::Append(TextOutput& out, const RecordView& record,
         if (!first) out << ", ";
         first = false;
         AppendField(out, record, field, api->name);
+        if (block && std::strcmp(field.name, block->source) == 0) blockIsArgument = true;
+    }
+    if (isString && !blockIsArgument) {
+        // The string stands for an argument whose address the record does not keep.
+        if (!first) out << ", ";
+        out.Quoted(blockBytes, blockKept, kStringLimit);
     }
     out << ')';
     if (result) {
@@ -56,7 +69,6 @@ std::uint32_t CallFormatter::Append(TextOutput& out, const RecordView& record,
     }
     if (alias) out << " (as " << api->name << ')';
 
-    const std::uint32_t fixed = api->fixedSize;
     if (record.payloadSize < fixed) {
         out << " [payload ";
         out.Unsigned(record.payloadSize);
@@ -66,13 +78,14 @@ std::uint32_t CallFormatter::Append(TextOutput& out, const RecordView& record,
         return record.payloadSize;
     }
     if (record.payloadSize == fixed) return fixed;
-    const std::uint32_t extra = record.payloadSize - fixed;
-    const description::BlockDescription* block = api->block;
-    if (block && block->elementKind == ValueKind::Char) {
-        out << ' ' << block->source << '=';
-        out.Quoted(record.data + fixed, record.kept > fixed ? record.kept - fixed : 0, kStringLimit);
+    if (isString) {
+        if (blockIsArgument) {
+            out << ' ' << block->source << '=';
+            out.Quoted(blockBytes, blockKept, kStringLimit);
+        }
         return fixed;
     }
+    const std::uint32_t extra = record.payloadSize - fixed;
     out << " [" << (block ? block->source : "data") << ": ";
     out.Unsigned(extra);
     out << (extra == 1 ? " byte]" : " bytes]");

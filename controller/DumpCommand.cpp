@@ -43,7 +43,7 @@ int RunDump(const std::vector<std::string>& words) {
         }
     }
     if (!out.Flush()) {
-        ReportError("dump", "cannot write the output");
+        ReportError("dump", OutputError(out));
         return kExitCannotOpen;
     }
     return pastLastFrame ? kExitRead : FinishReading("dump", options.path, reader);

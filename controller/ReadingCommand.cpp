@@ -1,12 +1,19 @@
 #include "controller/ReadingCommand.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace kestrel {
 
 void ReportError(const char* command, const std::string& message) {
     std::fflush(stdout);  // so that the line follows what was printed before it
     std::fprintf(stderr, "kestrel %s: %s\n", command, message.c_str());
+}
+
+std::string OutputError(const TextOutput& out) {
+    if (out.error() == EPIPE || out.error() == EINVAL) return "the output was closed before the end";
+    return std::string("cannot write the output: ") + std::strerror(out.error());
 }
 
 int FinishReading(const char* command, const std::string& path, const CaptureFileReader& reader) {

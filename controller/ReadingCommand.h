@@ -3,6 +3,7 @@
 #include <string>
 
 #include "controller/CaptureFileReader.h"
+#include "controller/TextOutput.h"
 
 namespace kestrel {
 
@@ -13,6 +14,8 @@ constexpr int kExitDamaged = 3;  // truncated or corrupt: read up to the last wh
 
 // One line on stderr, "kestrel COMMAND: MESSAGE".
 void ReportError(const char* command, const std::string& message);
+// Why the output could not be written; a pipe whose reader has gone (| head) shows as EINVAL here.
+std::string OutputError(const TextOutput& out);
 // After the last record: says on stderr where and why the reader stopped, if it did not reach the
 // end cleanly, and gives the exit code for it.
 int FinishReading(const char* command, const std::string& path, const CaptureFileReader& reader);

@@ -45,7 +45,7 @@ int RunStats(const std::vector<std::string>& words) {
     TextOutput out(stdout);
     StatsReport::Write(out, options.path, stats, options.top);
     if (!out.Flush()) {
-        ReportError("stats", "cannot write the output");
+        ReportError("stats", OutputError(out));
         return kExitCannotOpen;
     }
     return FinishReading("stats", options.path, reader);

@@ -1,5 +1,6 @@
 #include "controller/TextOutput.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 
@@ -189,8 +190,10 @@ void TextOutput::EndLine() {
 
 bool TextOutput::Flush() {
     if (!sink_) return !failed_;
-    if (!failed_ && size_ && std::fwrite(buffer_.get(), 1, size_, sink_) != size_) failed_ = true;
-    if (!failed_ && std::fflush(sink_) != 0) failed_ = true;
+    if (!failed_ && ((size_ && std::fwrite(buffer_.get(), 1, size_, sink_) != size_) || std::fflush(sink_) != 0)) {
+        failed_ = true;
+        error_ = errno;
+    }
     size_ = 0;
     return !failed_;
 }

@@ -49,6 +49,7 @@ public:
     // False when writing to the sink failed; the text is then dropped.
     bool Flush();
     bool failed() const { return failed_; }
+    int error() const { return error_; }  // errno of the failed write
     std::string_view text() const { return {buffer_.get(), size_}; }
     void Clear() { size_ = 0; }
 
@@ -64,6 +65,7 @@ private:
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;
     bool failed_ = false;
+    int error_ = 0;
 };
 
 }  // namespace kestrel

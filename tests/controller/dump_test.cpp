@@ -53,6 +53,8 @@ TEST(Dump, DecodesEachRecordOnItsLine) {
          "glGetUniformLocationARB(0x3, 0x00403000) = 2 name=\"u_color\""},
         {"string with control bytes", [](CaptureBuilder& b) { b.Call("glGetUniformLocationARB", Payload().U32(3).U32(0).I32(-1).Text("a\x1b\"b")); },
          "glGetUniformLocationARB(0x3, 0x00000000) = -1 name=\"a\\x1B\\\"b\""},
+        {"string that stands for an argument", [](CaptureBuilder& b) { b.Call("wglGetProcAddress", Payload().U32(0x682BAE90).Text("glShaderSource")); },
+         "wglGetProcAddress(\"glShaderSource\") = 0x682BAE90"},
         {"payload shorter than the fixed part", [](CaptureBuilder& b) { b.Call("glViewport", Payload().I32(0).I32(0)); },
          "glViewport(0, 0, ?, ?) [payload 8 of 16 bytes]"},
         {"unknown API id", [](CaptureBuilder& b) { b.Record(0x4FFFFFF0u, Payload().U32(1)); }, "unknown API id 0x4FFFFFF0 [4 bytes]"},

@@ -97,6 +97,10 @@ if [ -n "$orig" ] && ! cmp -s "$orig" "$winelib/i386-windows/opengl32.dll"; then
 [ -n "$orig" ] || cp "$winelib/i386-windows/opengl32.dll" "$sysdir/opengl32-orig.dll" \
     || fail "could not place opengl32-orig.dll in $sysdir" "remove $WINEPREFIX and retry"
 
+# A second drive, Y:, for tests that need a path of their own choosing from the drive letter on.
+mkdir -p "$BUILD/drive_y"
+ln -sfn "$BUILD/drive_y" "$WINEPREFIX/dosdevices/y:"
+
 # Without a Debugger value Wine starts winedbg, which waits; one that cannot start lets the program die.
 if ! grep -qx 'no-crash-debugger-2' "$stamp" 2>/dev/null; then
     [ $server_started = 1 ] || { timeout 20 wineserver -p >/dev/null 2>&1; server_started=1; }

@@ -134,6 +134,17 @@ TEST(Frames, ThreeSwapsAndNoCallAfterTheLastPublishFrameThree) {
     EXPECT_EQ(controller.server().finishedCount(), 1);
 }
 
+// A swap made while another call is under way on its thread is forwarded only: no record, no frame.
+TEST(Frames, ANestedSwapNeitherCountsAFrameNorIsRecorded) {
+    TestController controller;
+    const TestController::Run run = controller.RunApp(kApp, {"--frames", "2", "--nested-swap", "--end-after-swap"});
+    ASSERT_TRUE(run.started) << run.error;
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(CountId(controller.Records(), kestrel::api::wglSwapBuffers), 2u);
+    ASSERT_NE(controller.server().stats().header(), nullptr);
+    EXPECT_EQ(controller.server().stats().header()->frame, 2u);
+}
+
 TEST(Frames, ThreadsTakeTurnsWithASwitchRecordAheadOfEachRun) {
     TestController controller;
     const TestController::Run run = controller.RunApp(kApp, {"--calls", "2", "--threads", "2", "--no-window"});
@@ -149,4 +160,28 @@ TEST(Frames, ThreadsTakeTurnsWithASwitchRecordAheadOfEachRun) {
     EXPECT_NE(threads[0], threads[1]);
     EXPECT_NE(threads[1], threads[2]);
     EXPECT_EQ(CountId(records, kestrel::api::glGetError), 6u);
+}
+
+// The WMI provider host is never captured, whatever its drive letter and the case of its path; its
+// calls still reach the real library.
+TEST(StartUp, TheWmiProviderHostIsExcludedInAnyLetterCase) {
+    // The test bed maps Y: to a folder of the build tree.
+    struct Case { const char* app; bool excluded; };
+    const Case cases[] = {
+        {"Y:\\windows\\system32\\wbem\\wmiprvse.exe", true},
+        {"Y:\\WINDOWS\\SysWOW64\\WBEM\\WmiPrvSE.EXE", true},
+        {"Y:\\windows\\system32\\wbem\\wmiprvse2.exe", false},  // a neighbour is captured as usual
+    };
+    for (const Case& c : cases) {
+        const std::string app = c.app;
+        for (std::size_t at = 3; (at = app.find('\\', at)) != std::string::npos; ++at)
+            CreateDirectoryA(app.substr(0, at).c_str(), nullptr);
+        ASSERT_TRUE(CopyFileA(kApp.c_str(), app.c_str(), FALSE)) << app;
+        TestController controller;
+        const TestController::Run run = controller.RunApp(app, {"--calls", "3", "--frames", "1"});
+        ASSERT_TRUE(run.started) << app << ": " << run.error;
+        EXPECT_EQ(run.exitCode, 0u) << app;
+        EXPECT_EQ(controller.server().registrations().empty(), c.excluded) << app;
+        DeleteFileA(app.c_str());
+    }
 }

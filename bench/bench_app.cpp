@@ -1,0 +1,47 @@
+// A program that makes OpenGL calls as fast as it can and reports how long they took.
+//   bench_app small N   N rounds of glBegin, glColor4f, glVertex3f x3, glEnd
+//   bench_app large N   N glDeleteTextures calls of 262,144 names each (a 1 MiB data block)
+#include <windows.h>
+#include <GL/gl.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "tests/support/GLWindow.h"
+
+int main(int argc, char** argv) {
+    if (argc < 3) return 2;
+    const bool large = std::strcmp(argv[1], "large") == 0;
+    const int rounds = std::atoi(argv[2]);
+    GLWindow window(64, 64);
+    if (!window.error().empty()) {
+        std::fprintf(stderr, "bench_app: %s\n", window.error().c_str());
+        return 3;
+    }
+    std::vector<GLuint> names(large ? 262144 : 0);
+    for (std::size_t i = 0; i < names.size(); ++i) names[i] = static_cast<GLuint>(1000000 + i);
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    long long calls = 0;
+    for (int r = 0; r < rounds; ++r) {
+        if (large) {
+            glDeleteTextures(static_cast<GLsizei>(names.size()), names.data());
+            ++calls;
+        } else {
+            glBegin(GL_TRIANGLES);
+            glColor4f(1.0f, 0.5f, 0.25f, 1.0f);
+            glVertex3f(0.0f, 0.0f, 0.0f);
+            glVertex3f(1.0f, 0.0f, 0.0f);
+            glVertex3f(0.0f, 1.0f, 0.0f);
+            glEnd();
+            calls += 6;
+        }
+    }
+    glFinish();
+    QueryPerformanceCounter(&end);
+    const double seconds = static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+    std::printf("bench_app: %lld calls in %.4f s\n", calls, seconds);
+    return 0;
+}

@@ -16,8 +16,8 @@ bash "$root/scripts/testbed.sh" "$build" bash -c '
     echo
     wine "$kestrel" stats offscreen.kcap
     echo
-    echo "The first records of the capture:"
-    wine "$kestrel" dump offscreen.kcap | head -n 40
+    echo "The last records of the capture:"
+    wine "$kestrel" dump offscreen.kcap | tail -n 30
 '
 echo
 echo "Capture: $demo/offscreen.kcap (read it with ./kestrel dump or ./kestrel stats)"

@@ -44,9 +44,15 @@ void AliasMarker(TextOutput& out, const RecordView& r) {
     const std::uint32_t target = r.U32(0), number = r.U32(4);
     const description::AliasDescription* alias = description::FindAlias(number);
     const description::ApiDescription* api = description::FindApi(target);
-    out << "alias marker: " << (alias ? alias->name : "unknown alias") << " (alias ";
-    out.Unsigned(number);
-    out << ") records as ";
+    if (alias && alias->targetApiId == target) {
+        out << "alias marker: " << alias->name << " (alias ";
+        out.Unsigned(number);
+        out << ") records as ";
+    } else {
+        out << "alias marker: unknown alias ";
+        out.Unsigned(number);
+        out << " records as ";
+    }
     if (api)
         out << api->name;
     else

@@ -42,8 +42,12 @@ void StreamTracker::Advance(const RecordView& record) {
         thread_ = record.U32(0);
         context_ = record.U32(4);
     } else if (record.id == kAliasMarkerRecord && record.Has(0, 8)) {
-        announcedTarget_ = record.U32(0);
-        announced_ = description::FindAlias(record.U32(4));
+        // Only an alias that records as the marker's target is believed.
+        const description::AliasDescription* alias = description::FindAlias(record.U32(4));
+        if (alias && alias->targetApiId == record.U32(0)) {
+            announced_ = alias;
+            announcedTarget_ = alias->targetApiId;
+        }
     }
 }
 

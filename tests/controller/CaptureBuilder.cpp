@@ -88,9 +88,12 @@ CaptureBuilder& CaptureBuilder::Call(const std::string& name, const Payload& pay
 }
 
 CaptureBuilder& CaptureBuilder::AliasCall(const std::string& aliasName, const Payload& payload) {
-    const std::uint32_t target = AliasTarget(aliasName);
+    return MarkedCall(AliasTarget(aliasName), AliasNumber(aliasName), payload);
+}
+
+CaptureBuilder& CaptureBuilder::MarkedCall(std::uint32_t target, std::uint32_t aliasNumber, const Payload& payload) {
     const auto size = static_cast<std::uint32_t>(payload.bytes().size());
-    Record(kAliasMarkerRecord, Payload().U32(target).U32(AliasNumber(aliasName)));
+    Record(kAliasMarkerRecord, Payload().U32(target).U32(aliasNumber));
     // The marker's header declares its 8 bytes and the whole record that follows.
     const std::uint32_t declared = size + 24;
     std::memcpy(&bytes_[recordStarts_.back() + 4], &declared, 4);

@@ -38,6 +38,8 @@ public:
     CaptureBuilder& Call(const std::string& name, const Payload& payload = {});
     // The alias marker and the record of the alias's target that it announces.
     CaptureBuilder& AliasCall(const std::string& aliasName, const Payload& payload);
+    // A marker with any alias number ahead of a record of the target.
+    CaptureBuilder& MarkedCall(std::uint32_t target, std::uint32_t aliasNumber, const Payload& payload);
     CaptureBuilder& ClientMemory(std::uint32_t address, std::uint32_t offset, std::uint32_t flags,
                                  const std::vector<std::uint8_t>& bytes);
     // A drawable record with the given rectangle, kind and change flags and a font of that face.

@@ -111,6 +111,19 @@ TEST(Dump, AnAliasMarkerNamesTheAliasAndTheCallIsShownUnderIt) {
     EXPECT_EQ(Body(lines[5]), "glBeginQuery(GL_SAMPLES_PASSED, 7) (as glBeginQueryARB)");
 }
 
+TEST(Dump, AnAliasNumberThatDoesNotRecordAsTheTargetIsNotBelieved) {
+    const std::uint32_t target = CaptureBuilder::AliasTarget("glBeginQuery");
+    const std::uint32_t other = CaptureBuilder::AliasNumber("glBlendFuncSeparate");
+    for (std::uint32_t number : {other, 100000u}) {
+        CaptureBuilder b;
+        b.Opening().MarkedCall(target, number, Payload().U32(0x8914).U32(7));
+        const std::vector<std::string> lines = DumpLines(b.bytes());
+        ASSERT_EQ(lines.size(), 6u);
+        EXPECT_EQ(Body(lines[4]), "alias marker: unknown alias " + std::to_string(number) + " records as glBeginQueryARB");
+        EXPECT_EQ(Body(lines[5]), "glBeginQueryARB(GL_SAMPLES_PASSED, 7)");
+    }
+}
+
 TEST(Dump, BlobsShowTheBytesOfDataBlocksUpToTheLimit) {
     CaptureBuilder b;
     std::vector<std::uint8_t> memory(100);

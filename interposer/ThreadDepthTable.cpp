@@ -104,7 +104,22 @@ ThreadDepthEntry* ThreadDepthTable::Lookup(DWORD threadId) {
     return entry;
 }
 
+// The lock guards finding and adding entries. Once a thread has its entry, only calls made on that
+// same thread change or read it, one after another, so the thread works on it without the lock:
+// the spin word would otherwise be taken four times for every gated call.
+ThreadDepthEntry* ThreadDepthTable::OwnEntry(DWORD threadId) {
+    if (tlsSlot_ != TLS_OUT_OF_INDEXES) {
+        auto* cached = static_cast<ThreadDepthEntry*>(TlsGetValue(tlsSlot_));
+        if (cached && cached->threadId == threadId) return cached;
+    }
+    return nullptr;
+}
+
 std::int32_t ThreadDepthTable::enter(DWORD threadId) {
+    if (ThreadDepthEntry* entry = OwnEntry(threadId)) {
+        block_->lastThread = threadId;
+        return ++entry->depth;
+    }
     BlockLock lock(block_);
     ThreadDepthEntry* entry = Lookup(threadId);
     block_->lastThread = threadId;
@@ -112,11 +127,13 @@ std::int32_t ThreadDepthTable::enter(DWORD threadId) {
 }
 
 std::int32_t ThreadDepthTable::leave(DWORD threadId) {
+    if (ThreadDepthEntry* entry = OwnEntry(threadId)) return --entry->depth;
     BlockLock lock(block_);
     return --Lookup(threadId)->depth;
 }
 
 std::int32_t ThreadDepthTable::depth(DWORD threadId) {
+    if (const ThreadDepthEntry* entry = OwnEntry(threadId)) return entry->depth;
     BlockLock lock(block_);
     return Lookup(threadId)->depth;
 }

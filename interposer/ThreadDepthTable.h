@@ -36,6 +36,7 @@ public:
 
 private:
     ThreadDepthEntry* Lookup(DWORD threadId);  // lock held
+    ThreadDepthEntry* OwnEntry(DWORD threadId);  // the calling thread's cached entry, or null
 
     HANDLE mapping_ = nullptr;
     ThreadDepthBlock* block_ = nullptr;

@@ -1,6 +1,6 @@
 // Cost of a call forwarded by the recorder while no capture runs, against calling the real library
 // directly: the same functions, the same argument values, in ns per call.
-//   bench_forward RECORDER.dll
+//   bench_forward [RECORDER.dll]   (default: the recorder of this build)
 #include <windows.h>
 #include <cstdio>
 
@@ -44,7 +44,7 @@ T Get(HMODULE module, const char* name) { return reinterpret_cast<T>(reinterpret
 }  // namespace
 
 int main(int argc, char** argv) {
-    const char* recorderPath = argc > 1 ? argv[1] : "GLKESTREL.dll";
+    const char* recorderPath = argc > 1 ? argv[1] : KESTREL_RECORDER_DLL;
     HMODULE recorder = LoadLibraryA(recorderPath);
     HMODULE real = LoadLibraryA("opengl32.dll");
     if (!recorder || !real) {

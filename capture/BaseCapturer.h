@@ -67,6 +67,11 @@ public:
     }
     __attribute__((always_inline)) bool ShouldRecord() { return running_ && ShouldRecordRunning(); }
     bool ShouldRecordOrLeave();
+    // True when start-up has run and no capture runs: the call is only forwarded.
+    __attribute__((always_inline)) bool ForwardingOnly() {
+        EnsureStarted();
+        return running_ == 0;
+    }
     __attribute__((always_inline)) void LeaveCall() {
         if (running_) LeaveRunning();
     }

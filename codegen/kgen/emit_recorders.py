@@ -92,8 +92,20 @@ def _alias(f):
 
 def _interceptor(f):
     call = f"kestrel::g_kestrel.{f.name}({argument_list(f)})"
-    body = f"{call};" if f.returns_void else f"return {call};"
-    return [f'extern "C" {result_type(f)} __stdcall impl_{f.name}({parameter_list(f)}) {{ {body} }}']
+    real = (f"reinterpret_cast<{result_type(f)} (__stdcall*)({parameter_types(f)})>"
+            f"(kestrel::g_realEntries[kestrel::fn::{f.name}])({argument_list(f)})")
+    # Without a capture the call goes straight to its own real function, unless the concrete
+    # capturer overrides the recorder that would run (its type then names GLKestrel).
+    recorder = f.target.name if f.target is not f else f.name
+    lines = [f'extern "C" {result_type(f)} __stdcall impl_{f.name}({parameter_list(f)}) {{',
+             f"    if constexpr (std::is_same_v<decltype(&kestrel::GLKestrel::{recorder}), "
+             f"decltype(&kestrel::GLBaseCapturer::{recorder})>) {{",
+             f"        if (kestrel::g_kestrel.ForwardingOnly()) {{ {real if f.returns_void else 'return ' + real}; "
+             f"{'return; ' if f.returns_void else ''}}}",
+             "    }",
+             f"    {call};" if f.returns_void else f"    return {call};",
+             "}"]
+    return lines
 
 
 def emit_entry_points(api, part, parts):
@@ -107,6 +119,7 @@ def emit_entry_points(api, part, parts):
            "#include <bit>",
            "#include <cstdint>",
            "#include <cstring>",
+           "#include <type_traits>",
            "",
            '#include "capture/GLKestrel.h"',
            '#include "gen/ApiTable.h"',

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <thread>
 
+#include "channel/StatsHeader.h"
 #include "controller/AppLauncher.h"
 #include "controller/CaptureOptions.h"
 #include "controller/Commands.h"
@@ -142,7 +143,11 @@ int RunCapture(const std::vector<std::string>& words) {
         if (showProgress && now - lastShown >= 500) {
             const double mb = static_cast<double>(counter.bytes()) / 1e6;
             const double rate = static_cast<double>(counter.bytes() - lastBytes) / 1e3 / (now - lastShown);
-            std::fprintf(stderr, "\rframe %u | %u calls in the last frame | %.1f MB | %.1f MB/s   ", counter.frames() + 1,
+            // The frame as the recorder publishes it; the calls of the last frame as the stream shows them,
+            // since the published call counter restarts at every frame end.
+            const StatsHeader* stats = server.stats().header();
+            const std::uint32_t frame = stats ? stats->frame : counter.frames() + 1;
+            std::fprintf(stderr, "\rframe %u | %u calls in the last frame | %.1f MB | %.1f MB/s   ", frame,
                          counter.callsInLastFrame(), mb, rate);
             lastShown = now;
             lastBytes = counter.bytes();

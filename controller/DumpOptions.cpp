@@ -1,4 +1,5 @@
 #include "controller/DumpOptions.h"
+#include "controller/ReadingCommand.h"
 
 namespace kestrel {
 
@@ -85,21 +86,11 @@ bool DumpOptions::Parse(const std::vector<std::string>& words, std::string& erro
                 return false;
             }
             if (hasValue) blobLimit = static_cast<std::uint32_t>(limit);
-        } else if (word.size() > 1 && word[0] == '-') {
-            error = "unknown option " + word;
-            return false;
-        } else if (path.empty()) {
-            path = word;
-        } else {
-            error = "one capture file only: '" + path + "' and '" + word + "'";
+        } else if (!TakeCaptureFile(word, path, error)) {
             return false;
         }
     }
-    if (path.empty() && !help) {
-        error = "no capture file given";
-        return false;
-    }
-    return true;
+    return help || CaptureFileGiven(path, error);
 }
 
 }  // namespace kestrel

@@ -24,4 +24,23 @@ int FinishReading(const char* command, const std::string& path, const CaptureFil
     return kExitDamaged;
 }
 
+bool TakeCaptureFile(const std::string& word, std::string& path, std::string& error) {
+    if (word.size() > 1 && word[0] == '-') {
+        error = "unknown option " + word;
+        return false;
+    }
+    if (!path.empty()) {
+        error = "one capture file only: '" + path + "' and '" + word + "'";
+        return false;
+    }
+    path = word;
+    return true;
+}
+
+bool CaptureFileGiven(const std::string& path, std::string& error) {
+    if (!path.empty()) return true;
+    error = "no capture file given";
+    return false;
+}
+
 }  // namespace kestrel

@@ -12,6 +12,10 @@ constexpr int kExitCannotOpen = 1;  // also when the output cannot be written
 constexpr int kExitUsage = 2;
 constexpr int kExitDamaged = 3;  // truncated or corrupt: read up to the last whole record
 
+// A word that is not an option names the capture file; there is one.
+bool TakeCaptureFile(const std::string& word, std::string& path, std::string& error);
+bool CaptureFileGiven(const std::string& path, std::string& error);
+
 // One line on stderr, "kestrel COMMAND: MESSAGE".
 void ReportError(const char* command, const std::string& message);
 // Why the output could not be written; a pipe whose reader has gone (| head) shows as EINVAL here.

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "controller/DumpOptions.h"
+#include "controller/ReadingCommand.h"
 
 namespace kestrel {
 
@@ -33,21 +34,11 @@ bool StatsOptions::Parse(const std::vector<std::string>& words, std::string& err
                 return false;
             }
             top = static_cast<std::size_t>(n);
-        } else if (word.size() > 1 && word[0] == '-') {
-            error = "unknown option " + word;
-            return false;
-        } else if (path.empty()) {
-            path = word;
-        } else {
-            error = "one capture file only: '" + path + "' and '" + word + "'";
+        } else if (!TakeCaptureFile(word, path, error)) {
             return false;
         }
     }
-    if (path.empty() && !help) {
-        error = "no capture file given";
-        return false;
-    }
-    return true;
+    return help || CaptureFileGiven(path, error);
 }
 
 }  // namespace kestrel

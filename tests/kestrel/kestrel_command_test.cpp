@@ -69,11 +69,20 @@ TEST(KestrelCommand, CapturesFramesAndThreadsThatDumpAndStatsAgreeOn) {
     EXPECT_EQ(CountContaining(lines, "glGetError"), 6u) << dump;
     EXPECT_EQ(CountContaining(lines, "wglSwapBuffers"), 4u) << dump;
     EXPECT_GE(CountContaining(lines, "thread switch"), 3u) << dump;
-    EXPECT_EQ(CountContaining(lines, "glClear("), 4u) << dump;
+    EXPECT_EQ(CountContaining(lines, "glClear(0x4000)"), 4u) << dump;
+    // Each frame in the program's order: clear colour, clear, swap.
+    std::vector<std::string> frameCalls;
+    for (const std::string& line : lines)
+        for (const char* name : {"glClearColor(", "glClear(", "wglSwapBuffers("})
+            if (line.find(name) != std::string::npos) frameCalls.push_back(name);
+    ASSERT_EQ(frameCalls.size(), 12u) << dump;
+    for (std::size_t i = 0; i < frameCalls.size(); ++i)
+        EXPECT_EQ(frameCalls[i], (i % 3 == 0 ? "glClearColor(" : i % 3 == 1 ? "glClear(" : "wglSwapBuffers(")) << i;
 
     const std::string stats = Kestrel("stats \"" + capture + "\"", &code);
     EXPECT_EQ(code, 0u) << stats;
-    EXPECT_NE(stats.find("frames"), std::string::npos) << stats;
+    EXPECT_NE(stats.find("frames       4;"), std::string::npos) << stats;
+    EXPECT_NE(stats.find("threads      3"), std::string::npos) << stats;
     DeleteFileA(capture.c_str());
 }
 

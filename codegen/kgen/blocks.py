@@ -5,7 +5,7 @@ parameter, W (the width of one pointed-to value) or a size rule of glrecord/Size
 import re
 from dataclasses import dataclass, field
 
-from .errors import GenerationError, where
+from .errors import GenerationError, data_lines
 
 # The size rules of glrecord/SizeRules.h that the file may name, with their parameter counts.
 SIZE_RULES = {
@@ -92,26 +92,21 @@ def parse_size(text, context):
 
 def read_payload_rules(path):
     rules = PayloadRules()
-    with open(path, encoding="utf-8") as lines:
-        for number, line in enumerate(lines, 1):
-            line = line.strip()
-            if not line or line.startswith("#"):
-                continue
-            context = where(path, number)
-            words = line.split()
-            if words[0] == "fixed":
-                if len(words) < 3:
-                    raise GenerationError(f"{context}: expected 'fixed <field>... <function>'")
-                name = words[-1]
-                if name in rules.fixed:
-                    raise GenerationError(f"{context}: the fixed part of {name} is given twice")
-                rules.fixed[name] = (tuple(words[1:-1]), context)
-                continue
-            if len(words) < 2:
-                raise GenerationError(f"{context}: expected '<size> <function>...'")
-            size, _, source = words[0].partition("@")
-            rule = parse_size(size, context)
-            rule.source = source
-            for pattern in words[1:]:
-                rules.patterns.append((pattern, expand(pattern), rule))
+    for context, line in data_lines(path):
+        words = line.split()
+        if words[0] == "fixed":
+            if len(words) < 3:
+                raise GenerationError(f"{context}: expected 'fixed <field>... <function>'")
+            name = words[-1]
+            if name in rules.fixed:
+                raise GenerationError(f"{context}: the fixed part of {name} is given twice")
+            rules.fixed[name] = (tuple(words[1:-1]), context)
+            continue
+        if len(words) < 2:
+            raise GenerationError(f"{context}: expected '<size> <function>...'")
+        size, _, source = words[0].partition("@")
+        rule = parse_size(size, context)
+        rule.source = source
+        for pattern in words[1:]:
+            rules.patterns.append((pattern, expand(pattern), rule))
     return rules

@@ -7,7 +7,7 @@ import xml.etree.ElementTree as ET
 from dataclasses import dataclass, field
 
 from .ctype import CType, parse_ctype
-from .errors import GenerationError, where
+from .errors import GenerationError, data_lines
 
 # The registry files that describe commands; the first one that has a name gives its signature.
 REGISTRY_FILES = ("gl.xml", "wgl.xml", "glx.xml")
@@ -71,27 +71,22 @@ _PROTOTYPE = re.compile(r"^(?P<result>.+?)\b(?P<name>[A-Za-z_][A-Za-z_0-9]*)\s*\
 def read_prototypes(path):
     """C prototypes, one per line: "BOOL wglSwapBuffers(HDC hdc);". '#' starts a comment line."""
     signatures = {}
-    with open(path, encoding="utf-8") as lines:
-        for number, line in enumerate(lines, 1):
-            line = line.strip()
-            if not line or line.startswith("#"):
-                continue
-            context = where(path, number)
-            match = _PROTOTYPE.match(line)
-            if not match:
-                raise GenerationError(f"{context}: not a prototype: {line}")
-            name = match["name"]
-            if name in signatures:
-                raise GenerationError(f"{context}: {name} has a second prototype")
-            params = []
-            text = match["params"].strip()
-            if text not in ("", "void"):
-                for piece in text.split(","):
-                    piece_match = re.match(r"^(?P<type>.+?)\b(?P<name>[A-Za-z_][A-Za-z_0-9]*)$", piece.strip())
-                    if not piece_match:
-                        raise GenerationError(f"{context}: parameter '{piece.strip()}' of {name} has no name")
-                    params.append(RawParam(piece_match["name"],
-                                           parse_ctype(piece_match["type"], f"{context}: {name}")))
-            signatures[name] = Signature(name, parse_ctype(match["result"], f"{context}: {name}"), params,
-                                         os.path.basename(path))
+    for context, line in data_lines(path):
+        match = _PROTOTYPE.match(line)
+        if not match:
+            raise GenerationError(f"{context}: not a prototype: {line}")
+        name = match["name"]
+        if name in signatures:
+            raise GenerationError(f"{context}: {name} has a second prototype")
+        params = []
+        text = match["params"].strip()
+        if text not in ("", "void"):
+            for piece in text.split(","):
+                piece_match = re.match(r"^(?P<type>.+?)\b(?P<name>[A-Za-z_][A-Za-z_0-9]*)$", piece.strip())
+                if not piece_match:
+                    raise GenerationError(f"{context}: parameter '{piece.strip()}' of {name} has no name")
+                params.append(RawParam(piece_match["name"],
+                                       parse_ctype(piece_match["type"], f"{context}: {name}")))
+        signatures[name] = Signature(name, parse_ctype(match["result"], f"{context}: {name}"), params,
+                                     os.path.basename(path))
     return signatures

@@ -4,17 +4,14 @@ the fixed-count vector forms. Each reader checks its own file and names the line
 import re
 from dataclasses import dataclass
 
-from .errors import GenerationError, where
+from .errors import GenerationError, data_lines
 
 _NAME = re.compile(r"^[A-Za-z_][A-Za-z_0-9]*$")
 
 
 def _lines(path):
-    with open(path, encoding="utf-8") as lines:
-        for number, line in enumerate(lines, 1):
-            line = line.strip()
-            if line and not line.startswith("#"):
-                yield where(path, number), line.split()
+    for context, line in data_lines(path):
+        yield context, line.split()
 
 
 def _check_name(context, name):

@@ -4,7 +4,7 @@ its width in a record payload and its kind. A type outside the table stops the g
 from dataclasses import dataclass
 
 from .ctype import CType
-from .errors import GenerationError, where
+from .errors import GenerationError, data_lines
 
 KINDS = {"enum", "bool", "bitfield", "int", "uint", "char", "half", "float", "handle", "pointer", "funcptr",
          "struct", "void"}
@@ -81,26 +81,21 @@ class TypeTable:
 
 def read_types(path):
     types = {}
-    with open(path, encoding="utf-8") as lines:
-        for number, line in enumerate(lines, 1):
-            line = line.strip()
-            if not line or line.startswith("#"):
-                continue
-            context = where(path, number)
-            fields = [field.strip() for field in line.split("|")]
-            if len(fields) != 5:
-                raise GenerationError(f"{context}: expected 5 columns separated by '|'")
-            name, cpp, stack, width, kind = fields
-            if name in types:
-                raise GenerationError(f"{context}: type {name} is listed twice")
-            if kind not in KINDS:
-                raise GenerationError(f"{context}: unknown kind '{kind}' for {name}")
-            try:
-                stack_bytes = 0 if stack == "-" else int(stack)
-                payload_width = 0 if width == "-" else int(width)
-            except ValueError:
-                raise GenerationError(f"{context}: sizes of {name} must be numbers or '-'")
-            if stack_bytes not in (0, 4, 8) or payload_width not in (0, 1, 2, 4, 8):
-                raise GenerationError(f"{context}: impossible sizes for {name}")
-            types[name] = TypeInfo(name, cpp, stack_bytes, payload_width, kind)
+    for context, line in data_lines(path):
+        fields = [field.strip() for field in line.split("|")]
+        if len(fields) != 5:
+            raise GenerationError(f"{context}: expected 5 columns separated by '|'")
+        name, cpp, stack, width, kind = fields
+        if name in types:
+            raise GenerationError(f"{context}: type {name} is listed twice")
+        if kind not in KINDS:
+            raise GenerationError(f"{context}: unknown kind '{kind}' for {name}")
+        try:
+            stack_bytes = 0 if stack == "-" else int(stack)
+            payload_width = 0 if width == "-" else int(width)
+        except ValueError:
+            raise GenerationError(f"{context}: sizes of {name} must be numbers or '-'")
+        if stack_bytes not in (0, 4, 8) or payload_width not in (0, 1, 2, 4, 8):
+            raise GenerationError(f"{context}: impossible sizes for {name}")
+        types[name] = TypeInfo(name, cpp, stack_bytes, payload_width, kind)
     return TypeTable(types)

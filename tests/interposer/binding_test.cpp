@@ -8,6 +8,17 @@
 #include "tests/support/ChildProcess.h"
 
 namespace {
+// These programs run without a controlling process; a session channel left by another program would
+// take their registration and never answer it.
+class Binding : public ::testing::Test {
+protected:
+    void SetUp() override {
+        HANDLE session = OpenFileMappingA(FILE_MAP_READ, FALSE, "Local\\TRK_CaptureSessionMemory");
+        if (session) CloseHandle(session);
+        ASSERT_EQ(session, nullptr) << "a session channel exists: another capture is running";
+    }
+};
+
 std::string ExplicitApp(const char* options) {
     return std::string("\"") + KESTREL_EXPLICIT_APP + "\" \"" + KESTREL_RECORDER_DLL + "\" " + options;
 }
@@ -15,20 +26,20 @@ std::string ExplicitApp(const char* options) {
 
 // Without a controlling process start-up binds "OpenGL32-orig.dll" of the system directory (the
 // test bed places one there) and the program renders through it.
-TEST(Binding, NoControllerBindsTheOrigLibraryAndRenders) {
+TEST_F(Binding, NoControllerBindsTheOrigLibraryAndRenders) {
     ChildResult run = RunChild(ExplicitApp(""));
     ASSERT_TRUE(run.started);
     EXPECT_EQ(run.exitCode, 0u) << run.output;
     EXPECT_NE(run.output.find("rendered through the recorder"), std::string::npos) << run.output;
 }
 
-TEST(Binding, PassThroughFunctionsBindFirstAndAnswerZeroWhenTheRealLibraryLacksThem) {
+TEST_F(Binding, PassThroughFunctionsBindFirstAndAnswerZeroWhenTheRealLibraryLacksThem) {
     ChildResult run = RunChild(ExplicitApp("--pass-through --report-binding"));
     EXPECT_EQ(run.exitCode, 0u) << run.output;
     EXPECT_NE(run.output.find("pass-through survived"), std::string::npos) << run.output;
 }
 
-TEST(Binding, DefaultProcAddressEndsTheProcessWithCodeOne) {
+TEST_F(Binding, DefaultProcAddressEndsTheProcessWithCodeOne) {
     ChildResult run = RunChild(ExplicitApp("--default-proc"));
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitCode, 1u) << run.output;
@@ -36,7 +47,7 @@ TEST(Binding, DefaultProcAddressEndsTheProcessWithCodeOne) {
 
 // A real library that cannot be loaded: a message box captioned "LoadLibrary error", then exit 1.
 // The test closes the box itself so that nothing waits for a person.
-TEST(Binding, MissingRealLibraryShowsTheMessageBoxAndExitsWithOne) {
+TEST_F(Binding, MissingRealLibraryShowsTheMessageBoxAndExitsWithOne) {
     // Without a controlling process the recorder wants "OpenGL32-orig.dll"; take it away for this run.
     char system[MAX_PATH] = {};
     GetSystemDirectoryA(system, MAX_PATH);

@@ -68,10 +68,12 @@ void BaseCapturer::LeaveRunning() {
     threadDepths_.leave(thread);
 }
 
-std::uint32_t BaseCapturer::SessionExchange(const void* request, std::uint32_t size) {
+std::uint32_t BaseCapturer::SessionExchange(const void* request, std::uint32_t size, std::uint32_t* replySize) {
     if (!sessionChannel_ || !replyBuffer_) return 2;
-    std::uint32_t replySize = 0;
-    return sessionChannel_->exchange(request, size, instanceId_, replyBuffer_.get(), &replySize);
+    std::uint32_t got = 0;
+    const std::uint32_t result = sessionChannel_->exchange(request, size, instanceId_, replyBuffer_.get(), &got);
+    if (replySize) *replySize = got;
+    return result;
 }
 
 BOOL BaseCapturer::FinishCapture() {

@@ -132,7 +132,9 @@ private:
     void EnterRunning();
     bool ShouldRecordRunning();
     void LeaveRunning();
-    std::uint32_t SessionExchange(const void* request, std::uint32_t size);  // 0 ok; reply in replyBuffer_
+    // One request and its reply on the session channel, tagged with the instance id; 0 when both went
+    // through. The reply lands in replyBuffer_.
+    std::uint32_t SessionExchange(const void* request, std::uint32_t size, std::uint32_t* replySize = nullptr);
     bool SetUpStream();
     bool SetUpFrameImages();
 };

@@ -56,7 +56,7 @@ std::uint32_t BaseCapturer::StartCapture() {
         const Register request = MakeRegister(apiType_, GetCurrentProcessId(), path, this);
         Registration registration{};
         std::uint32_t replySize = 0;
-        if (sessionChannel_->exchange(&request, sizeof request, instanceId_, replyBuffer_.get(), &replySize) != 0 ||
+        if (SessionExchange(&request, sizeof request, &replySize) != 0 ||
             ParseRegisterReply(replyBuffer_.get(), replySize, registration) != RegistrationCheck::kAccepted) {
             result = 0;
         } else {
@@ -78,10 +78,7 @@ std::uint32_t BaseCapturer::StartCapture() {
     }
     if (result) {
         const std::uint8_t ready = kCodeInstanceReady;
-        std::uint32_t replySize = 0;
-        const bool acknowledged =
-            sessionChannel_->exchange(&ready, 1, instanceId_, replyBuffer_.get(), &replySize) == 0 &&
-            replyBuffer_[0] == kStatusAccepted;
+        const bool acknowledged = SessionExchange(&ready, 1) == 0 && replyBuffer_[0] == kStatusAccepted;
         if (!acknowledged) result = 0;
         callsInFrame_ = 6;
         OnFrameEnd();

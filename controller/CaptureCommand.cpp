@@ -123,18 +123,21 @@ int RunCapture(const std::vector<std::string>& words) {
     StreamCounter counter;
     std::atomic<bool> writeFailed{false};
     RingDrainer drainer;
-    std::atomic<bool> drainerStarted{false};
+    bool drainerStarted = false;
+    // The ring exists once the recorder has registered; from then on it is drained into the file.
+    auto startDrainer = [&] {
+        if (drainerStarted || !server.ring()) return;
+        drainer.Start(*server.ring(), [&](const std::uint8_t* data, std::uint32_t size) {
+            if (std::fwrite(data, 1, size, file) != size) writeFailed = true;
+            counter.Feed(data, size);
+        });
+        drainerStarted = true;
+    };
     const DWORD start = GetTickCount();
     DWORD lastShown = start;
     std::uint64_t lastBytes = 0;
     while (!launcher.Finished(50)) {
-        if (!drainerStarted && WaitForSingleObject(server.registeredEvent(), 0) == WAIT_OBJECT_0 && server.ring()) {
-            drainer.Start(*server.ring(), [&](const std::uint8_t* data, std::uint32_t size) {
-                if (std::fwrite(data, 1, size, file) != size) writeFailed = true;
-                counter.Feed(data, size);
-            });
-            drainerStarted = true;
-        }
+        if (WaitForSingleObject(server.registeredEvent(), 0) == WAIT_OBJECT_0) startDrainer();
         if (g_interrupted) {
             std::fprintf(stderr, "\nkestrel: interrupted; stopping %s\n", application.c_str());
             TerminateProcess(launcher.process(), 130);
@@ -154,12 +157,7 @@ int RunCapture(const std::vector<std::string>& words) {
         }
     }
     // The recorder reports its finish before the process is gone; whatever it wrote is in the ring.
-    if (!drainerStarted && server.ring()) {
-        drainer.Start(*server.ring(), [&](const std::uint8_t* data, std::uint32_t size) {
-            if (std::fwrite(data, 1, size, file) != size) writeFailed = true;
-            counter.Feed(data, size);
-        });
-    }
+    startDrainer();
     drainer.Stop();
     server.Stop();
     placement.Restore();

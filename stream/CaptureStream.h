@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "stream/PerformanceClock.h"
 #include "stream/RingBuffer.h"
 
 namespace kestrel {
@@ -22,7 +23,7 @@ public:
     // Opens the ring that the controlling process created and writes the opening records. A ring
     // that cannot be opened is not reported: every later write then comes back short.
     uint32_t Init(const char* ringName, uint32_t apiType, uint32_t capacity);
-    // One 16-byte header with the performance counter read now. 0, or kShortWrite.
+    // One 16-byte header with the performance counter's value now. 0, or kShortWrite.
     uint32_t WriteRecordHeader(uint32_t id, uint32_t payloadSize);
     // Payload bytes, in pieces of at most the ring's capacity. Size 0 or no data writes nothing.
     uint32_t WriteBytes(uint32_t size, const void* data);
@@ -42,6 +43,7 @@ private:
     std::unique_ptr<RingBuffer> ring_;
     std::unique_ptr<std::atomic<uint32_t>> streamLock_;  // 0 free, 1 held
     uint32_t chunkSize_ = 0;
+    PerformanceClock clock_;  // read under the lock, so time stamps follow stream order
 };
 
 }  // namespace kestrel

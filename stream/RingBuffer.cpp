@@ -222,6 +222,16 @@ uint8_t* RingBuffer::GetReadEnd() {
     return data_ + Load(Header()->readOffset) + used;
 }
 
+const uint8_t* RingBuffer::GetContiguousRead(uint32_t* size) {
+    *size = 0;
+    if (view_ == nullptr) return nullptr;
+    RingBufferHeader* h = Header();
+    uint32_t read = Load(h->readOffset);
+    uint32_t write = Load(h->writeOffset);
+    if (write != read) *size = write > read ? write - read : Load(h->capacity) - read;
+    return data_ + read;
+}
+
 uint32_t RingBuffer::IsLocked() { return view_ != nullptr && Load(Header()->lockWord) == kRingLocked ? 1 : 0; }
 
 uint32_t RingBuffer::Lock(uint32_t) {

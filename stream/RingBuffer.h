@@ -42,6 +42,9 @@ public:
     virtual uint32_t Lock(uint32_t unused = 0);
     virtual void Unlock(uint32_t unused = 0);
 
+    // The unread bytes from readOffset that lie in one run without the unwrap copy: up to the
+    // ring's end when the data wraps, else all of them. Size 0 when unmapped or empty.
+    const uint8_t* GetContiguousRead(uint32_t* size);
     // One attempt at Lock; true when the lock word was taken (or the ring is unmapped, like Lock).
     bool TryLock();
     bool IsMapped() const { return view_ != nullptr; }

@@ -5,12 +5,15 @@ namespace kestrel {
 RingReader::RingReader(RingBuffer& ring, uint32_t sliceSize, uint32_t batchSize)
     : ring_(ring), sliceSize_(sliceSize ? sliceSize : 1), batchSize_(batchSize) {}
 
+// Data that wraps is taken in two rounds, the part up to the ring's end first, rather than through
+// the unwrap area: the writer marks the ring wrapped again with every write below readOffset, so
+// each read of a full ring would copy the whole head again, with lockWord held.
 RingReader::Span RingReader::Peek() {
     ring_.Lock();
-    const uint8_t* begin = ring_.GetReadPointer();
-    const uint8_t* end = ring_.GetReadEnd();
+    uint32_t size = 0;
+    const uint8_t* begin = ring_.GetContiguousRead(&size);
     ring_.Unlock();
-    return Span{begin, static_cast<uint32_t>(end - begin)};
+    return Span{begin, size};
 }
 
 void RingReader::Release(uint32_t size) {

@@ -20,7 +20,8 @@ public:
     // (or for a writer that needs room), so that a slow trickle does not keep taking lockWord.
     explicit RingReader(RingBuffer& ring, uint32_t sliceSize = 1u << 20, uint32_t batchSize = 0);
 
-    // All unread bytes as one contiguous run.
+    // The unread bytes from the first one on that lie in one run: all of them, or those up to the
+    // ring's end when the data wraps (the rest comes in the next round).
     Span Peek();
     // Gives size bytes back to the writer; wakes a writer waiting for room.
     void Release(uint32_t size);
@@ -35,23 +36,25 @@ public:
     uint32_t DrainOnce(Sink&& sink, uint32_t waitMs) {
         uint32_t unread = ring_.GetUsedSize();  // read without lockWord: only a hint
         bool writerAsked = (unread == 0 || unread < batchSize_) && WaitForWriter(waitMs);
-        Span span = Peek();
-        if (span.size == 0) {
-            if (writerAsked) Release(0);  // room asked for in an empty ring: answer at once
-            return 0;
+        uint32_t handed = 0;
+        for (int run = 0; run < 2; ++run) {  // data that wraps comes in two runs
+            Span span = Peek();
+            if (span.size == 0) break;
+            // The writer holds lockWord for whole records: give slices back whenever it is free in
+            // between, so that the writer fills the ring while we copy out, and wait for it only at the end.
+            uint32_t pending = 0;
+            for (uint32_t done = 0; done < span.size;) {
+                uint32_t n = span.size - done < sliceSize_ ? span.size - done : sliceSize_;
+                sink(span.data + done, n);
+                done += n;
+                pending += n;
+                if (done < span.size && TryRelease(pending)) pending = 0;
+            }
+            Release(pending);
+            handed += span.size;
         }
-        // The writer holds lockWord for whole records: give slices back whenever it is free in
-        // between, so that the writer fills the ring while we copy out, and wait for it only at the end.
-        uint32_t pending = 0;
-        for (uint32_t done = 0; done < span.size;) {
-            uint32_t n = span.size - done < sliceSize_ ? span.size - done : sliceSize_;
-            sink(span.data + done, n);
-            done += n;
-            pending += n;
-            if (done < span.size && TryRelease(pending)) pending = 0;
-        }
-        Release(pending);
-        return span.size;
+        if (handed == 0 && writerAsked) Release(0);  // room asked for in an empty ring: answer at once
+        return handed;
     }
 
 private:

@@ -143,6 +143,40 @@ TEST(RingSizes, UsedAndFreeInEveryOrderOfTheOffsets) {
 
 // ---- An unmapped ring ----
 
+// The reader takes wrapped data as the run up to the ring's end and then the head, never through the
+// unwrap area: the writer marks the ring wrapped again with every write below readOffset, so reading
+// through the unwrap area copied the whole head again on every round, with lockWord held.
+TEST(RingReaderRuns, WrappedDataComesInTwoRunsWithoutTheUnwrapCopy) {
+    std::string name = UniqueName("runs");
+    RingBuffer ring;
+    ASSERT_EQ(0u, ring.Open(1, kSmall, name.c_str()));
+    RingReader reader(ring);
+    std::vector<uint8_t> first = PatternBytes(0, 12), second = PatternBytes(12, 10);
+    ring.Lock();
+    ASSERT_EQ(12u, ring.Write(first.data(), 12));
+    ring.Unlock();
+    reader.Release(8);
+    ring.Lock();
+    ASSERT_EQ(10u, ring.Write(second.data(), 10));  // 8 bytes up to the end, 6 at the start
+    ring.Unlock();
+
+    std::vector<std::vector<uint8_t>> runs;
+    EXPECT_EQ(14u, reader.DrainOnce([&](const uint8_t* p, uint32_t n) { runs.emplace_back(p, p + n); }, 0));
+    ASSERT_EQ(2u, runs.size());
+    EXPECT_EQ(PatternBytes(8, 8), runs[0]);
+    EXPECT_EQ(PatternBytes(16, 6), runs[1]);
+    EXPECT_EQ(0u, ring.GetUsedSize());
+
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, name.c_str());
+    ASSERT_NE(nullptr, mapping);
+    auto* view = static_cast<const uint8_t*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 28 + 2 * kSmall));
+    ASSERT_NE(nullptr, view);
+    EXPECT_EQ(std::vector<uint8_t>(kSmall, 0), std::vector<uint8_t>(view + 28 + kSmall, view + 28 + 2 * kSmall))
+        << "the unwrap area was written";
+    UnmapViewOfFile(view);
+    CloseHandle(mapping);
+}
+
 TEST(RingUnmapped, EveryOperationReturnsZeroWithoutWaiting) {
     RingBuffer ring;
     std::string name = UniqueName("absent");

@@ -43,27 +43,27 @@ void BaseCapturer::StartOnce() {
 }
 
 void BaseCapturer::EnterRunning() {
-    if (threadDepths_.enter(GetCurrentThreadId()) == 1) OnOutermostEnter();
+    if (threadDepths_.enter(CurrentThreadId()) == 1) OnOutermostEnter();
 }
 
 bool BaseCapturer::ShouldRecordRunning() {
-    if (threadDepths_.depth(GetCurrentThreadId()) > 1) return false;
+    if (threadDepths_.depth(CurrentThreadId()) > 1) return false;
     ++callsInFrame_;
     return true;
 }
 
 bool BaseCapturer::ShouldRecordOrLeave() {
-    if (running_ && threadDepths_.depth(GetCurrentThreadId()) < 2) {
+    if (running_ && threadDepths_.depth(CurrentThreadId()) < 2) {
         ++callsInFrame_;
         return false;
     }
     EnsureStarted();
-    if (running_) threadDepths_.leave(GetCurrentThreadId());
+    if (running_) threadDepths_.leave(CurrentThreadId());
     return true;
 }
 
 void BaseCapturer::LeaveRunning() {
-    const DWORD thread = GetCurrentThreadId();
+    const DWORD thread = CurrentThreadId();
     if (threadDepths_.depth(thread) == 1) OnOutermostLeave();
     threadDepths_.leave(thread);
 }

@@ -15,6 +15,7 @@
 #include "channel/MessageChannel.h"
 #include "channel/StatsChannel.h"
 #include "interposer/ThreadDepthTable.h"
+#include "interposer/ThreadEnvironment.h"
 #include "stream/CaptureStream.h"
 
 namespace kestrel {

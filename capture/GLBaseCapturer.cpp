@@ -58,7 +58,7 @@ std::uint32_t GLBaseCapturer::BindRealLibrary() {
 
 void GLBaseCapturer::OnOutermostEnter() {
     recordStream_.AcquireLock();
-    const DWORD thread = GetCurrentThreadId();
+    const DWORD thread = CurrentThreadId();
     if (thread == lastRecordedThread_) return;
     lastRecordedThread_ = thread;
     // try_emplace adds the thread with context 0 when it has none on record.
@@ -69,7 +69,7 @@ void GLBaseCapturer::OnOutermostEnter() {
 }
 
 std::uint32_t GLBaseCapturer::BeginRecord(std::uint32_t apiId, std::uint32_t payloadSize) {
-    if (apiId == aliasTargetId_.load(std::memory_order_relaxed) && aliasThread_ == GetCurrentThreadId()) {
+    if (apiId == aliasTargetId_.load(std::memory_order_relaxed) && aliasThread_ == CurrentThreadId()) {
         const AliasMarkerPayload marker{apiId, aliasNumber_};
         recordStream_.WriteRecordHeader(kAliasMarkerRecord, AliasMarkerPayload::DeclaredSize(payloadSize));
         recordStream_.WriteBytes(sizeof marker, &marker);
@@ -107,7 +107,7 @@ GLBaseCapturer::AliasCall::AliasCall(GLBaseCapturer& capturer, std::uint32_t ali
     savedThread_ = capturer_.aliasThread_;
     savedReal_ = capturer_.aliasReal_;
     capturer_.aliasNumber_ = aliasNumber;
-    capturer_.aliasThread_ = GetCurrentThreadId();
+    capturer_.aliasThread_ = CurrentThreadId();
     capturer_.aliasReal_ = aliasReal;
     capturer_.aliasTargetId_.store(targetId, std::memory_order_release);
 }

@@ -34,7 +34,7 @@ public:
     // The real entry point of a function; inside an alias call on this thread, the alias's own one
     // for the target's id, so that no other thread's call of the target is redirected.
     __attribute__((always_inline)) void* RealEntry(unsigned index, std::uint32_t apiId) const {
-        if (__builtin_expect(aliasTargetId_.load(std::memory_order_relaxed) == apiId, 0) && aliasThread_ == GetCurrentThreadId())
+        if (__builtin_expect(aliasTargetId_.load(std::memory_order_relaxed) == apiId, 0) && aliasThread_ == CurrentThreadId())
             return aliasReal_;
         return g_realEntries[index];
     }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "interposer/SpinWord.h"
+#include "interposer/ThreadEnvironment.h"
 
 namespace kestrel {
 
@@ -74,7 +75,7 @@ void ThreadDepthTable::Close() {
 
 ThreadDepthEntry* ThreadDepthTable::Lookup(DWORD threadId) {
     if (tlsSlot_ != TLS_OUT_OF_INDEXES) {
-        auto* cached = static_cast<ThreadDepthEntry*>(TlsGetValue(tlsSlot_));
+        auto* cached = static_cast<ThreadDepthEntry*>(TlsSlotValue(tlsSlot_));
         if (cached && cached->threadId == threadId) return cached;
     }
     ThreadDepthEntry* entry = nullptr;
@@ -100,7 +101,7 @@ ThreadDepthEntry* ThreadDepthTable::Lookup(DWORD threadId) {
             entry = &overflow_.try_emplace(threadId, ThreadDepthEntry{threadId, 0}).first->second;
         }
     }
-    if (tlsSlot_ != TLS_OUT_OF_INDEXES && threadId == GetCurrentThreadId()) TlsSetValue(tlsSlot_, entry);
+    if (tlsSlot_ != TLS_OUT_OF_INDEXES && threadId == CurrentThreadId()) TlsSetValue(tlsSlot_, entry);
     return entry;
 }
 
@@ -109,7 +110,7 @@ ThreadDepthEntry* ThreadDepthTable::Lookup(DWORD threadId) {
 // the spin word would otherwise be taken four times for every gated call.
 ThreadDepthEntry* ThreadDepthTable::OwnEntry(DWORD threadId) {
     if (tlsSlot_ != TLS_OUT_OF_INDEXES) {
-        auto* cached = static_cast<ThreadDepthEntry*>(TlsGetValue(tlsSlot_));
+        auto* cached = static_cast<ThreadDepthEntry*>(TlsSlotValue(tlsSlot_));
         if (cached && cached->threadId == threadId) return cached;
     }
     return nullptr;

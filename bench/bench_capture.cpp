@@ -22,7 +22,7 @@ double FileMB(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string kestrel = argc > 2 ? argv[1] : KESTREL_EXE, app = argc > 2 ? argv[2] : KESTREL_BENCH_APP;
+    const std::string kestrel = argc > 2 ? argv[1] : KESTREL_EXE, app = argc > 2 ? argv[2] : KESTREL_LOAD_APP;
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
     const std::string capture = std::string(temp) + "bench-capture.kcap";

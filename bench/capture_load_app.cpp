@@ -1,6 +1,6 @@
 // A program that makes OpenGL calls as fast as it can and reports how long they took.
-//   bench_app small N   N rounds of glBegin, glColor4f, glVertex3f x3, glEnd
-//   bench_app large N   N glDeleteTextures calls of 262,144 names each (a 1 MiB data block)
+//   capture_load_app small N   N rounds of glBegin, glColor4f, glVertex3f x3, glEnd
+//   capture_load_app large N   N glDeleteTextures calls of 262,144 names each (a 1 MiB data block)
 #include <windows.h>
 #include <GL/gl.h>
 #include <cstdio>
@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     const int rounds = std::atoi(argv[2]);
     GLWindow window(64, 64);
     if (!window.error().empty()) {
-        std::fprintf(stderr, "bench_app: %s\n", window.error().c_str());
+        std::fprintf(stderr, "capture_load_app: %s\n", window.error().c_str());
         return 3;
     }
     std::vector<GLuint> names(large ? 262144 : 0);
@@ -42,6 +42,6 @@ int main(int argc, char** argv) {
     glFinish();
     QueryPerformanceCounter(&end);
     const double seconds = static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
-    std::printf("bench_app: %lld calls in %.4f s\n", calls, seconds);
+    std::printf("capture_load_app: %lld calls in %.4f s\n", calls, seconds);
     return 0;
 }

@@ -9,7 +9,7 @@ namespace kestrel {
 struct RecordHeader {
     uint32_t id;           // API id (0x40000000 and up) or a StreamRecordId
     uint32_t payloadSize;  // bytes after the header; may be 0
-    int64_t timeStamp;     // QueryPerformanceCounter, read while the writer holds the stream locks
+    int64_t timeStamp;     // performance counter value (PerformanceClock), taken while the writer holds the stream locks
 };
 #pragma pack(pop)
 

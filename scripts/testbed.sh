@@ -22,6 +22,9 @@ if ! flock -n 9; then
     echo "testbed: another test bed runs on $BUILD; waiting for it" >&2
     flock -w 3600 9 || { echo "testbed: gave up waiting for the other test bed on $BUILD" >&2; exit 1; }
 fi
+# Only this script holds the lock: a program it starts (a persistent wineserver above all) must not
+# keep it after a test bed that was killed outright.
+run() { "$@" 9>&-; }
 
 xvfb_pid=
 server_started=0
@@ -48,7 +51,7 @@ fail() { echo "testbed: $1" >&2; echo "testbed: $2" >&2; exit 1; }
 display=
 for n in $(seq 91 140); do
     [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
-    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 9>&- &
     xvfb_pid=$!
     for _ in $(seq 1 100); do
         [ -e /tmp/.X11-unix/X$n ] && break
@@ -68,10 +71,10 @@ export DISPLAY=$display
 stamp=$WINEPREFIX/.kestrel-ready
 if [ ! -f "$stamp" ]; then
     rm -rf "$WINEPREFIX"
-    timeout 60 wineserver -p >/dev/null 2>&1 || true
+    run timeout 60 wineserver -p >/dev/null 2>&1 || true
     server_started=1
     echo "testbed: creating the Wine prefix $WINEPREFIX" >&2
-    timeout 180 wineboot -i >/dev/null 2>&1 || fail "wineboot -i failed or hung while creating $WINEPREFIX" "remove $WINEPREFIX and retry"
+    run timeout 180 wineboot -i >/dev/null 2>&1 || fail "wineboot -i failed or hung while creating $WINEPREFIX" "remove $WINEPREFIX and retry"
     # The prefix's system directory gets the fake system library the tests install; keep the base clean.
     timeout 20 wineserver -k >/dev/null 2>&1; timeout 20 wineserver -w >/dev/null 2>&1
     touch "$stamp"
@@ -103,16 +106,16 @@ ln -sfn "$BUILD/drive_y" "$WINEPREFIX/dosdevices/y:"
 
 # Without a Debugger value Wine starts winedbg, which waits; one that cannot start lets the program die.
 if ! grep -qx 'no-crash-debugger-2' "$stamp" 2>/dev/null; then
-    [ $server_started = 1 ] || { timeout 20 wineserver -p >/dev/null 2>&1; server_started=1; }
-    timeout 60 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ \
+    [ $server_started = 1 ] || { run timeout 20 wineserver -p >/dev/null 2>&1; server_started=1; }
+    run timeout 60 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ \
         /d 'no-crash-debugger.exe' /f >/dev/null 2>&1 || fail "could not configure crash handling in $WINEPREFIX" "remove $WINEPREFIX and retry"
     timeout 20 wineserver -k >/dev/null 2>&1; timeout 20 wineserver -w >/dev/null 2>&1
     echo no-crash-debugger-2 >> "$stamp"
 fi
 
 # A fresh persistent server: after wineboot the first window of every program would stall otherwise.
-timeout 20 wineserver -p >/dev/null 2>&1 || fail "wineserver -p failed for $WINEPREFIX" "run 'WINEPREFIX=$WINEPREFIX wineserver -k' and retry"
+run timeout 20 wineserver -p >/dev/null 2>&1 || fail "wineserver -p failed for $WINEPREFIX" "run 'WINEPREFIX=$WINEPREFIX wineserver -k' and retry"
 server_started=1
-timeout 30 wine cmd /c exit 0 >/dev/null 2>&1 || fail "the Wine prefix $WINEPREFIX does not start programs" "remove $WINEPREFIX and retry"
+run timeout 30 wine cmd /c exit 0 >/dev/null 2>&1 || fail "the Wine prefix $WINEPREFIX does not start programs" "remove $WINEPREFIX and retry"
 
-"$@"
+run "$@"

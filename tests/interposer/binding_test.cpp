@@ -19,6 +19,9 @@ protected:
     }
 };
 
+// Each program is done in a few seconds; one that hangs fails its test well inside the suite's limit.
+constexpr DWORD kChildTimeoutMs = 30000;
+
 std::string ExplicitApp(const char* options) {
     return std::string("\"") + KESTREL_EXPLICIT_APP + "\" \"" + KESTREL_RECORDER_DLL + "\" " + options;
 }
@@ -27,20 +30,22 @@ std::string ExplicitApp(const char* options) {
 // Without a controlling process start-up binds "OpenGL32-orig.dll" of the system directory (the
 // test bed places one there) and the program renders through it.
 TEST_F(Binding, NoControllerBindsTheOrigLibraryAndRenders) {
-    ChildResult run = RunChild(ExplicitApp(""));
+    ChildResult run = RunChild(ExplicitApp(""), kChildTimeoutMs);
     ASSERT_TRUE(run.started);
+    EXPECT_FALSE(run.timedOut) << run.output;
     EXPECT_EQ(run.exitCode, 0u) << run.output;
     EXPECT_NE(run.output.find("rendered through the recorder"), std::string::npos) << run.output;
 }
 
 TEST_F(Binding, PassThroughFunctionsBindFirstAndAnswerZeroWhenTheRealLibraryLacksThem) {
-    ChildResult run = RunChild(ExplicitApp("--pass-through --report-binding"));
+    ChildResult run = RunChild(ExplicitApp("--pass-through --report-binding"), kChildTimeoutMs);
+    EXPECT_FALSE(run.timedOut) << run.output;
     EXPECT_EQ(run.exitCode, 0u) << run.output;
     EXPECT_NE(run.output.find("pass-through survived"), std::string::npos) << run.output;
 }
 
 TEST_F(Binding, DefaultProcAddressEndsTheProcessWithCodeOne) {
-    ChildResult run = RunChild(ExplicitApp("--default-proc"));
+    ChildResult run = RunChild(ExplicitApp("--default-proc"), kChildTimeoutMs);
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitCode, 1u) << run.output;
 }

@@ -1,7 +1,6 @@
 #include "tests/support/ChildProcess.h"
 
 #include <cstring>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -51,6 +50,22 @@ HANDLE StartChild(const std::string& commandLine, const std::string& environment
     return Start(commandLine, environment, nullptr);
 }
 
+namespace {
+// Takes what is in the pipe now, without waiting for more.
+void TakeAvailable(HANDLE readEnd, std::string& output) {
+    DWORD available = 0;
+    char buffer[4096];
+    while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+        DWORD got = 0;
+        if (!ReadFile(readEnd, buffer, available < sizeof buffer ? available : sizeof buffer, &got, nullptr) || got == 0)
+            return;
+        output.append(buffer, got);
+    }
+}
+}  // namespace
+
+// The pipe is polled until the child ends, not read to its end: a program the child starts may hold
+// the write end open for longer than the child lives, and a read to the end would wait for it too.
 ChildResult RunChild(const std::string& commandLine, DWORD timeoutMs, const std::string& environment) {
     ChildResult result;
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
@@ -64,18 +79,18 @@ ChildResult RunChild(const std::string& commandLine, DWORD timeoutMs, const std:
         return result;
     }
     result.started = true;
-    std::thread reader([&] {
-        char buffer[4096];
-        DWORD got = 0;
-        while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) result.output.append(buffer, got);
-    });
-    if (WaitForSingleObject(process, timeoutMs) == WAIT_TIMEOUT) {
-        result.timedOut = true;
-        TerminateProcess(process, 255);
-        WaitForSingleObject(process, 10000);
+    const DWORD start = GetTickCount();
+    while (WaitForSingleObject(process, 5) == WAIT_TIMEOUT) {
+        TakeAvailable(readEnd, result.output);
+        if (GetTickCount() - start >= timeoutMs) {
+            result.timedOut = true;
+            TerminateProcess(process, 255);
+            WaitForSingleObject(process, 10000);
+            break;
+        }
     }
+    TakeAvailable(readEnd, result.output);  // what it wrote just before it ended
     GetExitCodeProcess(process, &result.exitCode);
-    reader.join();
     CloseHandle(readEnd);
     CloseHandle(process);
     return result;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 #include "environment/SystemDescription.h"
 #include "stream/ApiTypePayload.h"
 #include "stream/FormatVersionPayload.h"
@@ -12,7 +14,31 @@
 namespace kestrel {
 
 CaptureStream::CaptureStream() = default;
-CaptureStream::~CaptureStream() = default;
+CaptureStream::~CaptureStream() { UnshareClock(); }
+
+// Every process that writes into the ring keeps its own clock; a last time stamp shared through
+// "<ring name>_CLOCK" and read under the ring's lock word keeps all of them in stream order.
+void CaptureStream::ShareClock(const char* ringName) {
+    char name[RingBuffer::kNameSize];
+    int length = std::snprintf(name, sizeof name, "%s_CLOCK", ringName);
+    if (length < 0 || length >= static_cast<int>(sizeof name)) return;  // the stream's own order still holds
+    clockMapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(int64_t), name);
+    if (clockMapping_ == nullptr) return;
+    sharedLast_ = static_cast<int64_t*>(MapViewOfFile(clockMapping_, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(int64_t)));
+    if (sharedLast_ == nullptr) {
+        UnshareClock();
+        return;
+    }
+    clock_.ShareLastValue(sharedLast_);
+}
+
+void CaptureStream::UnshareClock() {
+    clock_.ShareLastValue(nullptr);
+    if (sharedLast_ != nullptr) UnmapViewOfFile(sharedLast_);
+    if (clockMapping_ != nullptr) CloseHandle(clockMapping_);
+    sharedLast_ = nullptr;
+    clockMapping_ = nullptr;
+}
 
 uint32_t CaptureStream::Init(const char* ringName, uint32_t apiType, uint32_t capacity) {
     chunkSize_ = capacity;
@@ -20,6 +46,8 @@ uint32_t CaptureStream::Init(const char* ringName, uint32_t apiType, uint32_t ca
     streamLock_ = std::make_unique<std::atomic<uint32_t>>(0);
     ring_ = std::make_unique<RingBuffer>();
     ring_->Open(0, capacity, ringName);
+    UnshareClock();
+    if (ring_->IsMapped()) ShareClock(ringName);
     // Under the locks like any record: the reader may hold lockWord, and a full ring's wait hands it over.
     AcquireLock();
     WriteOpeningRecords(apiType);

@@ -1,4 +1,6 @@
 #pragma once
+#include <windows.h>
+
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -38,12 +40,16 @@ private:
     template <class Payload>
     uint32_t WriteRecord(const Payload& payload);
     uint32_t WriteOpeningRecords(uint32_t apiType);
+    void ShareClock(const char* ringName);
+    void UnshareClock();
 
     uint32_t attached_ = 1;
     std::unique_ptr<RingBuffer> ring_;
     std::unique_ptr<std::atomic<uint32_t>> streamLock_;  // 0 free, 1 held
     uint32_t chunkSize_ = 0;
     PerformanceClock clock_;  // read under the lock, so time stamps follow stream order
+    HANDLE clockMapping_ = nullptr;
+    int64_t* sharedLast_ = nullptr;  // the last time stamp written into the ring by any process
 };
 
 }  // namespace kestrel

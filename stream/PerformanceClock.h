@@ -14,6 +14,11 @@ namespace kestrel {
 class PerformanceClock {
 public:
     PerformanceClock();
+    PerformanceClock(const PerformanceClock&) = delete;
+    PerformanceClock& operator=(const PerformanceClock&) = delete;
+    // Values never fall below the one in this slot, which the clock updates: clocks of several
+    // processes that share a slot (and a lock around Now) give values in the order they are taken.
+    void ShareLastValue(int64_t* slot) { last_ = slot != nullptr ? slot : &ownLast_; }
     int64_t Now() {
         if (!useTsc_) return Monotonic(Counter());
         uint64_t elapsed = Tsc() - base_.tsc;
@@ -38,8 +43,8 @@ private:
     int64_t Resync();
     void Calibrate();
     int64_t Monotonic(int64_t value) {
-        if (value < last_) value = last_;
-        last_ = value;
+        if (value < *last_) value = *last_;
+        *last_ = value;
         return value;
     }
 
@@ -51,7 +56,8 @@ private:
     uint64_t minSpan_ = 0;
     uint64_t resyncTsc_ = 0;         // TSC ticks between real reads; 0 while calibrating
     uint32_t countsPerTsc_ = 0;      // counter ticks per TSC tick, 0.32 fixed point
-    int64_t last_ = INT64_MIN;
+    int64_t ownLast_ = INT64_MIN;
+    int64_t* last_ = &ownLast_;
 };
 
 }  // namespace kestrel

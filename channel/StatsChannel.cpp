@@ -78,30 +78,27 @@ void StatsChannel::close() {
     CloseIfValid(headerMapping_);
 }
 
-std::uint32_t StatsChannel::open(const char* baseName) {
+// Both sides map the header block and then the first data block; the creator also sets them up.
+std::uint32_t StatsChannel::attach(const char* baseName, bool create, BlockName& dataName) {
     close();
     std::snprintf(baseName_, sizeof baseName_, "%s", baseName);
-    std::uint32_t result = openHeader(false);
+    std::uint32_t result = openHeader(create);
     if (result != 0) return result;
-    BlockName name;
-    FormatBlockName(name, baseName_, "_RDData0");
-    result = mapData(name, kInitialDataCapacity, false);
+    FormatBlockName(dataName, baseName_, "_RDData0");
+    result = mapData(dataName, kInitialDataCapacity, create);
     if (result != 0) close();
     return result;
 }
 
-std::uint32_t StatsChannel::create(const char* baseName) {
-    close();
-    std::snprintf(baseName_, sizeof baseName_, "%s", baseName);
-    std::uint32_t result = openHeader(true);
-    if (result != 0) return result;
+std::uint32_t StatsChannel::open(const char* baseName) {
     BlockName name;
-    FormatBlockName(name, baseName_, "_RDData0");
-    result = mapData(name, kInitialDataCapacity, true);
-    if (result != 0) {
-        close();
-        return result;
-    }
+    return attach(baseName, false, name);
+}
+
+std::uint32_t StatsChannel::create(const char* baseName) {
+    BlockName name;
+    std::uint32_t result = attach(baseName, true, name);
+    if (result != 0) return result;
     std::memset(header_, 0, sizeof(StatsHeader));
     std::memset(data_, 0, kInitialDataCapacity);
     std::snprintf(header_->dataName, sizeof header_->dataName, "%s", name);

@@ -61,6 +61,8 @@ public:
     std::uint32_t dataMappedSize() const { return dataMapped_; }
 
 private:
+    // Maps the header and the first data block, creating them with create; dataName gets the latter's name.
+    std::uint32_t attach(const char* baseName, bool create, char (&dataName)[kNameSize + 32]);
     std::uint32_t openHeader(bool create);
     std::uint32_t mapData(const char* name, std::uint32_t size, bool create);
     void mapCurrentData();  // the block the header names, header lock held

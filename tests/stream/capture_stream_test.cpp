@@ -123,40 +123,32 @@ TEST_F(CaptureStreamTest, PayloadBlocksFollowTheirHeaderAndEmptyWritesAddNothing
     EXPECT_TRUE(records[1].payload.empty());
 }
 
-// Two processes that write into one ring each have a stream of their own: their time stamps still
-// follow stream order, record after record, where the two take turns at the ring.
+// Two processes that write into one ring each have a stream (and a clock) of their own: their time
+// stamps still follow stream order where they take turns at the ring. The turns are taken by one
+// thread here, so that there are many of them however busy the machine is.
 TEST(CaptureStreamSharedRing, TimeStampsOfTwoWritersFollowStreamOrder) {
     constexpr uint32_t kRingBytes = 16u << 20;
-    constexpr uint32_t kRecordsEach = 300000;  // headers only: 9.6 MB, no reader needed
+    constexpr uint32_t kRecords = 600000;  // headers only: 9.6 MB, no reader needed
     std::string name = UniqueName("shared");
     RingBuffer ring;
     ASSERT_EQ(0u, ring.Open(1, kRingBytes, name.c_str()));
     CaptureStream streams[2];
     for (CaptureStream& stream : streams) stream.Init(name.c_str(), kApiTypeOpenGL, kRingBytes);
-    std::atomic<int> ready{0};
-    auto write = [&](CaptureStream& stream, uint32_t id) {
-        ++ready;
-        while (ready < 2) {}
-        for (uint32_t i = 0; i < kRecordsEach; ++i) {
-            stream.AcquireLock();
-            stream.WriteRecordHeader(id, 0);
-            stream.ReleaseLock();
-        }
-    };
-    std::thread first(write, std::ref(streams[0]), kFirstApiId + 1);
-    std::thread second(write, std::ref(streams[1]), kFirstApiId + 2);
-    first.join();
-    second.join();
+    uint32_t writer = 0;
+    for (uint32_t i = 0; i < kRecords; ++i) {
+        if (i % 7 == 0 || i % 11 == 0) writer ^= 1;  // runs of one to seven records each
+        streams[writer].AcquireLock();
+        streams[writer].WriteRecordHeader(kFirstApiId + 1 + writer, 0);
+        streams[writer].ReleaseLock();
+    }
 
     std::vector<ParsedRecord> records = ParseUnread(ring);
-    ASSERT_EQ(2 * 4 + 2 * kRecordsEach, records.size());
-    uint32_t turns = 0, outOfOrder = 0;
+    ASSERT_EQ(2 * 4 + kRecords, records.size());
+    uint32_t outOfOrder = 0;
     for (size_t i = 1; i < records.size(); ++i) {
-        if (records[i].header.id != records[i - 1].header.id) ++turns;
         if (records[i].header.timeStamp < records[i - 1].header.timeStamp) ++outOfOrder;
     }
-    EXPECT_EQ(0u, outOfOrder) << "of " << turns << " turns between the writers";
-    EXPECT_GT(turns, 100u) << "the writers hardly took turns: the test shows little";
+    EXPECT_EQ(0u, outOfOrder);
 }
 
 TEST(CaptureStreamWithoutRing, InitSucceedsAndEveryWriteComesBackShort) {

@@ -74,10 +74,7 @@ void ThreadDepthTable::Close() {
 }
 
 ThreadDepthEntry* ThreadDepthTable::Lookup(DWORD threadId) {
-    if (tlsSlot_ != TLS_OUT_OF_INDEXES) {
-        auto* cached = static_cast<ThreadDepthEntry*>(TlsSlotValue(tlsSlot_));
-        if (cached && cached->threadId == threadId) return cached;
-    }
+    if (ThreadDepthEntry* cached = OwnEntry(threadId)) return cached;
     ThreadDepthEntry* entry = nullptr;
     auto it = known_.find(threadId);
     if (it != known_.end()) {

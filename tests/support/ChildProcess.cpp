@@ -44,13 +44,7 @@ HANDLE Start(const std::string& commandLine, const std::string& environment, HAN
     CloseHandle(pi.hThread);
     return pi.hProcess;
 }
-}  // namespace
 
-HANDLE StartChild(const std::string& commandLine, const std::string& environment) {
-    return Start(commandLine, environment, nullptr);
-}
-
-namespace {
 // Takes what is in the pipe now, without waiting for more.
 void TakeAvailable(HANDLE readEnd, std::string& output) {
     DWORD available = 0;
@@ -63,6 +57,10 @@ void TakeAvailable(HANDLE readEnd, std::string& output) {
     }
 }
 }  // namespace
+
+HANDLE StartChild(const std::string& commandLine, const std::string& environment) {
+    return Start(commandLine, environment, nullptr);
+}
 
 // The pipe is polled until the child ends, not read to its end: a program the child starts may hold
 // the write end open for longer than the child lives, and a read to the end would wait for it too.

@@ -107,4 +107,14 @@ void BaseCapturer::EndFrame() {
     OnFrameEnd();
 }
 
+void BaseCapturer::DrawHook() {
+    const CaptureSettings& s = settings_;
+    if (!s.imagesByDraw) return;
+    // In draw mode imagesTaken counts draws, whether or not an image was taken.
+    if (frameNumber_ == 1 && s.imageFirstFrame == 0 && s.imageInterval && imagesTaken_ % s.imageInterval == 0 &&
+        frameImages_ && frameImages_->Take(frameNumber_))
+        OnImageSaved();
+    ++imagesTaken_;
+}
+
 }  // namespace kestrel

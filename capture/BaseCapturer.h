@@ -77,6 +77,9 @@ public:
         if (running_) LeaveRunning();
     }
 
+    // Run by every recorded draw after its record: the draw-mode frame image trigger.
+    void DrawHook();
+
     // Process detach: finishes a running capture and reports it; the entry routine's result.
     BOOL FinishCapture();
 

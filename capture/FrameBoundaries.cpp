@@ -18,6 +18,7 @@ kgl::BOOL GLKestrel::wglSwapBuffers(kgl::HDC hdc) {
     const kgl::BOOL result = Real<kgl::BOOL(__stdcall*)(kgl::HDC)>(*this, fn::wglSwapBuffers, api::wglSwapBuffers)(hdc);
     lastPresentedDC_ = hdc;
     if (ShouldRecordOrLeave()) return result;
+    TrackDrawable(hdc);
     const std::uint32_t payload[2] = {Handle(hdc), static_cast<std::uint32_t>(result)};
     BeginRecord(api::wglSwapBuffers, sizeof payload);
     WriteData(sizeof payload, payload);
@@ -31,6 +32,7 @@ kgl::BOOL GLKestrel::wglSwapLayerBuffers(kgl::HDC hdc, kgl::UINT fuFlags) {
     const kgl::BOOL result = Real<kgl::BOOL(__stdcall*)(kgl::HDC, kgl::UINT)>(*this, fn::wglSwapLayerBuffers,
                                                                              api::wglSwapLayerBuffers)(hdc, fuFlags);
     if (ShouldRecordOrLeave()) return result;
+    TrackDrawable(hdc);
     const std::uint32_t payload[3] = {Handle(hdc), fuFlags, static_cast<std::uint32_t>(result)};
     BeginRecord(api::wglSwapLayerBuffers, sizeof payload);
     WriteData(sizeof payload, payload);

@@ -5,8 +5,12 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 
 #include "capture/BaseCapturer.h"
+#include "capture/DrawableRecord.h"
+#include "channel/ClientExtent.h"
+#include "glrecord/ContextState.h"
 #include "glrecord/GLTypes.h"
 
 namespace kestrel {
@@ -75,8 +79,12 @@ protected:
     DWORD aliasThread_ = 0;
     void* aliasReal_ = nullptr;
 
+    // Per-context bookkeeping. The maps have no lock of their own: they change inside recorded calls,
+    // under the record stream's lock.
     std::map<DWORD, std::uint32_t> threadContexts_;  // thread id -> current rendering context
-    std::map<std::uint32_t, std::uint32_t> extents_;  // client array address -> largest extent read
+    std::map<std::uint32_t, std::unique_ptr<ContextState>> contextStates_;  // context -> recording state
+    std::map<std::uint32_t, DrawableRecord> drawables_;  // device context -> drawable record
+    std::map<std::uint32_t, ClientExtent> extents_;  // client array address -> largest extent read
 };
 
 }  // namespace kestrel

@@ -1,6 +1,10 @@
 // The concrete capturer: the recorders that keep state across calls override the generated ones.
 #pragma once
+#include <cstdint>
+#include <vector>
+
 #include "capture/GLBaseCapturer.h"
+#include "glrecord/IndexRange.h"
 
 namespace kestrel {
 
@@ -9,23 +13,58 @@ public:
     GLKestrel();
     ~GLKestrel() override;
 
-    // Frame boundaries.
-    kgl::BOOL wglSwapBuffers(kgl::HDC hdc) override;
-    kgl::BOOL wglSwapLayerBuffers(kgl::HDC hdc, kgl::UINT fuFlags) override;
-    kgl::DWORD wglSwapMultipleBuffers(kgl::UINT n, const kgl::WGLSWAP* toSwap) override;
+    // The hand-written recorders; codegen/overrides.txt names the file of each.
+#include "kestrel_recorders.inc"
 
     // Extension lookup (glrecord/ExtensionLookup.cpp): the interceptor of a known extension name
     // whose real entry point is resolved, else null; every extension slot filled at once.
     void* LookupInterceptor(const char* name);
     void ResolveAllExtensions();
-    kgl::PROC wglGetProcAddress(kgl::LPCSTR lpszProc) override;
-    kgl::BOOL wglMakeCurrent(kgl::HDC hDc, kgl::HGLRC newContext) override;
-    void glPopDebugGroup() override;
 
     kgl::HDC lastPresentedDC() const { return lastPresentedDC_; }
 
+    // Contexts and drawables (capture/Drawables.cpp).
+    // Brings the drawable record of a device context up to date; writes record 120 when it is new or changed.
+    void TrackDrawable(kgl::HDC dc);
+    Geometry ProbeGeometry(kgl::HDC dc);
+    // A pixel buffer's device context: known from now on, never described.
+    void RegisterUntrackedDC(kgl::HDC dc);
+
+    // Per-context recording states (glrecord/ContextStates.cpp).
+    ContextState* CurrentState();
+    ContextState& CreateState(kgl::HGLRC context);
+    void DropState(kgl::HGLRC context);
+    // The state's tables sized from the context's limits; the context must be current.
+    void InitialiseState(ContextState& state);
+
+    // Client memory reached by draws (glrecord/ArrayDump.cpp).
+    // Client memory block records of every enabled client array for the vertices first..first+count-1.
+    void DumpArrays(ContextState& state, std::uint32_t first, std::uint32_t count);
+    // The vertices of an indexed draw whose indices lie in the bound element buffer at offset.
+    VertexRange BufferIndexRange(ContextState& state, std::uint32_t count, std::uint32_t type, std::uintptr_t offset,
+                                 std::int32_t baseVertex);
+    // The vertices of an indexed draw with client-memory indices.
+    VertexRange ClientIndexRange(const ContextState& state, std::uint32_t count, std::uint32_t type,
+                                 const void* indices, std::int32_t baseVertex);
+    // The array dump of an indexed draw: from client indices or read back from the element buffer.
+    void DumpIndexed(ContextState* state, std::uint32_t count, std::uint32_t type, const void* indices,
+                     std::int32_t baseVertex);
+    // Where a draw's indices are: the state's flag, or the GL's binding when there is no state.
+    bool ElementBufferBound(const ContextState* state) const;
+    // Index data block of a draw: the buffer offset again, or the indices from client memory.
+    static std::uint32_t IndexDataSize(bool inBuffer, std::uint32_t count, std::uint32_t type, const void* indices);
+    void WriteIndexData(bool inBuffer, std::uint32_t count, std::uint32_t type, const void* indices);
+    // Whether the GL skips a restart index in indexed draws now, and which one for this index type.
+    bool RestartIndex(const ContextState& state, std::uint32_t type, std::uint32_t* index);
+    // Notes an array pointer set from client memory in the extent table.
+    void NoteClientArray(const ContextState& state, std::uint32_t address, std::uint32_t components,
+                         std::uint32_t type, std::uint32_t stride);
+
+    const std::map<std::uint32_t, DrawableRecord>& drawables() const { return drawables_; }
+
 private:
     kgl::HDC lastPresentedDC_ = nullptr;
+    std::vector<std::uint8_t> indexReadBack_;  // indices read back from an element buffer; grows only
 };
 
 // The one capturer of the process.

@@ -29,7 +29,9 @@ def load(data_dir, registry_dir):
                        signatures.read_registry(registry_dir),
                        signatures.read_prototypes(path("extra_signatures.txt")),
                        types.read_types(path("types.txt")),
-                       blocks.read_payload_rules(path("payload_blocks.txt")))
+                       blocks.read_payload_rules(path("payload_blocks.txt")),
+                       tables.read_overrides(path("overrides.txt")),
+                       os.path.dirname(os.path.abspath(data_dir)))
 
 
 def outputs(api, entry_files, enum_names):
@@ -43,6 +45,7 @@ def outputs(api, entry_files, enum_names):
         "gen/ApiTable.cpp": emit_table.emit_source(api),
         "gen/Interceptors.h": emit_recorders.emit_interceptor_declarations(api),
         "recorder_decls.inc": emit_recorders.emit_declarations(api),
+        "kestrel_recorders.inc": emit_recorders.emit_override_declarations(api),
         "test/CallShapes.inc": emit_test_support.emit_call_shapes(api),
         "test/FakeOpenGL32.def": emit_test_support.emit_fake_def(api, "FakeOpenGL32.dll"),
     }
@@ -55,7 +58,8 @@ def describe(api, name):
     function = api.by_name.get(name)
     if function is None:
         raise GenerationError(f"{name} is not in the table")
-    alias = f"alias {function.alias_number} of {function.target.name}" if function.is_alias else "own recorder"
+    alias = f"alias {function.alias_number} of {function.target.name}" if function.is_alias else \
+        f"GLKestrel recorder in {function.override_file}" if function.overridden else "generated recorder"
     print(f"{function.name}: index {function.index}, id 0x{function.api_id:08X}, {alias}, {function.category}, "
           f"{function.arg_bytes} argument bytes, fixed part {function.fixed_part_size} bytes, "
           f"signature from {function.source}")

@@ -8,6 +8,16 @@ constexpr bool In(std::uint32_t value, std::uint32_t first, std::uint32_t last) 
 }
 }  // namespace
 
+InterleavedFormat InterleavedLayout(std::uint32_t format) {
+    // 0x2A20 V2F to 0x2A2D T4F_C4F_N3F_V4F.
+    static constexpr InterleavedFormat kLayouts[] = {
+        {1, 8},  {1, 12}, {3, 12}, {3, 16}, {3, 24}, {5, 24},  {7, 40},
+        {9, 20}, {9, 32}, {11, 24}, {11, 32}, {13, 32}, {15, 48}, {15, 60},
+    };
+    if (!In(format, 0x2A20, 0x2A2D)) return {0, 0};
+    return kLayouts[format - 0x2A20];
+}
+
 std::uint32_t TypeSize(std::uint32_t type) {
     switch (type) {
     case 0x1400: case 0x1401:                      // byte, unsigned byte

@@ -37,6 +37,14 @@ inline std::uint32_t StringBytes(const void* text) { return StringBytes(static_c
 std::uint32_t TypeSize(std::uint32_t type);
 // Components of one pixel of a pixel format; 0 for a format outside the table.
 std::uint32_t PixelComponents(std::uint32_t format);
+// What one glInterleavedArrays format holds: the arrays it stands for (bit 0 vertex, 1 colour,
+// 2 normal, 3 texture unit 0) and the bytes of one vertex; 0 and 0 for a format outside the table.
+struct InterleavedFormat {
+    std::uint32_t coverage;
+    std::uint32_t elementSize;
+};
+InterleavedFormat InterleavedLayout(std::uint32_t format);
+
 // Values of a two-dimensional evaluator map: the larger stride with its order.
 std::uint32_t Map2Values(std::int32_t ustride, std::int32_t uorder, std::int32_t vstride, std::int32_t vorder);
 

@@ -6,9 +6,25 @@ from .cpp import BANNER, argument_list, parameter_list, parameter_types, result_
 
 def emit_declarations(api):
     out = [BANNER,
-           "// Included inside class GLBaseCapturer: one recorder per entry point, in function index order."]
+           "// Included inside class GLBaseCapturer: one recorder per entry point, in function index order;",
+           "// those that GLKestrel writes by hand (codegen/overrides.txt) have no generated body."]
     for f in api.functions:
-        out.append(f"virtual {result_type(f)} {f.name}({parameter_list(f)});")
+        pure = " = 0" if f.overridden else ""
+        out.append(f"virtual {result_type(f)} {f.name}({parameter_list(f)}){pure};")
+    return "\n".join(out) + "\n"
+
+
+def emit_override_declarations(api):
+    out = [BANNER,
+           "// Included inside class GLKestrel: the hand-written recorders, by the file that holds them."]
+    by_file = {}
+    for f in api.functions:
+        if f.overridden:
+            by_file.setdefault(f.override_file, []).append(f)
+    for path in sorted(by_file):
+        out.append(f"// {path}")
+        for f in by_file[path]:
+            out.append(f"{result_type(f)} {f.name}({parameter_list(f)}) override;")
     return "\n".join(out) + "\n"
 
 
@@ -94,17 +110,14 @@ def _interceptor(f):
     call = f"kestrel::g_kestrel.{f.name}({argument_list(f)})"
     real = (f"reinterpret_cast<{result_type(f)} (__stdcall*)({parameter_types(f)})>"
             f"(kestrel::g_realEntries[kestrel::fn::{f.name}])({argument_list(f)})")
-    # Without a capture the call goes straight to its own real function, unless the concrete
-    # capturer overrides the recorder that would run (its type then names GLKestrel).
-    recorder = f.target.name if f.target is not f else f.name
-    lines = [f'extern "C" {result_type(f)} __stdcall impl_{f.name}({parameter_list(f)}) {{',
-             f"    if constexpr (std::is_same_v<decltype(&kestrel::GLKestrel::{recorder}), "
-             f"decltype(&kestrel::GLBaseCapturer::{recorder})>) {{",
-             f"        if (kestrel::g_kestrel.ForwardingOnly()) {{ {real if f.returns_void else 'return ' + real}; "
-             f"{'return; ' if f.returns_void else ''}}}",
-             "    }",
-             f"    {call};" if f.returns_void else f"    return {call};",
-             "}"]
+    # Without a capture the call goes straight to its own real function, unless the recorder that
+    # would run is a hand-written one (it may keep bookkeeping even then).
+    lines = [f'extern "C" {result_type(f)} __stdcall impl_{f.name}({parameter_list(f)}) {{']
+    if not f.target.overridden:
+        lines.append(f"    if (kestrel::g_kestrel.ForwardingOnly()) {{ {real if f.returns_void else 'return ' + real}; "
+                     f"{'return; ' if f.returns_void else ''}}}")
+    lines += [f"    {call};" if f.returns_void else f"    return {call};",
+              "}"]
     return lines
 
 
@@ -119,15 +132,17 @@ def emit_entry_points(api, part, parts):
            "#include <bit>",
            "#include <cstdint>",
            "#include <cstring>",
-           "#include <type_traits>",
-           "",
+                      "",
            '#include "capture/GLKestrel.h"',
            '#include "gen/ApiTable.h"',
            '#include "gen/Interceptors.h"',
            '#include "glrecord/SizeRules.h"',
            ""]
     for f in api.functions[first:last]:
-        out += _alias(f) if f.is_alias else _ordinary(f)
+        if f.is_alias:
+            out += _alias(f)
+        elif not f.overridden:
+            out += _ordinary(f)
         out += _interceptor(f)
         out.append("")
     return "\n".join(out)

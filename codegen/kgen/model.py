@@ -2,6 +2,7 @@
 parameters with their stack sizes and payload widths, and the fixed-count vector forms. The totals
 of the export surface are checked here."""
 
+import os
 from dataclasses import dataclass, field
 
 from . import payload, vectors
@@ -58,10 +59,15 @@ class Function:
     fixed_vector: bool = False     # a fixed-count vector form recording values
     vector_by_address: bool = False  # a fixed-count form that records the address instead
     layout: object = None          # payload.Layout: what its record carries (an alias: its target's)
+    override_file: str = ""        # the file of its hand-written GLKestrel recorder, "" for a generated one
 
     @property
     def is_alias(self):
         return self.alias_number >= 0
+
+    @property
+    def overridden(self):
+        return bool(self.override_file)
 
     @property
     def arg_bytes(self):
@@ -131,7 +137,8 @@ def _check_total(what, actual):
         raise GenerationError(f"the table has {actual} {what}, expected {EXPECTED[what]}")
 
 
-def build(id_entries, alias_entries, system_exports, vector_forms, registry, own, types, payload_rules):
+def build(id_entries, alias_entries, system_exports, vector_forms, registry, own, types, payload_rules,
+          overrides=(), source_root=None):
     _check_total("ids", len(id_entries))
     _check_total("aliases", len(alias_entries))
     functions, by_name = _make_functions(id_entries, alias_entries)
@@ -139,6 +146,7 @@ def build(id_entries, alias_entries, system_exports, vector_forms, registry, own
     _attach_signatures(functions, by_name, registry, own, types)
     _mark_vector_forms(functions, by_name, vector_forms)
     payload.assign(functions, by_name, payload_rules)
+    _mark_overrides(by_name, overrides, source_root)
 
     gl11 = sorted((f for f in functions if f.category == "gl11"), key=lambda f: f.name.encode())
     _check_total("OpenGL 1.1 functions", len(gl11))
@@ -251,3 +259,26 @@ def _lookup_order(functions):
     with_ids = [f for f in functions if f.category == "extension" and not f.is_alias]
     aliases = [f for f in functions if f.is_alias]
     return with_ids[:-1] + aliases + with_ids[-1:]
+
+
+def _mark_overrides(by_name, overrides, source_root):
+    """Each hand-written recorder must be a function of its own, defined in the file that names it."""
+    texts = {}
+    for entry in overrides:
+        function = by_name.get(entry.name)
+        if function is None:
+            raise GenerationError(f"{entry.context}: {entry.name} is not in the table")
+        if function.is_alias:
+            raise GenerationError(f"{entry.context}: {entry.name} is an alias; override its target "
+                                  f"{function.target.name}")
+        function.override_file = entry.file
+        if source_root is None:
+            continue
+        if entry.file not in texts:
+            path = os.path.join(source_root, entry.file)
+            if not os.path.isfile(path):
+                raise GenerationError(f"{entry.context}: {entry.file} does not exist")
+            with open(path, encoding="utf-8") as source:
+                texts[entry.file] = source.read()
+        if f"GLKestrel::{entry.name}(" not in texts[entry.file]:
+            raise GenerationError(f"{entry.context}: {entry.file} does not define GLKestrel::{entry.name}")

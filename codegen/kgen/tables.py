@@ -126,3 +126,30 @@ def read_vector_forms(path):
             raise GenerationError(f"{context}: {fields[1]} repeats")
         contexts[fields[1]] = context
     return VectorForms(counts, by_address, contexts)
+
+
+@dataclass
+class OverrideEntry:
+    name: str
+    file: str          # the source file, from the repository's root, that holds its recorder
+    context: str
+
+
+def read_overrides(path):
+    """overrides.txt: a "[file]" line, then the names of the functions whose recorders that file holds."""
+    entries, seen, current = [], {}, None
+    for context, line in data_lines(path):
+        if line.startswith("["):
+            if not line.endswith("]") or len(line) < 3:
+                raise GenerationError(f"{context}: expected '[<source file>]'")
+            current = line[1:-1].strip()
+            continue
+        if current is None:
+            raise GenerationError(f"{context}: a function before the first '[<source file>]' line")
+        for name in line.split():
+            _check_name(context, name)
+            if name in seen:
+                raise GenerationError(f"{context}: {name} is overridden twice (also {seen[name]})")
+            seen[name] = context
+            entries.append(OverrideEntry(name, current, context))
+    return entries

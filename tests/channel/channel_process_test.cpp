@@ -51,8 +51,8 @@ std::string ChildCommand(const std::string& arguments) {
     return command;
 }
 
-std::map<std::uint32_t, std::uint32_t> ManyExtents(std::uint32_t count) {
-    std::map<std::uint32_t, std::uint32_t> extents;
+std::map<std::uint32_t, kestrel::ClientExtent> ManyExtents(std::uint32_t count) {
+    std::map<std::uint32_t, kestrel::ClientExtent> extents;
     for (std::uint32_t i = 0; i < count; ++i) extents[0x00400000u + i * 64] = 4 * i + 4;
     return extents;
 }
@@ -235,7 +235,7 @@ TEST(ChannelProcessTest, RecorderInAnotherProcessGetsALargerStatisticsBlock) {
         std::uint32_t pair[2];
         std::memcpy(pair, data + offset, 8);
         ASSERT_EQ(pair[0], address);
-        ASSERT_EQ(pair[1], extent);
+        ASSERT_EQ(pair[1], extent.extent);
         offset += 8;
     }
 }

@@ -17,7 +17,7 @@ using namespace kestrel;
 
 namespace {
 
-using Extents = std::map<std::uint32_t, std::uint32_t>;
+using Extents = std::map<std::uint32_t, kestrel::ClientExtent>;
 
 std::uint32_t U32(const std::uint8_t* bytes, std::size_t offset) {
     std::uint32_t value;
@@ -185,7 +185,7 @@ TEST_F(StatsTest, TooSmallBlockIsGrownOnceAndTheRecordGoesIntoTheNewBlock) {
     std::uint32_t previous = 0;
     for (std::uint32_t i = 0; i < 127; ++i) {
         const std::uint32_t key = U32(grown.get(), 20 + 8 * i);
-        EXPECT_EQ(U32(grown.get(), 24 + 8 * i), extents.at(key));
+        EXPECT_EQ(U32(grown.get(), 24 + 8 * i), extents.at(key).extent);
         EXPECT_GT(key, previous);
         previous = key;
     }

@@ -1,0 +1,64 @@
+#include "glrecord/IndexRange.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+namespace kestrel {
+
+namespace {
+template <class T>
+IndexScan Scan(const void* indices, std::uint32_t count, std::uint32_t start, bool restart, std::uint32_t restartIndex) {
+    IndexScan scan{start, 0, false};
+    const auto* bytes = static_cast<const unsigned char*>(indices);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        T value;
+        std::memcpy(&value, bytes + i * sizeof(T), sizeof(T));  // indices need not be aligned
+        const std::uint32_t index = value;
+        if (restart && index == restartIndex) continue;
+        if (index < scan.minimum) scan.minimum = index;
+        if (index > scan.maximum) scan.maximum = index;
+        scan.any = true;
+    }
+    return scan;
+}
+}  // namespace
+
+IndexScan ScanIndices(const void* indices, std::uint32_t count, std::uint32_t type, bool restart,
+                      std::uint32_t restartIndex) {
+    if (!indices) return {0, 0, false};
+    switch (type) {
+    case 0x1401: return Scan<std::uint8_t>(indices, count, 255, restart, restartIndex);
+    case 0x1403: return Scan<std::uint16_t>(indices, count, 65535, restart, restartIndex);
+    case 0x1405: return Scan<std::uint32_t>(indices, count, 0xFFFFFFFFu, restart, restartIndex);
+    default: return {0, 0, false};
+    }
+}
+
+VertexRange RangeOf(const IndexScan& scan, std::int32_t baseVertex) {
+    if (!scan.any) return {};
+    return {scan.minimum + static_cast<std::uint32_t>(baseVertex), scan.maximum - scan.minimum + 1};
+}
+
+std::uint32_t ReadablePrefix(const void* address, std::uint32_t length, ReadableProbe readable) {
+    const auto* base = static_cast<const unsigned char*>(address);
+    std::uint32_t previous = 0;
+    std::uint32_t tried = length;
+    std::uint32_t step = length;
+    for (;;) {
+        if (tried == 0) return 0;
+        const bool ok = readable(base, tried);
+        if (ok && (tried == length || step == 1)) return tried;
+        const std::uint32_t distance = tried > previous ? tried - previous : previous - tried;
+        step = distance / 2 > 0 ? distance / 2 : 1;
+        previous = tried;
+        if (ok)
+            tried = tried + step > length ? length : tried + step;
+        else
+            tried = tried > step ? tried - step : 0;
+    }
+}
+
+bool SystemReadable(const void* address, std::uint32_t bytes) { return IsBadReadPtr(address, bytes) == 0; }
+
+}  // namespace kestrel

@@ -1,0 +1,42 @@
+// What the hand-written recorders share: the real call through the table, and the fixed part of a
+// payload built from values at their own widths.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "capture/GLBaseCapturer.h"
+
+namespace kestrel {
+
+inline std::uint32_t HandleValue(const void* handle) {
+    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle));
+}
+
+// The real function of a recorder's own entry point (an alias call's own one inside an alias call).
+template <class R, class... A>
+R CallReal(const GLBaseCapturer& capturer, unsigned index, std::uint32_t apiId, A... args) {
+    return reinterpret_cast<R(__stdcall*)(A...)>(capturer.RealEntry(index, apiId))(args...);
+}
+
+// Values side by side at their own widths (a GLboolean 1 byte, a pointer 4), no padding.
+template <class... T>
+struct Packed {
+    static constexpr std::size_t kSize = (sizeof(T) + ... + 0);
+    std::uint8_t bytes[kSize ? kSize : 1];
+
+    explicit Packed(T... values) {
+        std::size_t at = 0;
+        ((std::memcpy(bytes + at, &values, sizeof values), at += sizeof values), ...);
+    }
+};
+
+// A record whose payload is just these values.
+template <class... T>
+void RecordValues(GLBaseCapturer& capturer, std::uint32_t apiId, T... values) {
+    const Packed<T...> payload(values...);
+    capturer.BeginRecord(apiId, Packed<T...>::kSize);
+    capturer.WriteData(Packed<T...>::kSize, payload.bytes);
+}
+
+}  // namespace kestrel

@@ -147,7 +147,7 @@ void GLKestrel::TrackDrawable(kgl::HDC dc) {
     record.deviceContext = key;
     const bool withBitmap = record.kindFlags & kDrawableBitmapCaptured && isNew;
     const auto extra = withBitmap ? static_cast<std::uint32_t>(sizeof section + pixels.size()) : 0u;
-    BeginRecord(kDrawableRecord, sizeof record + extra);
+    BeginRecord(DrawableRecord::kId, sizeof record + extra);
     WriteData(sizeof record, &record);
     if (withBitmap) {
         WriteData(sizeof section, &section);

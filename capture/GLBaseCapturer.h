@@ -8,10 +8,10 @@
 #include <memory>
 
 #include "capture/BaseCapturer.h"
-#include "capture/DrawableRecord.h"
 #include "channel/ClientExtent.h"
 #include "glrecord/ContextState.h"
 #include "glrecord/GLTypes.h"
+#include "stream/DrawablePayload.h"
 
 namespace kestrel {
 

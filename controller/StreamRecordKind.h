@@ -3,15 +3,16 @@
 #pragma once
 #include <cstdint>
 
+#include "stream/DrawablePayload.h"
+
 namespace kestrel {
 
 // Describes a device context; the bitmap of a windowless one may follow its fixed 92 bytes.
-constexpr std::uint32_t kDrawableRecord = 120;
-constexpr std::uint32_t kDrawableSize = 92;
-constexpr std::uint32_t kDibSectionSize = 84;
+constexpr std::uint32_t kDrawableSize = sizeof(DrawableRecord);
+constexpr std::uint32_t kDibSectionSize = sizeof(DIBSECTION);
 // Address, offset and flags ahead of the bytes of a client memory block.
-constexpr std::uint32_t kClientMemoryHeaderSize = 12;
-constexpr std::uint32_t kVariantArrayFlag = 0x80000000u;
+constexpr std::uint32_t kClientMemoryHeaderSize = sizeof(ClientMemoryHead);
+constexpr std::uint32_t kVariantArrayFlag = ClientMemoryHead::kVariantFlag;
 
 struct StreamRecordKind {
     std::uint32_t id;

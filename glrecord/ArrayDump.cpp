@@ -1,29 +1,19 @@
 // The client memory that a draw reaches: one client memory block record (id 23) per enabled
 // client-memory array, covering exactly the vertices of the draw, written before the draw's record.
+#include <algorithm>
+
 #include "capture/GLKestrel.h"
 #include "gen/ApiTable.h"
 #include "glrecord/RealGL.h"
 #include "glrecord/SizeRules.h"
 
-#include <algorithm>
-
 namespace kestrel {
 
 namespace {
 
-constexpr std::uint32_t kClientMemoryRecord = 23;
-constexpr std::uint32_t kVariantFlag = 0x80000000u;
 // No 32-bit process holds more than this in one array; a larger range is a draw the GL refused.
 constexpr std::uint64_t kLargestRange = 0x7FFFFFFFu;
 
-#pragma pack(push, 1)
-struct ClientMemoryHead {
-    std::uint32_t address;
-    std::uint32_t offset;
-    std::uint32_t flags;
-};
-#pragma pack(pop)
-static_assert(sizeof(ClientMemoryHead) == 12);
 
 }  // namespace
 
@@ -40,7 +30,7 @@ void GLKestrel::DumpArrays(ContextState& state, std::uint32_t first, std::uint32
         const ClientMemoryHead head{array.pointer, static_cast<std::uint32_t>(offset), flags};
         const auto bytes = static_cast<std::uint32_t>(length);
         const void* source = reinterpret_cast<const void*>(static_cast<std::uintptr_t>(array.pointer) + offset);
-        BeginRecord(kClientMemoryRecord, sizeof head + bytes);
+        BeginRecord(ClientMemoryHead::kId, sizeof head + bytes);
         WriteData(sizeof head, &head);
         // Unreadable memory never stops a draw: its readable prefix, then zeros.
         const std::uint32_t readable = SystemReadable(source, bytes) ? bytes : ReadablePrefix(source, bytes, SystemReadable);
@@ -64,7 +54,7 @@ void GLKestrel::DumpArrays(ContextState& state, std::uint32_t first, std::uint32
     dump(state.fogCoord, 0);
     dump(state.weight, 0);
     for (std::size_t slot = 0; slot < state.variants.size(); ++slot)
-        if (state.VariantInUse(slot)) dump(state.variants[slot], kVariantFlag);
+        if (state.VariantInUse(slot)) dump(state.variants[slot], ClientMemoryHead::kVariantFlag);
 }
 
 bool GLKestrel::RestartIndex(const ContextState& state, std::uint32_t type, std::uint32_t* index) {

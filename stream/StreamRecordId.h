@@ -9,6 +9,7 @@ enum StreamRecordId : uint32_t {
     kThreadSwitchRecord = 104,
     kRecorderVersionRecord = 110,
     kAliasMarkerRecord = 119,
+    kDrawableRecord = 120,
     kFormatVersionRecord = 200,
     kApiTypeRecord = 201,
     kSystemDescriptionRecord = 204,

@@ -26,13 +26,14 @@ def _result_class(function):
 def emit_call_shapes(api):
     out = [BANNER,
            "// KESTREL_CALL_SHAPE(index, name, argument bytes, argument classes, result class, api id, alias",
-           "// number) for every function in index order, then KESTREL_PASS_SHAPE(slot, name, argument",
+           "// number, hand-written recorder) for every function in index order, then KESTREL_PASS_SHAPE(slot, name, argument",
            "// bytes) for the exports that pass straight through. Classes: p pointer, b 1-byte, s 2-byte,",
            "// i 4-byte integer, f float, d double, q 8-byte integer, v no result."]
     for f in api.functions:
         params = "".join(_value_class(p.type) for p in f.params)
         out.append(f"KESTREL_CALL_SHAPE({f.index}, {c_string(f.name)}, {f.arg_bytes}, {c_string(params)}, "
-                   f"'{_result_class(f)}', 0x{f.api_id:08X}u, {f.alias_number})")
+                   f"'{_result_class(f)}', 0x{f.api_id:08X}u, {f.alias_number}, "
+                   f"{'true' if f.target.overridden else 'false'})")
     for export in api.pass_through:
         out.append(f"KESTREL_PASS_SHAPE({api.slot_of_pass_through(export.name)}, {c_string(export.name)}, "
                    f"{export.arg_bytes})")

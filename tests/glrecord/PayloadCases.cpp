@@ -79,8 +79,10 @@ const std::vector<PayloadCase> kCases = {
          if (payload.size() != 15) return {};  // the case itself is wrong
          return {Rec(api::wglGetProcAddress, payload)};
      }},
-    // The first activation resolves every extension entry point through the real lookup.
-    {"wglMakeCurrent", "wglMakeCurrent wglGetProcAddress*2435",
+    // The first activation resolves every extension entry point through the real lookup, then sizes
+    // the context's recording state from its limits (texture units, vertex attributes, variants, the
+    // version) and empties the error queue of what those queries raised.
+    {"wglMakeCurrent", "wglMakeCurrent wglGetProcAddress*2435 glGetIntegerv*4 glGetError*64",
      [](CaseContext& c) {
          c.recorder.fake().setResult(c.FakeIndex("wglMakeCurrent"), 1, 0);
          GL(BOOL(HDC, HGLRC), "wglMakeCurrent")(HandleOf<HDC>(0x0DC0), HandleOf<HGLRC>(0x0C70));

@@ -21,7 +21,7 @@ struct Shape {
 };
 
 const Shape kShapes[] = {
-#define KESTREL_CALL_SHAPE(index, name, bytes, params, result, id, alias) {name, bytes, result},
+#define KESTREL_CALL_SHAPE(index, name, bytes, params, result, id, alias, hand) {name, bytes, result},
 #define KESTREL_PASS_SHAPE(slot, name, bytes) {name, bytes, 'i'},
 #include "test/CallShapes.inc"
 #undef KESTREL_CALL_SHAPE
@@ -119,13 +119,13 @@ asm(".text\n"
         "_fake_stub_" #index ":\n"           \
         "    movl $" #index ", %eax\n"       \
         "    jmp _fake_common\n");
-#define KESTREL_CALL_SHAPE(index, name, bytes, params, result, id, alias) FAKE_STUB(index)
+#define KESTREL_CALL_SHAPE(index, name, bytes, params, result, id, alias, hand) FAKE_STUB(index)
 #define KESTREL_PASS_SHAPE(slot, name, bytes) FAKE_STUB(slot)
 #include "test/CallShapes.inc"
 #undef KESTREL_CALL_SHAPE
 #undef KESTREL_PASS_SHAPE
 
-#define KESTREL_CALL_SHAPE(index, name, bytes, params, result, id, alias) extern "C" void fake_stub_##index();
+#define KESTREL_CALL_SHAPE(index, name, bytes, params, result, id, alias, hand) extern "C" void fake_stub_##index();
 #define KESTREL_PASS_SHAPE(slot, name, bytes) extern "C" void fake_stub_##slot();
 #include "test/CallShapes.inc"
 #undef KESTREL_CALL_SHAPE
@@ -133,7 +133,7 @@ asm(".text\n"
 
 namespace {
 void* const kStubs[kSlots] = {
-#define KESTREL_CALL_SHAPE(index, name, bytes, params, result, id, alias) reinterpret_cast<void*>(&fake_stub_##index),
+#define KESTREL_CALL_SHAPE(index, name, bytes, params, result, id, alias, hand) reinterpret_cast<void*>(&fake_stub_##index),
 #define KESTREL_PASS_SHAPE(slot, name, bytes) reinterpret_cast<void*>(&fake_stub_##slot),
 #include "test/CallShapes.inc"
 #undef KESTREL_CALL_SHAPE

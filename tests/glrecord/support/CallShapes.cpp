@@ -3,9 +3,9 @@
 #include <map>
 
 const CallShape kCallShapes[] = {
-#define KESTREL_CALL_SHAPE(index, name, bytes, params, result, id, alias) \
-    {index, name, bytes, params, result, id, alias, false},
-#define KESTREL_PASS_SHAPE(slot, name, bytes) {slot, name, bytes, "", 'i', 0u, -1, true},
+#define KESTREL_CALL_SHAPE(index, name, bytes, params, result, id, alias, hand) \
+    {index, name, bytes, params, result, id, alias, false, hand},
+#define KESTREL_PASS_SHAPE(slot, name, bytes) {slot, name, bytes, "", 'i', 0u, -1, true, false},
 #include "test/CallShapes.inc"
 #undef KESTREL_CALL_SHAPE
 #undef KESTREL_PASS_SHAPE

@@ -13,6 +13,7 @@ struct CallShape {
     std::uint32_t apiId;      // 0 for a pass-through export
     std::int32_t aliasNumber; // -1 unless an alias
     bool passThrough;
+    bool handWritten;         // runs a hand-written recorder, which has tests of its own
 };
 
 extern const CallShape kCallShapes[];

@@ -1,13 +1,13 @@
 // Record 120: what a device context that a wgl call named draws to. Written whole when it is new or
-// changed; a windowless bitmap's DIBSECTION and pixels may follow it.
+// changed; a windowless bitmap's DIBSECTION (84 bytes) and pixels may follow it.
 #pragma once
 #include <windows.h>
 #include <cstddef>
 #include <cstdint>
 
-namespace kestrel {
+#include "stream/StreamRecordId.h"
 
-constexpr std::uint32_t kDrawableRecord = 120;
+namespace kestrel {
 
 enum DrawableKind : std::uint32_t {
     kDrawableFullScreen = 1,     // the client rectangle equals the desktop window's
@@ -27,6 +27,7 @@ constexpr std::uint32_t kNoWindow = 0xFFFFFFFF;
 
 #pragma pack(push, 1)
 struct DrawableRecord {
+    static constexpr std::uint32_t kId = kDrawableRecord;
     std::uint32_t window;
     std::uint32_t deviceContext;
     std::int32_t rect[4];  // left, top, right, bottom
@@ -37,6 +38,7 @@ struct DrawableRecord {
 #pragma pack(pop)
 
 static_assert(sizeof(LOGFONTA) == 60);
+static_assert(sizeof(DIBSECTION) == 84);
 static_assert(sizeof(DrawableRecord) == 92);
 static_assert(offsetof(DrawableRecord, deviceContext) == 4);
 static_assert(offsetof(DrawableRecord, rect) == 8);
@@ -51,5 +53,19 @@ struct Geometry {
     std::int32_t rect[4];
     std::uint32_t kind;
 };
+
+#pragma pack(push, 1)
+// Record 23: ahead of the bytes of client memory that a draw reaches.
+struct ClientMemoryHead {
+    static constexpr std::uint32_t kId = kClientMemoryBlockRecord;
+    static constexpr std::uint32_t kVariantFlag = 0x80000000u;
+    std::uint32_t address;  // the array's pointer
+    std::uint32_t offset;   // bytes from the address to the first byte that follows
+    std::uint32_t flags;
+};
+#pragma pack(pop)
+static_assert(sizeof(ClientMemoryHead) == 12);
+static_assert(offsetof(ClientMemoryHead, offset) == 4);
+static_assert(offsetof(ClientMemoryHead, flags) == 8);
 
 }  // namespace kestrel

@@ -48,7 +48,12 @@ std::uint32_t ReadablePrefix(const void* address, std::uint32_t length, Readable
     for (;;) {
         if (tried == 0) return 0;
         const bool ok = readable(base, tried);
-        if (ok && (tried == length || step == 1)) return tried;
+        if (ok && (tried == length || step == 1)) {
+            // The halving can stop a few bytes short of the boundary; those bytes are the
+            // application's too, so they are taken rather than recorded as zeros.
+            while (tried < length && readable(base, tried + 1)) ++tried;
+            return tried;
+        }
         const std::uint32_t distance = tried > previous ? tried - previous : previous - tried;
         step = distance / 2 > 0 ? distance / 2 : 1;
         previous = tried;

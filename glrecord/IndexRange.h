@@ -23,8 +23,8 @@ IndexScan ScanIndices(const void* indices, std::uint32_t count, std::uint32_t ty
 // The range of a scan shifted by a base vertex.
 VertexRange RangeOf(const IndexScan& scan, std::int32_t baseVertex = 0);
 
-// How many bytes from the start of [address, address + length) can be read, found by the halving
-// search over readable(address, bytes) that the capture format documents.
+// How many bytes from the start of [address, address + length) can be read: a halving search over
+// readable(address, bytes), then single bytes up to the boundary it stopped short of.
 using ReadableProbe = bool (*)(const void* address, std::uint32_t bytes);
 std::uint32_t ReadablePrefix(const void* address, std::uint32_t length, ReadableProbe readable);
 

@@ -24,6 +24,8 @@ struct Table {
 };
 
 std::uint32_t TexEnvOf(std::uint32_t pname) { return rules::TexEnvValues(0x2300, pname); }
+std::uint32_t InterleavedSize(std::uint32_t format) { return rules::InterleavedLayout(format).elementSize; }
+std::uint32_t InterleavedCoverage(std::uint32_t format) { return rules::InterleavedLayout(format).coverage; }
 
 const std::vector<Table> kTables = {
     {"TypeSize", rules::TypeSize,
@@ -37,6 +39,12 @@ const std::vector<Table> kTables = {
       {0x190B, 0}, {0x8000, 4}, {0x80E0, 3}, {0x80E1, 4}, {0x8227, 2}, {0x8228, 0}, {0x84F9, 2}, {0x8D93, 0},
       {0x8D94, 1}, {0x8D97, 1}, {0x8D98, 3}, {0x8D99, 4}, {0x8D9A, 3}, {0x8D9B, 4}, {0x8D9C, 1}, {0x8D9D, 2},
       {0x8D9E, 0}}},
+    {"InterleavedLayout element size", InterleavedSize,
+     {{0x2A1F, 0}, {0x2A20, 8}, {0x2A21, 12}, {0x2A22, 12}, {0x2A23, 16}, {0x2A24, 24}, {0x2A25, 24}, {0x2A26, 40},
+      {0x2A27, 20}, {0x2A28, 32}, {0x2A29, 24}, {0x2A2A, 32}, {0x2A2B, 32}, {0x2A2C, 48}, {0x2A2D, 60}, {0x2A2E, 0}}},
+    {"InterleavedLayout coverage", InterleavedCoverage,
+     {{0x2A1F, 0}, {0x2A20, 1}, {0x2A21, 1}, {0x2A22, 3}, {0x2A23, 3}, {0x2A24, 3}, {0x2A25, 5}, {0x2A26, 7},
+      {0x2A27, 9}, {0x2A28, 9}, {0x2A29, 11}, {0x2A2A, 11}, {0x2A2B, 13}, {0x2A2C, 15}, {0x2A2D, 15}, {0x2A2E, 0}}},
     {"LightValues", rules::LightValues,
      {{0x11FF, 0}, {0x1200, 4}, {0x1203, 4}, {0x1204, 3}, {0x1205, 1}, {0x1209, 1}, {0x120A, 0}, {0x1602, 4},
       {0x1600, 0}}},

@@ -1,0 +1,232 @@
+// The draw rate of glDrawArrays over a 1,000-vertex client array (float positions, unsigned byte
+// colours) through the recorder under capture, with this process draining the ring as a controller
+// does, against the same draws through the recorder with no capture running (forwarding only) and
+// straight to the system library.
+//   bench_draw                            runs the program twice and prints the table
+//   bench_draw --app RECORDER RESULTS [--system]
+//                                         the program: draws, writes draws per second
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "controller/AppLauncher.h"
+#include "controller/RingDrainer.h"
+#include "controller/SessionServer.h"
+
+namespace {
+
+constexpr int kVertices = 1000;
+constexpr int kDrawsPerRound = 400;
+constexpr int kRounds = 7;
+constexpr std::uint32_t kRingMiB = 64;
+
+double Now() {
+    static const double frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return static_cast<double>(f.QuadPart);
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) / frequency;
+}
+
+template <class Fn>
+Fn Find(HMODULE module, const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+struct Functions {
+    void(WINAPI* vertexPointer)(int, unsigned, int, const void*);
+    void(WINAPI* colorPointer)(int, unsigned, int, const void*);
+    void(WINAPI* enableClientState)(unsigned);
+    void(WINAPI* drawArrays)(unsigned, int, int);
+    void(WINAPI* finish)();
+    void(WINAPI* clear)(unsigned);
+
+    explicit Functions(HMODULE m)
+        : vertexPointer(Find<decltype(vertexPointer)>(m, "glVertexPointer")),
+          colorPointer(Find<decltype(colorPointer)>(m, "glColorPointer")),
+          enableClientState(Find<decltype(enableClientState)>(m, "glEnableClientState")),
+          drawArrays(Find<decltype(drawArrays)>(m, "glDrawArrays")),
+          finish(Find<decltype(finish)>(m, "glFinish")),
+          clear(Find<decltype(clear)>(m, "glClear")) {}
+    bool ok() const { return vertexPointer && colorPointer && enableClientState && drawArrays && finish && clear; }
+};
+
+// A window whose context is made current through the recorder.
+bool MakeContext(HMODULE recorder) {
+    WNDCLASSA wc{};
+    wc.style = CS_OWNDC;
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "KestrelBenchDraw";
+    RegisterClassA(&wc);
+    HWND window = CreateWindowA(wc.lpszClassName, "bench", WS_OVERLAPPEDWINDOW, 0, 0, 96, 96, nullptr, nullptr,
+                                wc.hInstance, nullptr);
+    HDC dc = window ? GetDC(window) : nullptr;
+    if (!dc) return false;
+    PIXELFORMATDESCRIPTOR pfd{};
+    pfd.nSize = sizeof pfd;
+    pfd.nVersion = 1;
+    pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    pfd.iPixelType = PFD_TYPE_RGBA;
+    pfd.cColorBits = 24;
+    pfd.cDepthBits = 24;
+    if (!SetPixelFormat(dc, ChoosePixelFormat(dc, &pfd), &pfd)) return false;
+    auto create = Find<HGLRC(WINAPI*)(HDC)>(recorder, "wglCreateContext");
+    auto makeCurrent = Find<BOOL(WINAPI*)(HDC, HGLRC)>(recorder, "wglMakeCurrent");
+    HGLRC context = create(dc);
+    return context && makeCurrent(dc, context);
+}
+
+// Draws per second, best of several rounds; each round ends when the GL has finished its draws.
+double DrawRate(const Functions& f, const std::vector<float>& positions, const std::vector<std::uint8_t>& colours) {
+    f.vertexPointer(3, 0x1406, 0, positions.data());
+    f.colorPointer(4, 0x1401, 0, colours.data());
+    f.enableClientState(0x8074);  // vertex array
+    f.enableClientState(0x8076);  // colour array
+    double best = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        f.clear(0x4000);
+        f.finish();
+        const double start = Now();
+        for (int i = 0; i < kDrawsPerRound; ++i) f.drawArrays(0x0004, 0, kVertices - kVertices % 3);  // triangles
+        f.finish();
+        const double rate = kDrawsPerRound / (Now() - start);
+        if (rate > best) best = rate;
+    }
+    return best;
+}
+
+int RunApp(const char* recorderPath, const char* resultsPath, bool system) {
+    HMODULE recorder = LoadLibraryA(recorderPath);
+    if (!recorder) return 3;
+    if (!MakeContext(recorder)) {
+        std::fprintf(stderr, "bench_draw: no OpenGL context\n");
+        return 4;
+    }
+    // Small triangles scattered over the window, so that drawing costs what vertex work costs.
+    std::vector<float> positions;
+    std::vector<std::uint8_t> colours;
+    for (int i = 0; i < kVertices; ++i) {
+        const float x = static_cast<float>((i * 37) % 100) / 50.0f - 1.0f, y = static_cast<float>((i * 91) % 100) / 50.0f - 1.0f;
+        positions.insert(positions.end(), {x + 0.02f * static_cast<float>(i % 3), y + 0.02f * static_cast<float>(i % 2), 0.0f});
+        colours.insert(colours.end(), {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i * 3), 200, 255});
+    }
+    std::vector<std::pair<const char*, Functions>> paths = {{"recorder", Functions(recorder)}};
+    // Under capture the recorder bound the system directory's OpenGL32.dll, the module of that name here.
+    if (system) paths.push_back({"system", Functions(GetModuleHandleA("opengl32.dll"))});
+    std::ofstream out(resultsPath);
+    for (const auto& [label, f] : paths) {
+        if (!f.ok()) return 5;
+        out << label << ' ' << DrawRate(f, positions, colours) << '\n';
+    }
+    return out ? 0 : 6;
+}
+
+std::map<std::string, double> ReadResults(const std::string& path) {
+    std::map<std::string, double> results;
+    std::ifstream in(path);
+    std::string key;
+    double value;
+    while (in >> key >> value) results[key] = value;
+    return results;
+}
+
+std::string SelfPath() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return path;
+}
+
+// Runs the program, under capture when a server is given; the ring is drained as a capture file's
+// writer would take it.
+bool RunProgram(kestrel::SessionServer* server, const std::string& resultsPath, std::uint64_t* drained) {
+    std::vector<std::string> arguments = {"--app", KESTREL_RECORDER_DLL, resultsPath};
+    if (server) arguments.push_back("--system");
+    kestrel::RingDrainer drainer;
+    std::vector<std::uint8_t> file(1u << 20);
+    std::atomic<bool> stopWaiting{false};
+    std::thread waitForRing;
+    if (server) {
+        waitForRing = std::thread([&] {
+            while (!stopWaiting && WaitForSingleObject(server->registeredEvent(), 50) != WAIT_OBJECT_0) {
+            }
+            if (server->ring())
+                drainer.Start(*server->ring(), [&file](const std::uint8_t* data, std::uint32_t size) {
+                    std::memcpy(file.data(), data, size < file.size() ? size : file.size());
+                });
+        });
+    }
+    kestrel::AppLauncher launcher;
+    std::string error;
+    const bool started = launcher.Launch(SelfPath(), arguments, error);
+    if (!started) std::fprintf(stderr, "bench_draw: %s\n", error.c_str());
+    const bool finished = started && launcher.Finished(600000);
+    if (started && !finished) TerminateProcess(launcher.process(), 255);
+    stopWaiting = true;
+    if (waitForRing.joinable()) waitForRing.join();
+    drainer.Stop();
+    *drained = drainer.bytesDrained();
+    return finished && launcher.ExitCode() == 0;
+}
+
+int RunBench() {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string forwardPath = std::string(temp) + "bench_draw_forward.txt";
+    const std::string capturePath = std::string(temp) + "bench_draw_capture.txt";
+    std::uint64_t drained = 0;
+    if (!RunProgram(nullptr, forwardPath, &drained)) {
+        std::fprintf(stderr, "bench_draw: the program without capture failed\n");
+        return 1;
+    }
+    kestrel::SessionServer server;
+    kestrel::SessionPolicy policy;
+    policy.settings.ringBufferMiB = kRingMiB;
+    policy.settings.hookMode = 0;
+    policy.baseName = "Local\\KestrelBenchDraw-" + std::to_string(GetCurrentProcessId());
+    std::string error;
+    if (!server.Start(policy, error)) {
+        std::fprintf(stderr, "bench_draw: %s\n", error.c_str());
+        return 1;
+    }
+    const bool captured = RunProgram(&server, capturePath, &drained);
+    server.Stop();
+    if (!captured || drained == 0) {
+        std::fprintf(stderr, "bench_draw: the program under capture failed (%llu bytes drained)\n",
+                     static_cast<unsigned long long>(drained));
+        return 1;
+    }
+    const auto forward = ReadResults(forwardPath), capture = ReadResults(capturePath);
+    DeleteFileA(forwardPath.c_str());
+    DeleteFileA(capturePath.c_str());
+    if (!forward.count("recorder") || !capture.count("recorder") || !capture.count("system")) {
+        std::fprintf(stderr, "bench_draw: results missing\n");
+        return 1;
+    }
+    const double uncaptured = forward.at("recorder"), recorded = capture.at("recorder");
+    std::printf("%llu MiB drained from the ring by this process\n", static_cast<unsigned long long>(drained >> 20));
+    std::printf("glDrawArrays of %d client vertices (positions and colours), draws per second:\n", kVertices);
+    std::printf("  system %.0f   forwarding %.0f   under capture %.0f   (%.0f%% of forwarding)\n", capture.at("system"),
+                uncaptured, recorded, 100.0 * recorded / uncaptured);
+    std::printf("goal (under capture at least 90%% of the rate without): %s\n",
+                recorded >= 0.9 * uncaptured ? "met" : "MISSED");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "--app") == 0) return RunApp(argv[2], argv[3], argc == 5);
+    return RunBench();
+}

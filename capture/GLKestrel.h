@@ -62,9 +62,14 @@ public:
 
     const std::map<std::uint32_t, DrawableRecord>& drawables() const { return drawables_; }
 
+    // Values of a vertex shader extension symbol, by the data type it was generated with; 0 for an
+    // id never generated (glrecord/VertexShaderSymbolRecorders.cpp).
+    std::uint32_t SymbolValues(kgl::GLuint id) const;
+
 private:
     kgl::HDC lastPresentedDC_ = nullptr;
     std::vector<std::uint8_t> indexReadBack_;  // indices read back from an element buffer; grows only
+    std::vector<std::uint32_t> symbolTypes_;   // data type of each generated symbol id, by id
 };
 
 // The one capturer of the process.

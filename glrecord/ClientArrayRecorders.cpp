@@ -19,16 +19,6 @@ std::uint32_t Components(kgl::GLint size) {
     return size >= 1 && size <= 4 ? static_cast<std::uint32_t>(size) : 0;
 }
 
-// Values of a vertex shader extension data type (scalar, vector, matrix).
-std::uint32_t SymbolValues(kgl::GLint dataType) {
-    switch (dataType) {
-    case 0x87BE: return 1;
-    case 0x87BF: return 4;
-    case 0x87C0: return 16;
-    default: return 0;
-    }
-}
-
 }  // namespace
 
 void GLKestrel::NoteClientArray(const ContextState& state, std::uint32_t address, std::uint32_t components,
@@ -231,7 +221,7 @@ void GLKestrel::glVariantPointerEXT(kgl::GLuint id, kgl::GLenum type, kgl::GLuin
                     fn::glGetVariantIntegervEXT))
                 get(id, 0x87E5, &dataType);
             SetArray(*this, *state, state->variants[static_cast<std::size_t>(slot)], addr,
-                     SymbolValues(dataType) * rules::TypeSize(type), type, static_cast<kgl::GLsizei>(stride), 4, type);
+                     rules::SymbolTypeValues(static_cast<std::uint32_t>(dataType)) * rules::TypeSize(type), type, static_cast<kgl::GLsizei>(stride), 4, type);
         }
     }
     RecordValues(*this, api::glVariantPointerEXT, id, type, stride, addr);

@@ -4,20 +4,20 @@
 
 #include <bit>
 #include <cstring>
+#include <type_traits>
 
 #include "capture/GLKestrel.h"
 #include "gen/ApiTable.h"
+#include "glrecord/RecorderSupport.h"
 
 namespace kestrel {
 
 namespace {
 
-std::uint32_t Handle(const void* handle) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle)); }
-
 template <class T>
 std::uint32_t Word(T value) {
     if constexpr (std::is_pointer_v<T>)
-        return Handle(value);
+        return HandleValue(value);
     else
         return std::bit_cast<std::uint32_t>(value);
 }
@@ -30,7 +30,7 @@ R DeviceContextCall(GLKestrel& k, unsigned index, std::uint32_t apiId, kgl::HDC 
     const R result = reinterpret_cast<R(__stdcall*)(kgl::HDC, A...)>(k.RealEntry(index, apiId))(dc, args...);
     if (k.ShouldRecordOrLeave()) return result;
     k.TrackDrawable(dc);
-    const std::uint32_t payload[] = {Handle(dc), Word(args)..., Word(result)};
+    const std::uint32_t payload[] = {HandleValue(dc), Word(args)..., Word(result)};
     k.BeginRecord(apiId, sizeof payload);
     k.WriteData(sizeof payload, payload);
     k.LeaveCall();
@@ -53,7 +53,7 @@ int GLKestrel::wglChoosePixelFormat(kgl::HDC hdc, const kgl::PIXELFORMATDESCRIPT
     TrackDrawable(hdc);
     std::uint8_t payload[48] = {};
     std::size_t at = 0;
-    Put(payload, at, Handle(hdc));
+    Put(payload, at, HandleValue(hdc));
     if (ppfd) std::memcpy(payload + at, ppfd, 40);
     at += 40;
     Put(payload, at, result);
@@ -71,7 +71,7 @@ kgl::BOOL GLKestrel::wglSetPixelFormat(kgl::HDC hdc, int iPixelFormat, const kgl
     TrackDrawable(hdc);
     std::uint8_t payload[52] = {};
     std::size_t at = 0;
-    Put(payload, at, Handle(hdc));
+    Put(payload, at, HandleValue(hdc));
     Put(payload, at, iPixelFormat);
     if (ppfd) std::memcpy(payload + at, ppfd, 40);
     at += 40;
@@ -163,7 +163,7 @@ kgl::HGLRC GLKestrel::wglCreateContext(kgl::HDC hDc) {
         const int index = GetPixelFormat(hDc);
         PIXELFORMATDESCRIPTOR descriptor{};
         if (index > 0) DescribePixelFormat(hDc, index, sizeof descriptor, &descriptor);
-        Put(format, at, Handle(hDc));
+        Put(format, at, HandleValue(hDc));
         Put(format, at, index);
         Put(format, at, descriptor);
         Put(format, at, std::uint32_t{1});
@@ -175,8 +175,8 @@ kgl::HGLRC GLKestrel::wglCreateContext(kgl::HDC hDc) {
     if (result) CreateState(result);
     std::uint8_t payload[28];
     std::size_t at = 0;
-    Put(payload, at, Handle(hDc));
-    Put(payload, at, Handle(result));
+    Put(payload, at, HandleValue(hDc));
+    Put(payload, at, HandleValue(result));
     Put(payload, at, geometry.rect);
     Put(payload, at, geometry.kind);
     BeginRecord(api::wglCreateContext, sizeof payload);
@@ -195,9 +195,9 @@ kgl::HGLRC GLKestrel::wglCreateLayerContext(kgl::HDC hDc, int level) {
     if (result) CreateState(result);
     std::uint8_t payload[32];
     std::size_t at = 0;
-    Put(payload, at, Handle(hDc));
+    Put(payload, at, HandleValue(hDc));
     Put(payload, at, level);
-    Put(payload, at, Handle(result));
+    Put(payload, at, HandleValue(result));
     Put(payload, at, geometry.rect);
     Put(payload, at, geometry.kind);
     BeginRecord(api::wglCreateLayerContext, sizeof payload);
@@ -222,11 +222,11 @@ kgl::HGLRC GLKestrel::wglCreateContextAttribsARB(kgl::HDC hDC, kgl::HGLRC hShare
     }
     std::uint8_t payload[40];
     std::size_t at = 0;
-    Put(payload, at, Handle(hDC));
-    Put(payload, at, Handle(hShareContext));
-    Put(payload, at, Handle(attribList));
+    Put(payload, at, HandleValue(hDC));
+    Put(payload, at, HandleValue(hShareContext));
+    Put(payload, at, HandleValue(attribList));
     Put(payload, at, listBytes);
-    Put(payload, at, Handle(result));
+    Put(payload, at, HandleValue(result));
     Put(payload, at, geometry.rect);
     Put(payload, at, geometry.kind);
     BeginRecord(api::wglCreateContextAttribsARB, sizeof payload + listBytes);
@@ -242,13 +242,13 @@ kgl::BOOL GLKestrel::wglMakeCurrent(kgl::HDC hDc, kgl::HGLRC newContext) {
         RealEntry(fn::wglMakeCurrent, api::wglMakeCurrent))(hDc, newContext);
     if (ShouldRecordOrLeave()) return result;
     TrackDrawable(hDc);
-    const std::uint32_t payload[3] = {Handle(hDc), Handle(newContext), static_cast<std::uint32_t>(result)};
+    const std::uint32_t payload[3] = {HandleValue(hDc), HandleValue(newContext), static_cast<std::uint32_t>(result)};
     BeginRecord(api::wglMakeCurrent, sizeof payload);
     WriteData(sizeof payload, payload);
     if (result) {
         if (newContext) {
             ContextState* state = nullptr;
-            const auto found = contextStates_.find(Handle(newContext));
+            const auto found = contextStates_.find(HandleValue(newContext));
             // A context whose creation was not recorded gets its state now, so that its draws are
             // still captured.
             state = found != contextStates_.end() ? found->second.get() : &CreateState(newContext);
@@ -256,9 +256,9 @@ kgl::BOOL GLKestrel::wglMakeCurrent(kgl::HDC hDc, kgl::HGLRC newContext) {
                 ResolveAllExtensions();  // does its work at the first activation in the process only
                 InitialiseState(*state);
             }
-            state->deviceContext = Handle(hDc);
+            state->deviceContext = HandleValue(hDc);
         }
-        threadContexts_[CurrentThreadId()] = Handle(newContext);
+        threadContexts_[CurrentThreadId()] = HandleValue(newContext);
     }
     LeaveCall();
     return result;
@@ -269,7 +269,7 @@ kgl::BOOL GLKestrel::wglDeleteContext(kgl::HGLRC oldContext) {
     const kgl::BOOL result = reinterpret_cast<kgl::BOOL(__stdcall*)(kgl::HGLRC)>(
         RealEntry(fn::wglDeleteContext, api::wglDeleteContext))(oldContext);
     if (ShouldRecordOrLeave()) return result;
-    const std::uint32_t payload[2] = {Handle(oldContext), static_cast<std::uint32_t>(result)};
+    const std::uint32_t payload[2] = {HandleValue(oldContext), static_cast<std::uint32_t>(result)};
     BeginRecord(api::wglDeleteContext, sizeof payload);
     WriteData(sizeof payload, payload);
     DropState(oldContext);
@@ -282,13 +282,26 @@ kgl::HDC GLKestrel::wglGetPbufferDCARB(kgl::HPBUFFERARB hPbuffer) {
     const kgl::HDC result = reinterpret_cast<kgl::HDC(__stdcall*)(kgl::HPBUFFERARB)>(
         RealEntry(fn::wglGetPbufferDCARB, api::wglGetPbufferDCARB))(hPbuffer);
     if (ShouldRecord()) {
-        const std::uint32_t payload[2] = {Handle(hPbuffer), Handle(result)};
+        const std::uint32_t payload[2] = {HandleValue(hPbuffer), HandleValue(result)};
         BeginRecord(api::wglGetPbufferDCARB, sizeof payload);
         WriteData(sizeof payload, payload);
     }
     // Registered whether or not the call was recorded, but before leaving: the map changes only
     // while this thread holds the record stream's lock.
     if (running()) RegisterUntrackedDC(result);
+    LeaveCall();
+    return result;
+}
+
+// Nothing to forward to when the system library has no such function: the call does nothing and
+// is not recorded.
+kgl::BOOL GLKestrel::wglSwapIntervalEXT(int interval) {
+    EnsureStarted();
+    if (!g_realEntries[fn::wglSwapIntervalEXT]) return 0;
+    EnterCall();
+    const kgl::BOOL result = CallReal<kgl::BOOL>(*this, fn::wglSwapIntervalEXT, api::wglSwapIntervalEXT, interval);
+    if (ShouldRecordOrLeave()) return result;
+    RecordValues(*this, api::wglSwapIntervalEXT, interval, result);
     LeaveCall();
     return result;
 }

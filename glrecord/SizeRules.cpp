@@ -18,6 +18,15 @@ InterleavedFormat InterleavedLayout(std::uint32_t format) {
     return kLayouts[format - 0x2A20];
 }
 
+std::uint32_t SymbolTypeValues(std::uint32_t dataType) {
+    switch (dataType) {
+    case 0x87BE: return 1;   // scalar
+    case 0x87BF: return 4;   // vector
+    case 0x87C0: return 16;  // matrix
+    default: return 0;
+    }
+}
+
 std::uint32_t TypeSize(std::uint32_t type) {
     switch (type) {
     case 0x1400: case 0x1401:                      // byte, unsigned byte

@@ -45,6 +45,9 @@ struct InterleavedFormat {
 };
 InterleavedFormat InterleavedLayout(std::uint32_t format);
 
+// Values of one symbol of the vertex shader extension by its data type: scalar 1, vector 4, matrix 16.
+std::uint32_t SymbolTypeValues(std::uint32_t dataType);
+
 // Values of a two-dimensional evaluator map: the larger stride with its order.
 std::uint32_t Map2Values(std::int32_t ustride, std::int32_t uorder, std::int32_t vstride, std::int32_t vorder);
 

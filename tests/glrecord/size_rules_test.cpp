@@ -45,6 +45,7 @@ const std::vector<Table> kTables = {
     {"InterleavedLayout coverage", InterleavedCoverage,
      {{0x2A1F, 0}, {0x2A20, 1}, {0x2A21, 1}, {0x2A22, 3}, {0x2A23, 3}, {0x2A24, 3}, {0x2A25, 5}, {0x2A26, 7},
       {0x2A27, 9}, {0x2A28, 9}, {0x2A29, 11}, {0x2A2A, 11}, {0x2A2B, 13}, {0x2A2C, 15}, {0x2A2D, 15}, {0x2A2E, 0}}},
+    {"SymbolTypeValues", rules::SymbolTypeValues, {{0x87BD, 0}, {0x87BE, 1}, {0x87BF, 4}, {0x87C0, 16}, {0x87C1, 0}}},
     {"LightValues", rules::LightValues,
      {{0x11FF, 0}, {0x1200, 4}, {0x1203, 4}, {0x1204, 3}, {0x1205, 1}, {0x1209, 1}, {0x120A, 0}, {0x1602, 4},
       {0x1600, 0}}},

@@ -498,6 +498,155 @@ const std::vector<PayloadCase> kCases = {
      }},
     {"glPopDebugGroup", "glPopDebugGroup", [](CaseContext& c) { EXT(void(), "glPopDebugGroup")(); },
      [](const Report&, const std::string&) -> Records { return {Rec(0x4000632Eu, Bytes())}; }},
+
+    // Source strings: the lengths as given (or found), each string's characters and a zero byte.
+    {"glShaderSourceARB without lengths", "glShaderSourceARB",
+     [](CaseContext& c) {
+         static const char* const strings[] = {"ab", "cde"};
+         EXT(void(GLuint, GLsizei, const char* const*, const GLint*), "glShaderSourceARB")(7, 2, strings, nullptr);
+         c.Put("strings", static_cast<const void*>(strings));
+     },
+     [](const Report& r, const std::string& s) -> Records {
+         return {Rec(api::glShaderSourceARB, Bytes().u32(7).u32(2).u32(r.U32(s, "strings")).u32(0).u32(2).u32(3)
+                                                 .str("ab").str("cde"))};
+     }},
+    {"glShaderSourceARB with a negative length", "glShaderSourceARB",
+     [](CaseContext& c) {
+         static const char* const strings[] = {"ab", "cde"};
+         static const GLint lengths[] = {2, -1};
+         EXT(void(GLuint, GLsizei, const char* const*, const GLint*), "glShaderSourceARB")(7, 2, strings, lengths);
+         c.Put("strings", static_cast<const void*>(strings));
+         c.Put("lengths", static_cast<const void*>(lengths));
+     },
+     [](const Report& r, const std::string& s) -> Records {
+         return {Rec(api::glShaderSourceARB, Bytes().u32(7).u32(2).u32(r.U32(s, "strings")).u32(r.U32(s, "lengths"))
+                                                 .i32(2).i32(-1).str("ab").str("cde"))};
+     }},
+    {"glShaderSourceARB with a length shorter than its string", "glShaderSourceARB",
+     [](CaseContext& c) {
+         static const char* const strings[] = {"abcdef"};
+         static const GLint lengths[] = {3};
+         EXT(void(GLuint, GLsizei, const char* const*, const GLint*), "glShaderSourceARB")(9, 1, strings, lengths);
+         c.Put("strings", static_cast<const void*>(strings));
+         c.Put("lengths", static_cast<const void*>(lengths));
+     },
+     [](const Report& r, const std::string& s) -> Records {
+         return {Rec(api::glShaderSourceARB, Bytes().u32(9).u32(1).u32(r.U32(s, "strings")).u32(r.U32(s, "lengths"))
+                                                 .i32(3).str("abc"))};
+     }},
+
+    // Program binaries carry the table hash of their bytes ("123456789" hashes to 0x55CE33CE).
+    {"glProgramBinary", "glProgramBinary",
+     [](CaseContext& c) {
+         static const char binary[] = "123456789";
+         EXT(void(GLuint, GLenum, const void*, GLsizei), "glProgramBinary")(4, 0x8D64, binary, 9);
+         c.Put("binary", static_cast<const void*>(binary));
+     },
+     [](const Report& r, const std::string& s) -> Records {
+         return {Rec(api::glProgramBinary, Bytes().u32(4).u32(0x8D64).u32(r.U32(s, "binary")).u32(9).u32(0x55CE33CE)
+                                               .raw("123456789", 9))};
+     }},
+    {"glGetProgramBinary without a binary", "glGetProgramBinary",
+     [](CaseContext& c) {
+         static GLsizei length = 0;
+         static GLenum format = 0;
+         EXT(void(GLuint, GLsizei, GLsizei*, GLenum*, void*), "glGetProgramBinary")(4, 64, &length, &format, nullptr);
+         c.Put("length", static_cast<const void*>(&length));
+         c.Put("format", static_cast<const void*>(&format));
+     },
+     [](const Report& r, const std::string& s) -> Records {
+         return {Rec(api::glGetProgramBinary,
+                     Bytes().u32(4).u32(64).u32(r.U32(s, "length")).u32(r.U32(s, "format")).u32(0).u32(0))};
+     }},
+
+    // Debug output.
+    {"glDebugMessageInsertARB without a message", "glDebugMessageInsertARB",
+     [](CaseContext& c) {
+         EXT(void(GLenum, GLenum, GLuint, GLenum, GLsizei, const char*), "glDebugMessageInsertARB")(
+             0x824A, 0x824C, 7, 0x9146, -1, nullptr);
+     },
+     [](const Report&, const std::string&) -> Records {
+         return {Rec(api::glDebugMessageInsertARB, Bytes().u32(0x824A).u32(0x824C).u32(7).u32(0x9146).i32(-1).u32(0))};
+     }},
+    // A message with a length need not end in a NUL: no more than its length is read.
+    {"glDebugMessageInsertARB with a length", "glDebugMessageInsertARB",
+     [](CaseContext& c) {
+         static const char text[] = "abcdef";
+         EXT(void(GLenum, GLenum, GLuint, GLenum, GLsizei, const char*), "glDebugMessageInsertARB")(
+             0x824A, 0x824C, 7, 0x9146, 3, text);
+         c.Put("text", static_cast<const void*>(text));
+     },
+     [](const Report& r, const std::string& s) -> Records {
+         return {Rec(api::glDebugMessageInsertARB,
+                     Bytes().u32(0x824A).u32(0x824C).u32(7).u32(0x9146).i32(3).u32(r.U32(s, "text")).str("abc"))};
+     }},
+    {"glDebugMessageControlARB", "glDebugMessageControlARB",
+     [](CaseContext& c) {
+         static const GLuint ids[] = {3, 4};
+         EXT(void(GLenum, GLenum, GLenum, GLsizei, const GLuint*, GLboolean), "glDebugMessageControlARB")(
+             0x1100, 0x1100, 0x1100, 2, ids, 1);
+         c.Put("ids", static_cast<const void*>(ids));
+     },
+     [](const Report& r, const std::string& s) -> Records {
+         return {Rec(api::glDebugMessageControlARB,
+                     Bytes().u32(0x1100).u32(0x1100).u32(0x1100).u32(2).u32(r.U32(s, "ids")).u32(1).u32(3).u32(4))};
+     }},
+
+    // Vertex shader symbols: the data type an id was generated with sets how many values it carries.
+    {"glVariantfvEXT", "glGenSymbolsEXT glVariantfvEXT*2",
+     [](CaseContext& c) {
+         c.recorder.fake().setResult(c.FakeIndex("glGenSymbolsEXT"), 5, 0);
+         EXT(GLuint(GLenum, GLenum, GLenum, GLuint), "glGenSymbolsEXT")(0x87BF, 0x87C1, 2, 0);
+         static const GLfloat values[4] = {1.0f, 2.0f, 3.0f, 4.0f};
+         auto variant = EXT(void(GLuint, const GLfloat*), "glVariantfvEXT");
+         variant(6, values);   // the second id of the range: a vector
+         variant(99, values);  // never generated: no values
+         c.Put("values", static_cast<const void*>(values));
+     },
+     [](const Report& r, const std::string& s) -> Records {
+         const GLfloat values[4] = {1.0f, 2.0f, 3.0f, 4.0f};
+         return {Rec(api::glGenSymbolsEXT, Bytes().u32(0x87BF).u32(0x87C1).u32(2).u32(0).u32(5)),
+                 Rec(api::glVariantfvEXT, Bytes().u32(6).u32(r.U32(s, "values")).values(values)),
+                 Rec(api::glVariantfvEXT, Bytes().u32(99).u32(r.U32(s, "values")))};
+     }},
+
+    // Direct-state-access: the names created, the first value a query returned.
+    {"glCreateTextures", "glCreateTextures",
+     [](CaseContext& c) {
+         static GLuint names[2] = {0, 0};
+         const GLuint created[2] = {11, 12};
+         c.recorder.fake().setOutput(c.FakeIndex("glCreateTextures"), 8, created, sizeof created);
+         EXT(void(GLenum, GLsizei, GLuint*), "glCreateTextures")(0x0DE1, 2, names);
+         c.recorder.fake().setOutput(c.FakeIndex("glCreateTextures"), 0, nullptr, 0);
+         c.Put("names", static_cast<const void*>(names));
+     },
+     [](const Report& r, const std::string& s) -> Records {
+         return {Rec(api::glCreateTextures, Bytes().u32(0x0DE1).u32(2).u32(r.U32(s, "names")).u32(11).u32(12))};
+     }},
+    {"glGetVertexArrayIndexed64iv", "glGetVertexArrayIndexed64iv",
+     [](CaseContext& c) {
+         static GLint64 value = 0;
+         const GLint64 returned = 0x0000000500000007LL;
+         c.recorder.fake().setOutput(c.FakeIndex("glGetVertexArrayIndexed64iv"), 12, &returned, sizeof returned);
+         EXT(void(GLuint, GLuint, GLenum, GLint64*), "glGetVertexArrayIndexed64iv")(2, 1, 0x82D2, &value);
+         c.recorder.fake().setOutput(c.FakeIndex("glGetVertexArrayIndexed64iv"), 0, nullptr, 0);
+         c.Put("value", static_cast<const void*>(&value));
+     },
+     [](const Report& r, const std::string& s) -> Records {
+         return {Rec(api::glGetVertexArrayIndexed64iv,
+                     Bytes().u32(2).u32(1).u32(0x82D2).u32(r.U32(s, "value")).u64(0x0000000500000007ULL))};
+     }},
+    // Outer tessellation levels are four values.
+    {"glPatchParameterfvEXT", "glPatchParameterfvEXT",
+     [](CaseContext& c) {
+         static const GLfloat levels[4] = {1.0f, 2.0f, 3.0f, 4.0f};
+         EXT(void(GLenum, const GLfloat*), "glPatchParameterfvEXT")(0x8E74, levels);
+         c.Put("levels", static_cast<const void*>(levels));
+     },
+     [](const Report& r, const std::string& s) -> Records {
+         const GLfloat levels[4] = {1.0f, 2.0f, 3.0f, 4.0f};
+         return {Rec(api::glPatchParameterfvEXT, Bytes().u32(0x8E74).u32(r.U32(s, "levels")).values(levels))};
+     }},
 };
 
 #undef GL

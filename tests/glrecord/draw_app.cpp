@@ -16,6 +16,7 @@
 
 #include "tests/glrecord/DrawCases.h"
 #include "tests/glrecord/support/Report.h"
+#include "tests/support/WindowPixelFormat.h"
 
 extern "C" int WINAPI wglChoosePixelFormat(HDC, const PIXELFORMATDESCRIPTOR*);
 extern "C" BOOL WINAPI wglSetPixelFormat(HDC, int, const PIXELFORMATDESCRIPTOR*);
@@ -81,18 +82,6 @@ void ReportWindowDrawable(const char* scope, HWND window, HDC dc, bool fullScree
     PutBytes(scope, "font", &font, sizeof font);
 }
 
-PIXELFORMATDESCRIPTOR WindowFormat() {
-    PIXELFORMATDESCRIPTOR pfd{};
-    pfd.nSize = sizeof pfd;
-    pfd.nVersion = 1;
-    pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-    pfd.iPixelType = PFD_TYPE_RGBA;
-    pfd.cColorBits = 24;
-    pfd.cAlphaBits = 8;
-    pfd.cDepthBits = 24;
-    return pfd;
-}
-
 // Row 0 after a draw of points whose vertex i lies on pixel column i: the first and last columns lit.
 bool DrawnColumns(int width, std::uint32_t* first, std::uint32_t* last) {
     std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 4);
@@ -132,7 +121,7 @@ int main(int argc, char** argv) {
     HDC dc = GetDC(window);
 
     // ---- drawables and contexts ----
-    const PIXELFORMATDESCRIPTOR pfd = WindowFormat();
+    const PIXELFORMATDESCRIPTOR pfd = WindowPixelFormat();
     Open(kFirstWglCall);
     const int format = wglChoosePixelFormat(dc, &pfd);
     Close();

@@ -1,5 +1,7 @@
 #include "tests/support/GLWindow.h"
 
+#include "tests/support/WindowPixelFormat.h"
+
 namespace {
 const char* const kClassName = "KestrelTestWindow";
 
@@ -22,14 +24,7 @@ GLWindow::GLWindow(int width, int height) {
                           width, height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!hwnd_) { error_ = "CreateWindowA failed"; return; }
     dc_ = GetDC(hwnd_);
-    PIXELFORMATDESCRIPTOR pfd{};
-    pfd.nSize = sizeof pfd;
-    pfd.nVersion = 1;
-    pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-    pfd.iPixelType = PFD_TYPE_RGBA;
-    pfd.cColorBits = 24;
-    pfd.cAlphaBits = 8;
-    pfd.cDepthBits = 24;
+    const PIXELFORMATDESCRIPTOR pfd = WindowPixelFormat();
     int format = ChoosePixelFormat(dc_, &pfd);
     if (format == 0) { error_ = "ChoosePixelFormat returned 0"; return; }
     if (!SetPixelFormat(dc_, format, &pfd)) { error_ = "SetPixelFormat failed"; return; }

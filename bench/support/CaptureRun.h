@@ -1,0 +1,33 @@
+// What the benchmarks that run themselves under capture share: a clock, a window whose context is
+// made current through the recorder, and a run of this program with or without a capture whose ring
+// this process drains as a controller would.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+// Seconds on the performance counter.
+double Now();
+
+// A small window whose context the recorder creates and makes current, so that the recorder's real
+// library renders into it.
+bool MakeRecorderContext(HMODULE recorder, const char* className);
+
+// "key value" lines, as the program half writes its results.
+std::map<std::string, double> ReadResults(const std::string& path);
+
+struct CaptureRun {
+    bool ok = false;
+    std::uint64_t drained = 0;  // bytes taken out of the ring
+};
+
+// Runs this program with the arguments, under a capture with a ring of ringMiB when it is not 0;
+// waits up to ten minutes. `name` tells the shared objects of the capture apart.
+CaptureRun RunSelf(const std::vector<std::string>& arguments, std::uint32_t ringMiB, const std::string& name);
+
+}  // namespace bench

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,24 @@ struct DrawCapture {
     std::vector<kestrel::CaptureRecord> records;
     bool complete = false;
     std::vector<Records> segments = std::vector<Records>(kCaseCount);
+    std::map<std::uint32_t, std::uint32_t> extents;  // as published at the finish
 };
+
+// The extent record in the statistics data block: id 107, size, time, count, then address and extent pairs.
+std::map<std::uint32_t, std::uint32_t> PublishedExtents(kestrel::StatsChannel& stats) {
+    std::map<std::uint32_t, std::uint32_t> extents;
+    const std::uint8_t* data = stats.data();
+    if (!data || !stats.header() || stats.header()->dataUsed < 20) return extents;
+    std::uint32_t words[5];
+    std::memcpy(words, data, sizeof words);
+    if (words[0] != 107) return extents;
+    for (std::uint32_t i = 0; i < words[4] && 20 + 8 * (i + 1) <= stats.header()->dataUsed; ++i) {
+        std::uint32_t pair[2];
+        std::memcpy(pair, data + 20 + 8 * i, sizeof pair);
+        extents[pair[0]] = pair[1];
+    }
+    return extents;
+}
 
 // Every record between a case's opening marker and the next marker, thread switches left out.
 void Split(DrawCapture& capture) {
@@ -63,6 +81,7 @@ const DrawCapture& Capture() {
         c.report.Load(reportPath);
         DeleteFileA(reportPath.c_str());
         c.records = controller.Records(&c.complete);
+        c.extents = PublishedExtents(controller.server().stats());
         Split(c);
         return c;
     }();
@@ -249,6 +268,18 @@ TEST_F(DrawCaptureTest, DrawsDumpExactlyTheClientVerticesTheyReach) {
     // Indices in an element buffer are read back from it; the record carries the offset again.
     Expect(kBufferIndices, {Dump(pointsAt, 36, Slice(points, 36, 84)),
                             Rec(api::glDrawElements, Bytes().u32(0).i32(3).u32(0x1403).u32(0).u32(0))});
+}
+
+// Every client array set from client memory, with the furthest byte any draw read from it.
+TEST_F(DrawCaptureTest, ExtentTableIsPublishedWithTheFurthestBytesRead) {
+    const Report& r = report();
+    const std::map<std::uint32_t, std::uint32_t> expected = {
+        {r.U32("arrays", "points"), 60 * 12 + 5 * 12},  // the indirect draw reached vertex 64
+        {r.U32("arrays", "spaced"), 160 + 76},
+        {r.U32("arrays", "interleaved"), 80},
+        {r.U32("unreadable", "index"), 16},
+    };
+    EXPECT_EQ(Capture().extents, expected);
 }
 
 TEST_F(DrawCaptureTest, UnreadableClientMemoryGivesItsReadablePrefixAndZeros) {

@@ -2,6 +2,7 @@
 // own record; the draw hook runs after it.
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "capture/GLKestrel.h"
 #include "gen/ApiTable.h"
@@ -278,25 +279,32 @@ void GLKestrel::glEnd() {
 
 namespace {
 
-// The draw command of an indirect draw: from client memory, or read from the bound draw-indirect
-// buffer through a read-only map; zeros when it cannot be had.
-template <std::size_t N>
-bool ReadCommand(const ContextState* state, const void* indirect, std::uint8_t (&command)[N]) {
-    std::memset(command, 0, N);
+// The draw commands of an indirect draw, packed one after the other: from client memory, or read
+// from the bound draw-indirect buffer through one read-only map; zeros where they cannot be had.
+// True when they came from client memory (the record then carries them).
+bool ReadCommands(const ContextState* state, const void* indirect, std::uint32_t draws, std::uint32_t stride,
+                  std::uint32_t size, std::vector<std::uint8_t>& commands) {
+    commands.assign(static_cast<std::size_t>(draws) * size, 0);
     const bool fromBuffer = state ? state->drawIndirectBufferBound != 0 : realgl::GetInteger(0x8F43) != 0;
+    const auto offset = reinterpret_cast<std::uintptr_t>(indirect);
     if (!fromBuffer) {
-        if (indirect && SystemReadable(indirect, N)) std::memcpy(command, indirect, N);
+        for (std::uint32_t i = 0; indirect && i < draws; ++i) {
+            const auto* command = reinterpret_cast<const std::uint8_t*>(offset + std::uintptr_t{i} * stride);
+            if (SystemReadable(command, size)) std::memcpy(commands.data() + std::size_t{i} * size, command, size);
+        }
         return true;
     }
-    const auto offset = reinterpret_cast<std::uintptr_t>(indirect);
-    const auto size = static_cast<std::uintptr_t>(realgl::GetBufferParameter(0x8F3F, 0x8764));
-    const std::uintptr_t length = std::min<std::uintptr_t>(offset + N, size);
-    if (length < offset + N) return false;  // the command does not lie in the buffer
-    const void* mapped = realgl::MapBufferRange(0x8F3F, 0, static_cast<std::intptr_t>(length), 0x0001);
-    if (mapped) {
-        std::memcpy(command, static_cast<const std::uint8_t*>(mapped) + offset, N);
-        realgl::UnmapBuffer(0x8F3F);
+    if (draws == 0) return false;
+    const auto bufferSize = static_cast<std::uint64_t>(realgl::GetBufferParameter(0x8F3F, 0x8764));
+    const std::uint64_t end = std::min<std::uint64_t>(offset + std::uint64_t{draws - 1} * stride + size, bufferSize);
+    const void* mapped = end > offset ? realgl::MapBufferRange(0x8F3F, 0, static_cast<std::intptr_t>(end), 0x0001) : nullptr;
+    if (!mapped) return false;
+    for (std::uint32_t i = 0; i < draws; ++i) {
+        const std::uint64_t at = offset + std::uint64_t{i} * stride;
+        if (at + size <= end)
+            std::memcpy(commands.data() + std::size_t{i} * size, static_cast<const std::uint8_t*>(mapped) + at, size);
     }
+    realgl::UnmapBuffer(0x8F3F);
     return false;
 }
 
@@ -304,6 +312,29 @@ std::uint32_t Field(const std::uint8_t* command, std::size_t at) {
     std::uint32_t value;
     std::memcpy(&value, command + at, 4);
     return value;
+}
+
+constexpr std::uint32_t kArraysCommand = 16;    // count, instances, first, base instance
+constexpr std::uint32_t kElementsCommand = 20;  // count, instances, first index, base vertex, base instance
+
+// Each arrays command reaches first..first+count-1 when no array buffer is bound.
+void DumpArraysCommands(GLKestrel& k, ContextState* state, const std::vector<std::uint8_t>& commands) {
+    if (!state || state->arrayBufferBound) return;
+    for (std::size_t at = 0; at + kArraysCommand <= commands.size(); at += kArraysCommand)
+        DumpRange(k, state, static_cast<kgl::GLint>(Field(commands.data() + at, 8)),
+                  static_cast<kgl::GLsizei>(Field(commands.data() + at, 0)));
+}
+
+// Each elements command's indices are read back from the element buffer.
+void DumpElementsCommands(GLKestrel& k, ContextState* state, kgl::GLenum type, const std::vector<std::uint8_t>& commands) {
+    if (!state || !state->elementBufferBound || state->arrayBufferBound) return;
+    for (std::size_t at = 0; at + kElementsCommand <= commands.size(); at += kElementsCommand) {
+        const std::uint8_t* command = commands.data() + at;
+        const VertexRange range = k.BufferIndexRange(*state, Field(command, 0), type,
+                                                     std::uintptr_t{Field(command, 8)} * rules::TypeSize(type),
+                                                     static_cast<std::int32_t>(Field(command, 12)));
+        k.DumpArrays(*state, range.first, range.count);
+    }
 }
 
 }  // namespace
@@ -317,14 +348,14 @@ void GLKestrel::glDrawArraysIndirect(kgl::GLenum mode, const void* indirect) {
     // again so that the application still sees it (the failed draw changed nothing).
     const bool failed = realgl::GetError() != 0;
     if (failed) CallReal<void>(*this, fn::glDrawArraysIndirect, api::glDrawArraysIndirect, mode, indirect);
-    std::uint8_t command[16];
-    const bool fromClient = ReadCommand(state, indirect, command);
-    if (!failed && state && !state->arrayBufferBound)
-        DumpRange(*this, state, static_cast<kgl::GLint>(Field(command, 8)), static_cast<kgl::GLsizei>(Field(command, 0)));
+    std::vector<std::uint8_t> command;
+    const bool fromClient = ReadCommands(state, indirect, 1, kArraysCommand, kArraysCommand, command);
+    if (!failed) DumpArraysCommands(*this, state, command);
     const Packed<kgl::GLenum, const void*> fixed(mode, indirect);
-    BeginRecord(api::glDrawArraysIndirect, sizeof fixed.bytes + (fromClient ? sizeof command : 0));
+    const auto carried = static_cast<std::uint32_t>(fromClient ? command.size() : 0);
+    BeginRecord(api::glDrawArraysIndirect, sizeof fixed.bytes + carried);
     WriteData(sizeof fixed.bytes, fixed.bytes);
-    if (fromClient) WriteData(sizeof command, command);
+    WriteData(carried, command.data());
     DrawHook();
     LeaveCall();
 }
@@ -337,18 +368,70 @@ void GLKestrel::glDrawElementsIndirect(kgl::GLenum mode, kgl::GLenum type, const
     // As glDrawArraysIndirect: the second call gives the application its error back.
     const bool failed = realgl::GetError() != 0;
     if (failed) CallReal<void>(*this, fn::glDrawElementsIndirect, api::glDrawElementsIndirect, mode, type, indirect);
-    std::uint8_t command[20];
-    const bool fromClient = ReadCommand(state, indirect, command);
-    if (!failed && state && state->elementBufferBound && !state->arrayBufferBound) {
-        const VertexRange range = BufferIndexRange(*state, Field(command, 0), type,
-                                                   std::uintptr_t{Field(command, 8)} * rules::TypeSize(type),
-                                                   static_cast<std::int32_t>(Field(command, 12)));
-        DumpArrays(*state, range.first, range.count);
-    }
+    std::vector<std::uint8_t> command;
+    const bool fromClient = ReadCommands(state, indirect, 1, kElementsCommand, kElementsCommand, command);
+    if (!failed) DumpElementsCommands(*this, state, type, command);
     const Packed<kgl::GLenum, kgl::GLenum, const void*> fixed(mode, type, indirect);
-    BeginRecord(api::glDrawElementsIndirect, sizeof fixed.bytes + (fromClient ? sizeof command : 0));
+    const auto carried = static_cast<std::uint32_t>(fromClient ? command.size() : 0);
+    BeginRecord(api::glDrawElementsIndirect, sizeof fixed.bytes + carried);
     WriteData(sizeof fixed.bytes, fixed.bytes);
-    if (fromClient) WriteData(sizeof command, command);
+    WriteData(carried, command.data());
+    DrawHook();
+    LeaveCall();
+}
+
+// The multi-draw forms (glMultiDrawArraysIndirect and glMultiDrawElementsIndirect run these): as the
+// single indirect draws, one command after another at the given stride (0: packed). A command list in
+// client memory follows the fixed part, packed.
+void GLKestrel::glMultiDrawArraysIndirectAMD(kgl::GLenum mode, const void* indirect, kgl::GLsizei primcount,
+                                             kgl::GLsizei stride) {
+    EnterCall();
+    CallReal<void>(*this, fn::glMultiDrawArraysIndirectAMD, api::glMultiDrawArraysIndirectAMD, mode, indirect, primcount,
+                   stride);
+    if (ShouldRecordOrLeave()) return;
+    ContextState* state = CurrentState();
+    // As glDrawArraysIndirect: the second call gives the application its error back.
+    const bool failed = realgl::GetError() != 0;
+    if (failed)
+        CallReal<void>(*this, fn::glMultiDrawArraysIndirectAMD, api::glMultiDrawArraysIndirectAMD, mode, indirect,
+                       primcount, stride);
+    std::vector<std::uint8_t> commands;
+    const std::uint32_t draws = failed ? 0 : Count(primcount);
+    const bool fromClient = ReadCommands(state, indirect, draws, stride > 0 ? static_cast<std::uint32_t>(stride)
+                                                                            : kArraysCommand, kArraysCommand, commands);
+    DumpArraysCommands(*this, state, commands);
+    const Packed<kgl::GLenum, const void*, kgl::GLsizei, kgl::GLsizei> fixed(mode, indirect, primcount, stride);
+    const auto carried = static_cast<std::uint32_t>(fromClient ? commands.size() : 0);
+    BeginRecord(api::glMultiDrawArraysIndirectAMD, sizeof fixed.bytes + carried);
+    WriteData(sizeof fixed.bytes, fixed.bytes);
+    WriteData(carried, commands.data());
+    DrawHook();
+    LeaveCall();
+}
+
+void GLKestrel::glMultiDrawElementsIndirectAMD(kgl::GLenum mode, kgl::GLenum type, const void* indirect,
+                                               kgl::GLsizei primcount, kgl::GLsizei stride) {
+    EnterCall();
+    CallReal<void>(*this, fn::glMultiDrawElementsIndirectAMD, api::glMultiDrawElementsIndirectAMD, mode, type, indirect,
+                   primcount, stride);
+    if (ShouldRecordOrLeave()) return;
+    ContextState* state = CurrentState();
+    // As glDrawArraysIndirect: the second call gives the application its error back.
+    const bool failed = realgl::GetError() != 0;
+    if (failed)
+        CallReal<void>(*this, fn::glMultiDrawElementsIndirectAMD, api::glMultiDrawElementsIndirectAMD, mode, type,
+                       indirect, primcount, stride);
+    std::vector<std::uint8_t> commands;
+    const std::uint32_t draws = failed ? 0 : Count(primcount);
+    const bool fromClient = ReadCommands(state, indirect, draws, stride > 0 ? static_cast<std::uint32_t>(stride)
+                                                                            : kElementsCommand, kElementsCommand, commands);
+    DumpElementsCommands(*this, state, type, commands);
+    const Packed<kgl::GLenum, kgl::GLenum, const void*, kgl::GLsizei, kgl::GLsizei> fixed(mode, type, indirect,
+                                                                                         primcount, stride);
+    const auto carried = static_cast<std::uint32_t>(fromClient ? commands.size() : 0);
+    BeginRecord(api::glMultiDrawElementsIndirectAMD, sizeof fixed.bytes + carried);
+    WriteData(sizeof fixed.bytes, fixed.bytes);
+    WriteData(carried, commands.data());
     DrawHook();
     LeaveCall();
 }

@@ -137,6 +137,8 @@ TEST(KestrelCommand, BadInputGetsOneLineAndANonZeroCode) {
         {"capture --fps-limit -3 -- " + app, "--fps-limit"},
         {"capture --hook-mode 2 -- " + app, "--hook-mode"},
         {"capture --bogus -- " + app, "unknown option"},
+        {"capture --images-by-draw -- " + app, "--images-by-draw needs --images-every"},
+        {"capture --images-every 1 --images-dir Z:/" + std::string(300, 'd') + " -- " + app, "longer than 258"},
         {"capture --ring-mib 8", "no application"},
         {"dump Z:/no/such/file.kcap", "cannot open"},
         {"frobnicate", "unknown command"},

@@ -75,7 +75,7 @@ void ExpectSamePixels(const FramePixels& frame, const TruthFrame& truth) {
 // would pad and shift rows of an odd width: the window's back buffer is read all the same, and each
 // of them is as the application left it.
 TEST(FrameReader, ReadsTheBackBufferExactlyWhateverTheReadStateAndPutsItBack) {
-    GLWindow window;
+    GLWindow window(161, 97, true);
     ASSERT_EQ(window.error(), "");
     ASSERT_TRUE(window.SetClientSize(161, 97));
     auto genBuffers = Extension<PFNGLGENBUFFERSPROC>("glGenBuffers");
@@ -138,8 +138,9 @@ TEST(FrameReader, ReadsTheBackBufferExactlyWhateverTheReadStateAndPutsItBack) {
 // The window of another context: that context is made current for the read, and the thread's own
 // current context (or none) comes back; the other context's read buffer too.
 TEST(FrameReader, ReadsAnotherWindowThroughItsContextAndRestoresTheCurrentOne) {
-    GLWindow small(64, 64);
-    GLWindow other(64, 64);  // current from here on
+    // Popup windows: their client areas have exactly the sizes asked for, however small.
+    GLWindow small(40, 30, true);
+    GLWindow other(120, 90, true);  // current from here on
     ASSERT_EQ(small.error(), "");
     ASSERT_EQ(other.error(), "");
     ASSERT_TRUE(other.SetClientSize(120, 90));

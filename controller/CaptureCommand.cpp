@@ -99,6 +99,8 @@ int RunCapture(const std::vector<std::string>& words) {
     if (!AppLauncher::CheckApplication(application, error)) return Fail(error);
     const std::string recorder = options.recorder.empty() ? RecorderBesideUs() : FullPath(options.recorder);
     if (GetFileAttributesA(recorder.c_str()) == INVALID_FILE_ATTRIBUTES) return Fail("recorder not found: " + recorder);
+    // Image files written before this moment are an earlier capture's.
+    const FILETIME runStart = ImageTimeFloor();
     const bool images = options.imagesEvery > 0;
     const std::string imageFolder = images ? ImageFolder(options) : std::string();
     if (images) {
@@ -151,15 +153,6 @@ int RunCapture(const std::vector<std::string>& words) {
         drainerStarted = true;
     };
     const DWORD start = GetTickCount();
-    // Image files older than the run are an earlier capture's; a little slack for coarse file times.
-    FILETIME runStart{};
-    GetSystemTimeAsFileTime(&runStart);
-    ULARGE_INTEGER startTime{};
-    startTime.LowPart = runStart.dwLowDateTime;
-    startTime.HighPart = runStart.dwHighDateTime;
-    startTime.QuadPart -= 2 * 10000000ull;
-    runStart.dwLowDateTime = startTime.LowPart;
-    runStart.dwHighDateTime = startTime.HighPart;
     DWORD lastShown = start;
     std::uint64_t lastBytes = 0;
     while (!launcher.Finished(50)) {

@@ -26,6 +26,18 @@ bool CreateFolderPath(const std::string& folder) {
     return CreateDirectoryA(folder.c_str(), nullptr) || IsFolder(folder);
 }
 
+FILETIME ImageTimeFloor() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER time{};
+    time.LowPart = now.dwLowDateTime;
+    time.HighPart = now.dwHighDateTime;
+    time.QuadPart -= 2 * 10000000ull;  // 100 ns units
+    now.dwLowDateTime = time.LowPart;
+    now.dwHighDateTime = time.HighPart;
+    return now;
+}
+
 std::uint32_t CountImageFiles(const std::string& folder, const std::string& prefix, const FILETIME& since) {
     WIN32_FIND_DATAA found{};
     const HANDLE search = FindFirstFileA((WithSlash(folder) + prefix + "*.png").c_str(), &found);

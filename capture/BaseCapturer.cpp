@@ -2,6 +2,7 @@
 
 #include "channel/InstanceLinks.h"
 #include "channel/MessageCode.h"
+#include "images/ImageTriggers.h"
 #include "interposer/SpinWord.h"
 
 namespace kestrel {
@@ -15,6 +16,7 @@ BaseCapturer::BaseCapturer() {
 BaseCapturer::~BaseCapturer() {
     sessionChannel_.reset();
     replyBuffer_.reset();
+    frameImages_.reset();
     threadDepths_.Close();
     instanceServer_.stop();
     instanceState_.linkList.clear();
@@ -93,28 +95,27 @@ BOOL BaseCapturer::FinishCapture() {
     return replyBuffer_[0] == kStatusAccepted ? TRUE : FALSE;
 }
 
-void BaseCapturer::EndFrame() {
+void BaseCapturer::EndFrame(const FramePixels& frame) {
     pacer_.Pace(settings_.frameRateLimit);
-    const CaptureSettings& s = settings_;
-    if (s.imagesByFrame && !s.imagesByDraw && frameNumber_ > s.imageFirstFrame && s.imageInterval &&
-        (frameNumber_ - s.imageFirstFrame) % s.imageInterval == 0 && imagesTaken_ < s.imageLimit && frameImages_ &&
-        frameImages_->Take(frameNumber_)) {
-        OnImageSaved();
-        ++imagesTaken_;
-    }
+    // The pixels were read before the real swap, when this frame's image was due.
+    if (frame && SaveFrameImage(frame)) ++imagesTaken_;
     ++frameNumber_;
     callsInFrame_ = 0;
     OnFrameEnd();
 }
 
-void BaseCapturer::DrawHook() {
-    const CaptureSettings& s = settings_;
-    if (!s.imagesByDraw) return;
-    // In draw mode imagesTaken counts draws, whether or not an image was taken.
-    if (frameNumber_ == 1 && s.imageFirstFrame == 0 && s.imageInterval && imagesTaken_ % s.imageInterval == 0 &&
-        frameImages_ && frameImages_->Take(frameNumber_))
-        OnImageSaved();
-    ++imagesTaken_;
+bool BaseCapturer::FrameImageDue() const {
+    return frameImages_ && kestrel::FrameImageDue(settings_, frameNumber_, imagesTaken_);
+}
+
+bool BaseCapturer::DrawImageDue() const {
+    return frameImages_ && kestrel::DrawImageDue(settings_, frameNumber_, imagesTaken_);
+}
+
+bool BaseCapturer::SaveFrameImage(const FramePixels& frame) {
+    if (!frameImages_ || !frameImages_->Step(frameNumber_, frame.top, frame.stride)) return false;
+    OnImageSaved();
+    return true;
 }
 
 }  // namespace kestrel

@@ -6,7 +6,6 @@
 #include <map>
 #include <memory>
 
-#include "capture/FrameImageSource.h"
 #include "capture/FramePacer.h"
 #include "channel/CaptureSettings.h"
 #include "channel/ChannelServerThread.h"
@@ -14,6 +13,8 @@
 #include "channel/InstanceState.h"
 #include "channel/MessageChannel.h"
 #include "channel/StatsChannel.h"
+#include "images/FrameImageSettings.h"
+#include "images/FramePixels.h"
 #include "interposer/ThreadDepthTable.h"
 #include "interposer/ThreadEnvironment.h"
 #include "stream/CaptureStream.h"
@@ -77,9 +78,6 @@ public:
         if (running_) LeaveRunning();
     }
 
-    // Run by every recorded draw after its record: the draw-mode frame image trigger.
-    void DrawHook();
-
     // Process detach: finishes a running capture and reports it; the entry routine's result.
     BOOL FinishCapture();
 
@@ -90,6 +88,7 @@ public:
     std::uint32_t hookMode() const { return settings_.hookMode; }
     std::uint32_t instanceId() const { return instanceId_; }
     std::uint32_t imagesTaken() const { return imagesTaken_; }
+    const FrameImageSettings* frameImages() const { return frameImages_.get(); }
     const char* captureName() const { return captureName_; }
     const CaptureSettings& settings() const { return settings_; }
     const InstanceState& instanceState() const { return instanceState_; }
@@ -99,8 +98,16 @@ public:
 protected:
     // Capture start-up, run once by the first gated call; returns 1 when the capture runs.
     std::uint32_t StartCapture();
-    // The frame boundary of a recorded swap, after its record: pacing, frame image, counters.
-    void EndFrame();
+    // The frame boundary of a recorded swap, after its record: pacing, the frame image of the pixels
+    // read before the real swap (if any), counters.
+    void EndFrame(const FramePixels& frame);
+    // True on the outermost call of a thread while a capture runs: the call will be recorded.
+    bool OutermostRunning() { return running_ && threadDepths_.depth(CurrentThreadId()) < 2; }
+    // The triggers, for the frame being recorded; false while images are off.
+    bool FrameImageDue() const;
+    bool DrawImageDue() const;
+    // The frame-image step for read-back pixels, then OnImageSaved; true when the pixels were taken.
+    bool SaveFrameImage(const FramePixels& frame);
 
     std::uint32_t apiType_ = 0;
     volatile std::uint32_t running_ = 0;
@@ -119,9 +126,7 @@ protected:
     TickSource ticks_;
     FramePacer pacer_{ticks_};
     std::uint32_t imagesTaken_ = 0;
-    FrameImageSource* frameImages_ = nullptr;  // none until frame images are prepared
-    char imageFolder_[kNameSize] = {};
-    char imagePrefix_[kNameSize] = {};
+    std::unique_ptr<FrameImageSettings> frameImages_;  // none until prepared, or when the folder does not fit
 
     std::unique_ptr<MessageChannel> sessionChannel_;
     InstanceState instanceState_;
@@ -140,7 +145,7 @@ private:
     // through. The reply lands in replyBuffer_.
     std::uint32_t SessionExchange(const void* request, std::uint32_t size, std::uint32_t* replySize = nullptr);
     bool SetUpStream();
-    bool SetUpFrameImages();
+    void SetUpFrameImages();
 };
 
 }  // namespace kestrel

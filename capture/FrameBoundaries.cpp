@@ -1,4 +1,5 @@
-// The three swap functions end a frame: record, pace, maybe save an image, advance the frame.
+// The three swap functions end a frame: read the frame when its image is due, swap, record, pace,
+// save the image, advance the frame.
 #include "capture/GLKestrel.h"
 #include "gen/ApiTable.h"
 
@@ -15,6 +16,7 @@ std::uint32_t Handle(const void* handle) { return static_cast<std::uint32_t>(rei
 
 kgl::BOOL GLKestrel::wglSwapBuffers(kgl::HDC hdc) {
     EnterCall();
+    const FramePixels frame = FrameImageBeforeSwap(hdc);
     const kgl::BOOL result = Real<kgl::BOOL(__stdcall*)(kgl::HDC)>(*this, fn::wglSwapBuffers, api::wglSwapBuffers)(hdc);
     lastPresentedDC_ = hdc;
     if (ShouldRecordOrLeave()) return result;
@@ -22,13 +24,14 @@ kgl::BOOL GLKestrel::wglSwapBuffers(kgl::HDC hdc) {
     const std::uint32_t payload[2] = {Handle(hdc), static_cast<std::uint32_t>(result)};
     BeginRecord(api::wglSwapBuffers, sizeof payload);
     WriteData(sizeof payload, payload);
-    EndFrame();
+    EndFrame(frame);
     LeaveCall();
     return result;
 }
 
 kgl::BOOL GLKestrel::wglSwapLayerBuffers(kgl::HDC hdc, kgl::UINT fuFlags) {
     EnterCall();
+    const FramePixels frame = FrameImageBeforeSwap(hdc);
     const kgl::BOOL result = Real<kgl::BOOL(__stdcall*)(kgl::HDC, kgl::UINT)>(*this, fn::wglSwapLayerBuffers,
                                                                              api::wglSwapLayerBuffers)(hdc, fuFlags);
     if (ShouldRecordOrLeave()) return result;
@@ -36,13 +39,15 @@ kgl::BOOL GLKestrel::wglSwapLayerBuffers(kgl::HDC hdc, kgl::UINT fuFlags) {
     const std::uint32_t payload[3] = {Handle(hdc), fuFlags, static_cast<std::uint32_t>(result)};
     BeginRecord(api::wglSwapLayerBuffers, sizeof payload);
     WriteData(sizeof payload, payload);
-    EndFrame();
+    EndFrame(frame);
     LeaveCall();
     return result;
 }
 
 kgl::DWORD GLKestrel::wglSwapMultipleBuffers(kgl::UINT n, const kgl::WGLSWAP* toSwap) {
     EnterCall();
+    // The first surface of the list stands for the frame.
+    const FramePixels frame = FrameImageBeforeSwap(n > 0 && toSwap ? toSwap[0].hdc : lastPresentedDC_);
     const kgl::DWORD result = Real<kgl::DWORD(__stdcall*)(kgl::UINT, const kgl::WGLSWAP*)>(
         *this, fn::wglSwapMultipleBuffers, api::wglSwapMultipleBuffers)(n, toSwap);
     if (ShouldRecordOrLeave()) return result;
@@ -51,7 +56,7 @@ kgl::DWORD GLKestrel::wglSwapMultipleBuffers(kgl::UINT n, const kgl::WGLSWAP* to
     BeginRecord(api::wglSwapMultipleBuffers, sizeof fixed + entries);
     WriteData(sizeof fixed, fixed);
     WriteBlock(entries, toSwap);
-    EndFrame();
+    EndFrame(frame);
     LeaveCall();
     return result;
 }

@@ -5,6 +5,7 @@
 
 #include "capture/GLBaseCapturer.h"
 #include "glrecord/IndexRange.h"
+#include "images/FrameReader.h"
 
 namespace kestrel {
 
@@ -22,6 +23,16 @@ public:
     void ResolveAllExtensions();
 
     kgl::HDC lastPresentedDC() const { return lastPresentedDC_; }
+
+    // Frame images (capture/FrameImages.cpp).
+    // Run by every recorded draw after its record: the draw-mode trigger, reading the draw's own window.
+    void DrawHook();
+    // The frame-mode trigger's read, run before the real swap of dc on a call that will be recorded:
+    // the pixels for EndFrame, or none when no image is due.
+    FramePixels FrameImageBeforeSwap(kgl::HDC dc);
+    // Reads the frame of the context last activated on dc (the current one when it is on dc, or
+    // when none is); with a null dc, the current context's. Sets the image object up for its size.
+    FramePixels ReadFrame(kgl::HDC dc);
 
     // Contexts and drawables (capture/Drawables.cpp).
     // Brings the drawable record of a device context up to date; writes record 120 when it is new or changed.
@@ -70,6 +81,7 @@ private:
     kgl::HDC lastPresentedDC_ = nullptr;
     std::vector<std::uint8_t> indexReadBack_;  // indices read back from an element buffer; grows only
     std::vector<std::uint32_t> symbolTypes_;   // data type of each generated symbol id, by id
+    FrameReader frameReader_;                  // its read-back buffer grows only
 };
 
 // The one capturer of the process.

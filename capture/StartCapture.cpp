@@ -4,7 +4,6 @@
 
 #include "capture/BaseCapturer.h"
 #include "capture/TableHash.h"
-#include "channel/ImageFolder.h"
 #include "channel/MessageCode.h"
 #include "channel/Register.h"
 #include "channel/Registration.h"
@@ -70,7 +69,7 @@ std::uint32_t BaseCapturer::StartCapture() {
 
     BindRealLibrary();
     if (result && stats_.open(captureName_) != 0) result = 0;
-    if (result) result = SetUpFrameImages();
+    if (result) SetUpFrameImages();
     if (result) {
         char name[kNameSize + 32];
         std::snprintf(name, sizeof name, "%s- %d", kInstanceChannelPrefix, static_cast<int>(instanceId_));
@@ -96,14 +95,9 @@ bool BaseCapturer::SetUpStream() {
     return recordStream_.RingOpen();
 }
 
-bool BaseCapturer::SetUpFrameImages() {
-    // A folder that does not fit with its backslash would overflow every image path.
-    if (!BuildImageFolder(settings_, imageFolder_)) return false;
-    const char* lastSlash = std::strrchr(captureName_, '\\');
-    const char* name = lastSlash ? lastSlash + 1 : captureName_;
-    if (std::strlen(name) + 2 > sizeof imagePrefix_) return false;
-    std::snprintf(imagePrefix_, sizeof imagePrefix_, "%s_", name);
-    return true;
+void BaseCapturer::SetUpFrameImages() {
+    // A folder too long for its field turns images off; the capture runs all the same.
+    frameImages_ = FrameImageSettings::Create(settings_, captureName_);
 }
 
 }  // namespace kestrel

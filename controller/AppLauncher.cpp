@@ -7,13 +7,22 @@
 namespace kestrel {
 
 namespace {
+// As the C runtime splits a command line: backslashes are literal except before a quote, where each
+// pair stands for one backslash; so those before a quote, and before the closing quote, are doubled.
 std::string Quote(const std::string& word) {
     if (!word.empty() && word.find_first_of(" \t\"") == std::string::npos) return word;
     std::string quoted = "\"";
+    std::size_t backslashes = 0;
     for (char c : word) {
-        if (c == '"') quoted += '\\';
+        if (c == '\\') {
+            ++backslashes;
+        } else {
+            if (c == '"') quoted.append(backslashes + 1, '\\');
+            backslashes = 0;
+        }
         quoted += c;
     }
+    quoted.append(backslashes, '\\');
     return quoted + "\"";
 }
 }  // namespace

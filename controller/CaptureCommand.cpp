@@ -10,6 +10,7 @@
 #include "controller/AppLauncher.h"
 #include "controller/CaptureOptions.h"
 #include "controller/Commands.h"
+#include "controller/FrameImageFiles.h"
 #include "controller/RecorderPlacement.h"
 #include "controller/RingDrainer.h"
 #include "controller/SessionServer.h"
@@ -56,7 +57,19 @@ std::string RecorderBesideUs() {
     return folder.substr(0, folder.find_last_of("\\/") + 1) + "GLKESTREL.dll";
 }
 
-SessionPolicy PolicyFrom(const CaptureOptions& options, const std::string& application) {
+// Unique in the session's namespace; its last part names the frame image files.
+std::string CaptureBaseName(const std::string& application) {
+    return BaseNameWithoutExtension(application) + "-" + std::to_string(GetCurrentProcessId());
+}
+
+// The folder as the recorder gets it: a full path with a trailing backslash.
+std::string ImageFolder(const CaptureOptions& options) {
+    std::string folder = FullPath(options.imagesDir.empty() ? "." : options.imagesDir);
+    if (folder.empty() || folder.back() != '\\') folder += '\\';
+    return folder;
+}
+
+SessionPolicy PolicyFrom(const CaptureOptions& options, const std::string& application, const std::string& imageFolder) {
     SessionPolicy policy;
     CaptureSettings& s = policy.settings;
     s.hookMode = options.hookMode;
@@ -67,10 +80,8 @@ SessionPolicy PolicyFrom(const CaptureOptions& options, const std::string& appli
     s.imageInterval = options.imagesEvery;
     s.imageFirstFrame = options.imagesFirst;
     s.imageLimit = options.imagesLimit;
-    const std::string folder = FullPath(options.imagesDir.empty() ? "." : options.imagesDir);
-    std::snprintf(s.imageFolder, sizeof s.imageFolder, "%s", folder.c_str());
-    // Unique in the session's namespace; its last part names the frame image files.
-    policy.baseName = "Local\\" + BaseNameWithoutExtension(application) + "-" + std::to_string(GetCurrentProcessId());
+    std::snprintf(s.imageFolder, sizeof s.imageFolder, "%s", imageFolder.c_str());
+    policy.baseName = "Local\\" + CaptureBaseName(application);
     policy.instanceId = 1;
     return policy;
 }
@@ -88,8 +99,16 @@ int RunCapture(const std::vector<std::string>& words) {
     if (!AppLauncher::CheckApplication(application, error)) return Fail(error);
     const std::string recorder = options.recorder.empty() ? RecorderBesideUs() : FullPath(options.recorder);
     if (GetFileAttributesA(recorder.c_str()) == INVALID_FILE_ATTRIBUTES) return Fail("recorder not found: " + recorder);
-    if (options.imagesDir.size() > 0 && GetFileAttributesA(options.imagesDir.c_str()) == INVALID_FILE_ATTRIBUTES)
-        return Fail("image folder not found: " + options.imagesDir);
+    // Image files written before this moment are an earlier capture's.
+    const FILETIME runStart = ImageTimeFloor();
+    const bool images = options.imagesEvery > 0;
+    const std::string imageFolder = images ? ImageFolder(options) : std::string();
+    if (images) {
+        // The recorder holds the folder, its backslash and a NUL in a 260-byte field.
+        if (imageFolder.size() + 1 > sizeof(CaptureSettings::imageFolder))
+            return Fail("image folder path is longer than 258 characters: " + imageFolder);
+        if (!CreateFolderPath(imageFolder)) return Fail("cannot create the image folder " + imageFolder);
+    }
 
     const std::string output = options.output.empty() ? DefaultOutput(application) : options.output;
     std::FILE* file = std::fopen(output.c_str(), "wb");
@@ -97,7 +116,7 @@ int RunCapture(const std::vector<std::string>& words) {
     std::setvbuf(file, nullptr, _IOFBF, 1 << 20);
 
     SessionServer server;
-    if (!server.Start(PolicyFrom(options, application), error)) {
+    if (!server.Start(PolicyFrom(options, application, imageFolder), error)) {
         std::fclose(file);
         DeleteFileA(output.c_str());
         return Fail(error);
@@ -171,6 +190,12 @@ int RunCapture(const std::vector<std::string>& words) {
     std::printf("kestrel: %s exited with code %lu after %.1f s\n", application.c_str(), exitCode, seconds);
     std::printf("kestrel: %llu records, %.2f MB, %u frames -> %s\n", static_cast<unsigned long long>(counter.records()),
                 static_cast<double>(counter.bytes()) / 1e6, counter.frames(), output.c_str());
+    if (images) {
+        const std::string prefix = CaptureBaseName(application) + "_";
+        const std::uint32_t written = CountImageFiles(imageFolder, prefix, runStart);
+        std::printf("kestrel: %u frame image%s -> %s%s*.png\n", written, written == 1 ? "" : "s", imageFolder.c_str(),
+                    prefix.c_str());
+    }
     return static_cast<int>(exitCode);
 }
 

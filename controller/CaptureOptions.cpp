@@ -39,10 +39,11 @@ const char* CaptureUsage() {
            "  --ring-mib N          ring buffer size in MiB, 1 to 512 (default 64)\n"
            "  --fps-limit N         hold the application to N frames per second, 0 for none (default 0)\n"
            "  --images-every N      save a frame image every N frames (or draw calls), 0 for none\n"
-           "  --images-first N      first frame for frame images (default 0)\n"
+           "  --images-first N      images start after frame N: the first ends frame N + every (default 0)\n"
            "  --images-limit N      most frame images taken (default: no limit)\n"
-           "  --images-dir DIR      folder of the frame images (default: the current folder)\n"
-           "  --images-by-draw      take images after draw calls of the first frame instead\n"
+           "  --images-dir DIR      folder of the frame images, created when missing (default: the current folder)\n"
+           "  --images-by-draw      take images after every N-th draw call of the first frame instead;\n"
+           "                        each replaces the last, in <name>_0001.png\n"
            "  --hook-mode N         0: real library is OpenGL32.dll, 1: OpenGL32-orig.dll (default 0)\n"
            "  --recorder DLL        the recorder to load (default: GLKESTREL.dll beside kestrel.exe)\n"
            "  --quiet               no progress line\n";
@@ -98,9 +99,12 @@ bool ParseCaptureOptions(const std::vector<std::string>& words, CaptureOptions& 
     }
     options.application = words[i];
     options.arguments.assign(words.begin() + static_cast<std::ptrdiff_t>(i) + 1, words.end());
-    // The folder and its backslash must fit the recorder's 260-byte field.
-    if (options.imagesDir.size() > 258) {
-        error = "--images-dir is longer than 258 characters";
+    if (options.imagesByDraw && options.imagesEvery == 0) {
+        error = "--images-by-draw needs --images-every N";
+        return false;
+    }
+    if (options.imagesByDraw && options.imagesFirst != 0) {
+        error = "--images-by-draw takes images in the first frame only; drop --images-first";
         return false;
     }
     return true;

@@ -33,8 +33,8 @@ void GLKestrel::glArrayElement(kgl::GLint i) {
     CallReal<void>(*this, fn::glArrayElement, api::glArrayElement, i);
     if (ShouldRecordOrLeave()) return;
     DumpRange(*this, CurrentState(), i, 1);
+    // Not a draw of its own: it gives one vertex between glBegin and glEnd, where no read-back is allowed.
     RecordValues(*this, api::glArrayElement, i);
-    DrawHook();
     LeaveCall();
 }
 

@@ -82,8 +82,6 @@ TEST(StartUp, FailuresLeaveTheProgramRunningUncaptured) {
         {"statistics missing", [](kestrel::SessionPolicy& p) { p.createStats = false; }, 0, 4},
         {"readiness refused", [](kestrel::SessionPolicy& p) { p.readyStatus = 1; }, 1, 4},
         {"base name without room for its end", [](kestrel::SessionPolicy& p) { p.baseName = "Local\\" + std::string(300, 'n'); }, 0, 0},
-        {"image folder too long for its backslash",
-         [](kestrel::SessionPolicy& p) { std::fill_n(p.settings.imageFolder, 259, 'd'); }, 0, 4},
         {"ring larger than a 32-bit process can map",
          [](kestrel::SessionPolicy& p) {
              p.settings.ringBufferMiB = 4096;

@@ -3,14 +3,18 @@
 
 #include <windows.h>
 #include <algorithm>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/PngDecoder.h"
 
 namespace {
 const std::string kKestrel = KESTREL_EXE;
 const std::string kFixtures = KESTREL_FIXTURE_DIR;
+const std::string kGlfwExamples = KESTREL_GLFW_EXAMPLES;
 
 std::string Kestrel(const std::string& arguments, DWORD* exitCode, DWORD timeoutMs = 120000) {
     ChildResult result = RunChild("\"" + kKestrel + "\" " + arguments, timeoutMs);
@@ -42,6 +46,24 @@ std::vector<std::string> Lines(const std::string& text) {
 
 std::size_t CountContaining(const std::vector<std::string>& lines, const std::string& part) {
     return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; }));
+}
+
+std::vector<std::string> FilesIn(const std::string& folder, const std::string& pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found{};
+    const HANDLE search = FindFirstFileA((folder + "\\" + pattern).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void RemoveFolder(const std::string& folder) {
+    for (const std::string& name : FilesIn(folder, "*")) DeleteFileA((folder + "\\" + name).c_str());
+    RemoveDirectoryA(folder.c_str());
 }
 
 // The application's folder holds no trace of the run.
@@ -115,6 +137,8 @@ TEST(KestrelCommand, BadInputGetsOneLineAndANonZeroCode) {
         {"capture --fps-limit -3 -- " + app, "--fps-limit"},
         {"capture --hook-mode 2 -- " + app, "--hook-mode"},
         {"capture --bogus -- " + app, "unknown option"},
+        {"capture --images-by-draw -- " + app, "--images-by-draw needs --images-every"},
+        {"capture --images-every 1 --images-dir Z:/" + std::string(300, 'd') + " -- " + app, "longer than 258"},
         {"capture --ring-mib 8", "no application"},
         {"dump Z:/no/such/file.kcap", "cannot open"},
         {"frobnicate", "unknown command"},
@@ -139,4 +163,62 @@ TEST(KestrelCommand, ASecondCaptureWhileOneRunsIsRefused) {
     EXPECT_NE(code, 0u);
     EXPECT_NE(out.find("already running"), std::string::npos) << out;
     ExpectFolderClean();
+}
+
+// A third-party program (glfw's gears, which runs until its window is closed) captured with images
+// every second frame up to three: kestrel creates the folder given, the images are named after the
+// capture, decode, show the gears rather than a blank buffer, and the run says how many and where.
+TEST(KestrelCommand, FrameImagesOfAGlfwExampleLandInTheFolderGivenAndTheRunSaysWhere) {
+    const std::string appFolder = TempPath("gears-app");
+    CreateDirectoryA(appFolder.c_str(), nullptr);
+    const std::string gears = appFolder + "\\gears.exe";
+    ASSERT_TRUE(CopyFileA((kGlfwExamples + "/gears.exe").c_str(), gears.c_str(), FALSE)) << "scripts/setup.sh builds it";
+    const std::string imageRoot = TempPath("gears-images");
+    const std::string images = imageRoot + "\\nested\\deeper";
+    const std::string capture = TempPath("gears.kcap");
+
+    ChildResult result;
+    std::thread runner([&] {
+        result = RunChild("\"" + kKestrel + "\" capture --quiet --images-every 2 --images-limit 3 --images-dir \"" + images +
+                              "\" --out \"" + capture + "\" -- \"" + gears + "\"",
+                          120000);
+    });
+    // Once the images are there, the window is closed as a user would; gears then exits by itself.
+    HWND window = nullptr;
+    for (int waited = 0; waited < 600; ++waited) {
+        window = FindWindowA(nullptr, "Gears");
+        if (window && FilesIn(images, "*.png").size() >= 3) break;
+        Sleep(100);
+    }
+    if (window) PostMessageA(window, WM_CLOSE, 0, 0);
+    runner.join();
+    ASSERT_TRUE(result.started);
+    EXPECT_FALSE(result.timedOut) << result.output;
+    EXPECT_EQ(result.exitCode, 0u) << result.output;
+
+    const std::vector<std::string> files = FilesIn(images, "*.png");
+    ASSERT_EQ(files.size(), 3u) << result.output;
+    // gears-<kestrel's process id>_<frame>.png, frames 2, 4 and 6.
+    const std::string prefix = files[0].substr(0, files[0].find('_') + 1);
+    EXPECT_EQ(prefix.rfind("gears-", 0), 0u) << files[0];
+    EXPECT_EQ(files, (std::vector<std::string>{prefix + "0002.png", prefix + "0004.png", prefix + "0006.png"}));
+    for (const std::string& name : files) {
+        const DecodedPng png = DecodePng(images + "\\" + name);
+        ASSERT_EQ(png.error, "") << name;
+        EXPECT_EQ(png.width, 300u) << name;
+        EXPECT_EQ(png.height, 300u) << name;
+        std::set<std::uint32_t> colours;
+        for (std::size_t i = 0; i + 2 < png.rgb.size(); i += 3)
+            colours.insert(png.rgb[i] | png.rgb[i + 1] << 8 | static_cast<std::uint32_t>(png.rgb[i + 2]) << 16);
+        EXPECT_GT(colours.size(), 8u) << name << " is not the drawn frame";
+    }
+    EXPECT_NE(result.output.find("3 frame images -> " + images + "\\" + prefix + "*.png"), std::string::npos)
+        << result.output;
+    EXPECT_EQ(GetFileAttributesA((appFolder + "\\opengl32.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    RemoveFolder(images);
+    RemoveFolder(imageRoot + "\\nested");
+    RemoveFolder(imageRoot);
+    RemoveFolder(appFolder);
+    DeleteFileA(capture.c_str());
 }

@@ -18,10 +18,11 @@ void RegisterOnce() {
 }
 }  // namespace
 
-GLWindow::GLWindow(int width, int height) {
+GLWindow::GLWindow(int width, int height, bool popup) {
     RegisterOnce();
-    hwnd_ = CreateWindowA(kClassName, "kestrel test", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0,
-                          width, height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    const DWORD style = (popup ? WS_POPUP : WS_OVERLAPPEDWINDOW) | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+    hwnd_ = CreateWindowA(kClassName, "kestrel test", style, 0, 0, width, height, nullptr, nullptr,
+                          GetModuleHandleA(nullptr), nullptr);
     if (!hwnd_) { error_ = "CreateWindowA failed"; return; }
     dc_ = GetDC(hwnd_);
     const PIXELFORMATDESCRIPTOR pfd = WindowPixelFormat();
@@ -40,4 +41,13 @@ GLWindow::~GLWindow() {
     }
     if (dc_) ReleaseDC(hwnd_, dc_);
     if (hwnd_) DestroyWindow(hwnd_);
+}
+
+bool GLWindow::SetClientSize(int width, int height) {
+    RECT outer{}, client{};
+    if (!GetWindowRect(hwnd_, &outer) || !GetClientRect(hwnd_, &client)) return false;
+    const int frameWidth = (outer.right - outer.left) - client.right;
+    const int frameHeight = (outer.bottom - outer.top) - client.bottom;
+    SetWindowPos(hwnd_, nullptr, 0, 0, width + frameWidth, height + frameHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return GetClientRect(hwnd_, &client) && client.right == width && client.bottom == height;
 }

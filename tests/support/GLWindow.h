@@ -6,7 +6,9 @@
 
 class GLWindow {
 public:
-    GLWindow(int width = 64, int height = 64);
+    // The size is the window's outer size. A popup window has no frame, so its client area is exactly
+    // that size, and it may be larger than the screen.
+    GLWindow(int width = 64, int height = 64, bool popup = false);
     ~GLWindow();
     GLWindow(const GLWindow&) = delete;
     GLWindow& operator=(const GLWindow&) = delete;
@@ -16,6 +18,8 @@ public:
     HDC dc() const { return dc_; }
     HGLRC context() const { return rc_; }
     HWND window() const { return hwnd_; }
+    // Resizes the window so that its client area has exactly this size; false when it did not.
+    bool SetClientSize(int width, int height);
 
 private:
     HWND hwnd_ = nullptr;

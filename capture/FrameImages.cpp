@@ -1,0 +1,72 @@
+// Frame images of the OpenGL capturer: which context's window is read, and when.
+#include "capture/GLKestrel.h"
+#include "gen/ApiTable.h"
+#include "glrecord/RealGL.h"
+
+namespace kestrel {
+
+namespace {
+
+std::uint32_t Handle(const void* handle) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle)); }
+
+// The real library's entry points: the read-back is never recorded. Extension slots are filled at a
+// context's first activation, so they are taken afresh for every read.
+ReadBackFunctions RealReadBackFunctions() {
+    using realgl::Entry;
+    ReadBackFunctions gl;
+    gl.getIntegerv = Entry<decltype(gl.getIntegerv)>(fn::glGetIntegerv);
+    gl.getError = Entry<decltype(gl.getError)>(fn::glGetError);
+    gl.readBuffer = Entry<decltype(gl.readBuffer)>(fn::glReadBuffer);
+    gl.readPixels = Entry<decltype(gl.readPixels)>(fn::glReadPixels);
+    gl.pixelStorei = Entry<decltype(gl.pixelStorei)>(fn::glPixelStorei);
+    gl.makeCurrent = Entry<decltype(gl.makeCurrent)>(fn::wglMakeCurrent);
+    gl.getCurrentDC = Entry<decltype(gl.getCurrentDC)>(fn::wglGetCurrentDC);
+    gl.getCurrentContext = Entry<decltype(gl.getCurrentContext)>(fn::wglGetCurrentContext);
+    gl.bindBuffer = Entry<decltype(gl.bindBuffer)>(fn::glBindBuffer, fn::glBindBufferARB);
+    // Only the core function takes the read framebuffer as its own target.
+    gl.bindFramebuffer = Entry<decltype(gl.bindFramebuffer)>(fn::glBindFramebuffer);
+    gl.getPixelFormat = Entry<decltype(gl.getPixelFormat)>(fn::wglGetPixelFormat);
+    gl.describePixelFormat = Entry<decltype(gl.describePixelFormat)>(fn::wglDescribePixelFormat);
+    return gl;
+}
+
+}  // namespace
+
+void GLKestrel::DrawHook() {
+    if (!settings_.imagesByDraw) return;
+    // Right after the draw, in the draw's own context: the buffer it drew into holds its result.
+    if (DrawImageDue()) {
+        const FramePixels frame = ReadFrame(nullptr);
+        if (frame) SaveFrameImage(frame);
+    }
+    // In draw mode imagesTaken counts draws, whether or not an image was taken.
+    ++imagesTaken_;
+}
+
+FramePixels GLKestrel::FrameImageBeforeSwap(kgl::HDC dc) {
+    // After the swap the back buffer's contents are undefined and the front buffer of a composited
+    // window cannot be read: the frame is read just before it is presented.
+    if (!OutermostRunning() || !FrameImageDue()) return {};
+    return ReadFrame(dc);
+}
+
+FramePixels GLKestrel::ReadFrame(kgl::HDC dc) {
+    const ReadBackFunctions gl = RealReadBackFunctions();
+    if (!gl.complete() || !frameImages_) return {};
+    HGLRC context = nullptr;
+    // Any context on the window reads its framebuffer; the current one needs no switch.
+    const bool currentOnDC = gl.getCurrentContext() && gl.getCurrentDC() == dc;
+    if (dc && !currentOnDC) {
+        for (const auto& [handle, state] : contextStates_) {
+            if (state->deviceContext == Handle(dc)) {
+                context = reinterpret_cast<HGLRC>(static_cast<std::uintptr_t>(handle));
+                break;
+            }
+        }
+    }
+    const FramePixels frame = frameReader_.Read(gl, context ? dc : nullptr, context);
+    if (frame) frameImages_->SetUpFrame(frame.width, frame.height);
+    return frame;
+}
+
+}  // namespace kestrel

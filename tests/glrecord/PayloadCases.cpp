@@ -447,6 +447,35 @@ const std::vector<PayloadCase> kCases = {
          return {Rec(api::glGetTextureImage, Bytes().u32(1).u32(0).u32(0x1908).u32(0x1401).u32(8).u32(r.U32(s, "pixels"))
                                                  .u8(1).u8(2).u8(3).u8(4).u8(5).u8(6).u8(7).u8(8))};
      }},
+    // While a pixel buffer is bound the pointer is an offset into it: reading it as an address would
+    // fault (16 is never mapped), so only the fixed part is recorded, with the offset.
+    {"pixel transfers with a bound pixel buffer", "glBindBufferARB*2 glColorTableEXT glPixelMapfv glPixelMapusv "
+                                                  "glGetTextureImage glGetCompressedTextureImage glBindBufferARB*2",
+     [](CaseContext& c) {
+         auto bind = EXT(void(GLenum, GLuint), "glBindBufferARB");
+         bind(0x88EC, 5);  // pixel unpack
+         bind(0x88EB, 6);  // pixel pack
+         EXT(void(GLenum, GLenum, GLsizei, GLenum, GLenum, const void*), "glColorTableEXT")(
+             0x80D2, 0x1907, 2, 0x1907, 0x1401, Unread(16));
+         GL(void(GLenum, GLsizei, const GLfloat*), "glPixelMapfv")(0x0C72, 4, Unread<const GLfloat>(16));
+         GL(void(GLenum, GLsizei, const GLushort*), "glPixelMapusv")(0x0C72, 4, Unread<const GLushort>(16));
+         EXT(void(GLuint, GLint, GLenum, GLenum, GLsizei, void*), "glGetTextureImage")(1, 0, 0x1908, 0x1401, 64,
+                                                                                       Unread(16));
+         EXT(void(GLuint, GLint, GLsizei, void*), "glGetCompressedTextureImage")(1, 0, 64, Unread(16));
+         bind(0x88EC, 0);
+         bind(0x88EB, 0);
+     },
+     [](const Report&, const std::string&) -> Records {
+         return {Rec(api::glBindBufferARB, Bytes().u32(0x88EC).u32(5)),
+                 Rec(api::glBindBufferARB, Bytes().u32(0x88EB).u32(6)),
+                 Rec(api::glColorTableEXT, Bytes().u32(0x80D2).u32(0x1907).u32(2).u32(0x1907).u32(0x1401).u32(16)),
+                 Rec(api::glPixelMapfv, Bytes().u32(0x0C72).u32(4).u32(16)),
+                 Rec(api::glPixelMapusv, Bytes().u32(0x0C72).u32(4).u32(16)),
+                 Rec(api::glGetTextureImage, Bytes().u32(1).u32(0).u32(0x1908).u32(0x1401).u32(64).u32(16)),
+                 Rec(api::glGetCompressedTextureImage, Bytes().u32(1).u32(0).u32(64).u32(16)),
+                 Rec(api::glBindBufferARB, Bytes().u32(0x88EC).u32(0)),
+                 Rec(api::glBindBufferARB, Bytes().u32(0x88EB).u32(0))};
+     }},
     {"glViewportArrayv", "glViewportArrayv",
      [](CaseContext& c) {
          static const GLfloat v[8] = {0, 0, 64, 32, 1, 2, 3, 4};

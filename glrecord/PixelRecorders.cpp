@@ -21,9 +21,9 @@ std::uint32_t Unpacked2D(GLKestrel& k, const void* pixels, kgl::GLsizei width, k
     return rules::UnpackBytes2D(width, height, format, type, realgl::GetUnpackState(2));
 }
 
-// Colour-table proxies only ask whether a table would fit.
+// Colour-table proxies, and the texture proxies of paletted textures, only ask whether a table would fit.
 bool IsColourTableProxy(kgl::GLenum target) {
-    return target == 0x80D3 || target == 0x80D4 || target == 0x80D5 || target == 0x80BD;
+    return target == 0x80D3 || target == 0x80D4 || target == 0x80D5 || target == 0x80BD || rules::IsProxyTarget(target);
 }
 
 }  // namespace

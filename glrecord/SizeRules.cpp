@@ -159,7 +159,15 @@ std::uint32_t UnpackBytes3D(std::int32_t width, std::int32_t height, std::int32_
 }
 
 bool IsProxyTarget(std::uint32_t target) {
-    return target == 0x8063 || target == 0x8064 || target == 0x84F7 || target == 0x8070;
+    switch (target) {
+    case 0x8063: case 0x8064: case 0x8070:  // 1D, 2D, 3D
+    case 0x84F7:                            // rectangle
+    // Cube map, 1D and 2D arrays, cube map arrays: proxies as well, which read no pixels either.
+    case 0x851B: case 0x8C19: case 0x8C1B: case 0x900B:
+        return true;
+    default:
+        return false;
+    }
 }
 
 std::uint32_t ClearValueCount(std::uint32_t buffer) {

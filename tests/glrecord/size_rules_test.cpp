@@ -242,8 +242,10 @@ TEST(SizeRules, UploadSizesOfTheCommonCases) {
     EXPECT_EQ(rules::BytesPerPixel(0x8DAD, 0x84F9), 8u);
     EXPECT_EQ(rules::BytesPerPixel(0x1401, 0x8228), 0u) << "a format outside the components table";
 
-    for (std::uint32_t proxy : {0x8063u, 0x8064u, 0x84F7u, 0x8070u}) EXPECT_TRUE(rules::IsProxyTarget(proxy));
-    for (std::uint32_t target : {0x0DE0u, 0x0DE1u, 0x806Fu, 0x8513u}) EXPECT_FALSE(rules::IsProxyTarget(target));
+    for (std::uint32_t proxy : {0x8063u, 0x8064u, 0x84F7u, 0x8070u, 0x851Bu, 0x8C19u, 0x8C1Bu, 0x900Bu})
+        EXPECT_TRUE(rules::IsProxyTarget(proxy)) << std::hex << proxy;
+    for (std::uint32_t target : {0x0DE0u, 0x0DE1u, 0x806Fu, 0x84F5u, 0x8513u, 0x8515u, 0x8C18u, 0x8C1Au, 0x9009u})
+        EXPECT_FALSE(rules::IsProxyTarget(target)) << std::hex << target;
 }
 
 TEST(SizeRules, ClearValuesByBuffer) {

@@ -170,6 +170,7 @@ int main(int argc, char** argv) {
     separator(kProxyTargets);
     glTexImage2D(0x8064, 0, kRgb8, 3, 2, 0, GL_RGB, GL_UNSIGNED_BYTE, pattern.data());
     glTexImage2D(0x84F7, 0, kRgb8, 4, 4, 0, GL_RGB, GL_UNSIGNED_BYTE, pattern.data());
+    glTexImage2D(0x851B, 0, kRgb8, 4, 4, 0, GL_RGB, GL_UNSIGNED_BYTE, pattern.data());
     report.Put(Scope(kProxyTargets), "pixels", pattern.data());
 
     separator(kUploadFromUnpackBuffer);

@@ -182,13 +182,18 @@ TEST_F(Uploads, ImagesCarryTheBytesTheirUnpackStateReaches) {
     Bytes bitmap = Bytes().i32(10).i32(4).f32(0).f32(0).f32(0).f32(0).u32(Reported(kBitmap, "bitmap"));
     EXPECT_EQ(Nth(Case(kBitmap), api::glBitmap), Rec(api::glBitmap, Pattern(bitmap, 16))) << "4 rows of 10 bits in 4 bytes";
 
+    // Proxies only ask whether an image would fit: the 2D, rectangle and cube map ones.
     const std::uint32_t pixels = Reported(kProxyTargets, "pixels");
-    EXPECT_EQ(Nth(Case(kProxyTargets), api::glTexImage2D, 0),
-              Rec(api::glTexImage2D, Bytes().u32(0x8064).i32(0).i32(0x8051).i32(3).i32(2).i32(0).u32(0x1907)
-                                         .u32(0x1401).u32(pixels)));
-    EXPECT_EQ(Nth(Case(kProxyTargets), api::glTexImage2D, 1),
-              Rec(api::glTexImage2D, Bytes().u32(0x84F7).i32(0).i32(0x8051).i32(4).i32(4).i32(0).u32(0x1907)
-                                         .u32(0x1401).u32(pixels)));
+    const struct {
+        std::uint32_t target;
+        std::int32_t size;
+    } proxies[] = {{0x8064, 3}, {0x84F7, 4}, {0x851B, 4}};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(Nth(Case(kProxyTargets), api::glTexImage2D, i),
+                  Rec(api::glTexImage2D, Bytes().u32(proxies[i].target).i32(0).i32(0x8051).i32(proxies[i].size)
+                                             .i32(proxies[i].size == 3 ? 2 : 4).i32(0).u32(0x1907).u32(0x1401)
+                                             .u32(pixels)))
+            << std::hex << proxies[i].target;
 }
 
 TEST_F(Uploads, ABoundPixelBufferTurnsPointersIntoOffsetsThatAreNeverRead) {

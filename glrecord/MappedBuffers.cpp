@@ -32,8 +32,14 @@ const MappingEntry* MappedBufferTable::Find(std::uint32_t buffer) const {
     return nullptr;
 }
 
-WrittenBytes MappedBufferTable::Unmap(std::uint32_t buffer) {
-    MappingEntry* entry = const_cast<MappingEntry*>(Find(buffer));
+WrittenBytes MappedBufferTable::Unmap(std::uint32_t buffer) { return Take(const_cast<MappingEntry*>(Find(buffer))); }
+
+WrittenBytes MappedBufferTable::UnmapObjectBuffer(std::uint32_t buffer) {
+    const auto found = objectBuffers_.find(buffer);
+    return Take(found == objectBuffers_.end() ? nullptr : &found->second);
+}
+
+WrittenBytes MappedBufferTable::Take(MappingEntry* entry) {
     if (!entry || !entry->mapped) return {};
     entry->mapped = 0;
     if (!entry->writable) return {};

@@ -40,8 +40,15 @@ public:
     WrittenBytes Unmap(std::uint32_t buffer);
     const MappingEntry* Find(std::uint32_t buffer) const;
 
+    // The vendor's object buffers have names of their own, kept apart from buffer objects.
+    void StoreObjectBuffer(std::uint32_t buffer, const MappingEntry& entry) { objectBuffers_[buffer] = entry; }
+    WrittenBytes UnmapObjectBuffer(std::uint32_t buffer);
+
 private:
+    static WrittenBytes Take(MappingEntry* entry);
+
     std::map<std::uint32_t, MappingEntry> groups_[kGroups];
+    std::map<std::uint32_t, MappingEntry> objectBuffers_;
 };
 
 // The tables of every context, by its recording state; capturer-wide.

@@ -71,6 +71,13 @@ inline void* GetNamedBufferPointer(kgl::GLuint buffer, kgl::GLenum name) {
     return value;
 }
 
+inline kgl::GLint GetObjectBufferParameter(kgl::GLuint buffer, kgl::GLenum name) {
+    kgl::GLint value = 0;
+    if (auto get = Entry<void(__stdcall*)(kgl::GLuint, kgl::GLenum, kgl::GLint*)>(fn::glGetObjectBufferivATI))
+        get(buffer, name, &value);
+    return value;
+}
+
 // The unpack state that an upload of that many dimensions reads: the rest keeps its defaults.
 inline rules::UnpackState GetUnpackState(int dimensions) {
     rules::UnpackState state;

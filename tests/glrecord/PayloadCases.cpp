@@ -476,6 +476,38 @@ const std::vector<PayloadCase> kCases = {
                  Rec(api::glBindBufferARB, Bytes().u32(0x88EC).u32(0)),
                  Rec(api::glBindBufferARB, Bytes().u32(0x88EB).u32(0))};
      }},
+    // The vendor's object buffers: data on creation and update, and at unmap the bytes of the whole
+    // mapped buffer, its size asked from the GL.
+    {"object buffers", "glNewObjectBufferATI glUpdateObjectBufferATI glMapObjectBufferATI glGetObjectBufferivATI "
+                       "glUnmapObjectBufferATI*2 glFreeObjectBufferATI",
+     [](CaseContext& c) {
+         static const GLubyte data[6] = {1, 2, 3, 4, 5, 6};
+         static GLubyte mapped[8];
+         const GLint size = sizeof mapped;
+         c.recorder.fake().setResult(c.FakeIndex("glNewObjectBufferATI"), 9, 0);
+         c.recorder.fake().setResult(c.FakeIndex("glMapObjectBufferATI"), reinterpret_cast<std::uintptr_t>(mapped), 0);
+         c.recorder.fake().setOutput(c.FakeIndex("glGetObjectBufferivATI"), 8, &size, sizeof size);
+         EXT(GLuint(GLsizei, const void*, GLenum), "glNewObjectBufferATI")(6, data, 0x8760);
+         EXT(void(GLuint, GLuint, GLsizei, const void*, GLenum), "glUpdateObjectBufferATI")(9, 2, 4, data, 0x8763);
+         auto* p = static_cast<GLubyte*>(EXT(void*(GLuint), "glMapObjectBufferATI")(9));
+         for (int i = 0; i < 8; ++i) p[i] = static_cast<GLubyte>(0xA0 + i);
+         EXT(void(GLuint), "glUnmapObjectBufferATI")(9);
+         EXT(void(GLuint), "glUnmapObjectBufferATI")(9);  // nothing left mapped
+         EXT(void(GLuint), "glFreeObjectBufferATI")(9);
+         c.recorder.fake().setOutput(c.FakeIndex("glGetObjectBufferivATI"), 0, nullptr, 0);
+         c.Put("data", static_cast<const void*>(data));
+         c.Put("mapped", static_cast<const void*>(mapped));
+     },
+     [](const Report& r, const std::string& s) -> Records {
+         const std::uint32_t d = r.U32(s, "data");
+         return {Rec(api::glNewObjectBufferATI, Bytes().i32(6).u32(d).u32(0x8760).u32(9).u8(1).u8(2).u8(3).u8(4).u8(5).u8(6)),
+                 Rec(api::glUpdateObjectBufferATI, Bytes().u32(9).u32(2).i32(4).u32(d).u32(0x8763).u8(1).u8(2).u8(3).u8(4)),
+                 Rec(api::glMapObjectBufferATI, Bytes().u32(9).u32(r.U32(s, "mapped"))),
+                 Rec(api::glUnmapObjectBufferATI, Bytes().u32(9).u8(0xA0).u8(0xA1).u8(0xA2).u8(0xA3).u8(0xA4).u8(0xA5)
+                                                      .u8(0xA6).u8(0xA7)),
+                 Rec(api::glUnmapObjectBufferATI, Bytes().u32(9)),
+                 Rec(api::glFreeObjectBufferATI, Bytes().u32(9))};
+     }},
     {"glViewportArrayv", "glViewportArrayv",
      [](CaseContext& c) {
          static const GLfloat v[8] = {0, 0, 64, 32, 1, 2, 3, 4};

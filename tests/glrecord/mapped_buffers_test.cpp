@@ -84,6 +84,19 @@ TEST(MappedBuffers, ABufferIsFoundByItsNameWhateverTargetMappedIt) {
     EXPECT_EQ(table.Unmap(11).length, 4u);
 }
 
+TEST(MappedBuffers, ObjectBufferNamesAreKeptApartFromBufferObjects) {
+    MappedBufferTable table;
+    table.Store(0, 4, Mapping(0x10000, 1, 32));
+    table.StoreObjectBuffer(4, Mapping(0x20000, 1, 8));
+    const kestrel::WrittenBytes object = table.UnmapObjectBuffer(4);
+    EXPECT_EQ(object.length, 8u);
+    EXPECT_EQ(Address(object.pointer), 0x20000u);
+    EXPECT_EQ(table.UnmapObjectBuffer(4).length, 0u);
+    const kestrel::WrittenBytes buffer = table.Unmap(4);
+    EXPECT_EQ(buffer.length, 32u) << "the buffer object of the same name is still mapped";
+    EXPECT_EQ(Address(buffer.pointer), 0x10000u);
+}
+
 TEST(MappedBuffers, EachContextHasItsOwnTableUntilItIsDropped) {
     kestrel::ContextState first, second;
     kestrel::MappedBuffers buffers;

@@ -476,6 +476,31 @@ const std::vector<PayloadCase> kCases = {
                  Rec(api::glBindBufferARB, Bytes().u32(0x88EC).u32(0)),
                  Rec(api::glBindBufferARB, Bytes().u32(0x88EB).u32(0))};
      }},
+    // The unpack state comes from the GL at every call (here every query answers 1: row length 1,
+    // alignment 1, one skipped pixel and row), so a 2 x 2 RGB image reads 3 + 3 skipped bytes, a row
+    // of 3 and a last row of 6. The texture-object form asks the GL for the unpack buffer instead of
+    // the context's flag: told one is bound, it reads nothing and asks no more.
+    {"uploads ask the GL", "glTexSubImage2D glGetIntegerv*4 glTextureSubImage2D glGetIntegerv",
+     [](CaseContext& c) {
+         static GLubyte pixels[32];
+         for (int i = 0; i < 32; ++i) pixels[i] = static_cast<GLubyte>(i + 1);
+         const GLint one = 1;
+         c.recorder.fake().setOutput(c.FakeIndex("glGetIntegerv"), 4, &one, sizeof one);
+         GL(void(GLenum, GLint, GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, const void*), "glTexSubImage2D")(
+             0x0DE1, 0, 0, 0, 2, 2, 0x1907, 0x1401, pixels);
+         EXT(void(GLuint, GLint, GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, const void*), "glTextureSubImage2D")(
+             5, 0, 0, 0, 2, 2, 0x1907, 0x1401, pixels);
+         c.recorder.fake().setOutput(c.FakeIndex("glGetIntegerv"), 0, nullptr, 0);
+         c.Put("pixels", static_cast<const void*>(pixels));
+     },
+     [](const Report& r, const std::string& s) -> Records {
+         const std::uint32_t p = r.U32(s, "pixels");
+         Bytes sub = Bytes().u32(0x0DE1).i32(0).i32(0).i32(0).i32(2).i32(2).u32(0x1907).u32(0x1401).u32(p);
+         for (int i = 1; i <= 15; ++i) sub.u8(static_cast<std::uint8_t>(i));
+         return {Rec(api::glTexSubImage2D, sub),
+                 Rec(api::glTextureSubImage2D,
+                     Bytes().u32(5).i32(0).i32(0).i32(0).i32(2).i32(2).u32(0x1907).u32(0x1401).u32(p))};
+     }},
     // The vendor's object buffers: data on creation and update, and at unmap the bytes of the whole
     // mapped buffer, its size asked from the GL.
     {"object buffers", "glNewObjectBufferATI glUpdateObjectBufferATI glMapObjectBufferATI glGetObjectBufferivATI "

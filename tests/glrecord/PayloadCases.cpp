@@ -501,6 +501,38 @@ const std::vector<PayloadCase> kCases = {
                  Rec(api::glTextureSubImage2D,
                      Bytes().u32(5).i32(0).i32(0).i32(0).i32(2).i32(2).u32(0x1907).u32(0x1401).u32(p))};
      }},
+    // A map learns the bound buffer (3), its map pointer (none, so the returned one), its access and
+    // size (8 for both here) from the GL; its unmap records the 8 bytes written, before the real
+    // unmap. An unmap with nothing mapped, before the context has any mapping or after the one it
+    // had was spent, records target and result only.
+    {"buffer mappings",
+     "glGetIntegerv glUnmapBufferARB glMapBufferARB glGetIntegerv glGetBufferPointerv glGetBufferParameteriv*2 "
+     "glGetIntegerv glUnmapBufferARB glGetIntegerv glUnmapBufferARB",
+     [](CaseContext& c) {
+         static GLubyte mapped[8];
+         const GLint three = 3, eight = 8;
+         auto unmap = EXT(GLboolean(GLenum), "glUnmapBufferARB");
+         unmap(0x8892);
+         c.recorder.fake().setResult(c.FakeIndex("glMapBufferARB"), reinterpret_cast<std::uintptr_t>(mapped), 0);
+         c.recorder.fake().setOutput(c.FakeIndex("glGetIntegerv"), 4, &three, sizeof three);
+         c.recorder.fake().setOutput(c.FakeIndex("glGetBufferParameteriv"), 8, &eight, sizeof eight);
+         auto* p = static_cast<GLubyte*>(EXT(void*(GLenum, GLenum), "glMapBufferARB")(0x8892, 0x88B9));
+         c.Expect(p == mapped, "the real pointer is returned");
+         for (int i = 0; i < 8; ++i) mapped[i] = static_cast<GLubyte>(0x30 + i);
+         unmap(0x8892);
+         unmap(0x8892);
+         c.recorder.fake().setOutput(c.FakeIndex("glGetIntegerv"), 0, nullptr, 0);
+         c.recorder.fake().setOutput(c.FakeIndex("glGetBufferParameteriv"), 0, nullptr, 0);
+         c.Put("mapped", static_cast<const void*>(mapped));
+     },
+     [](const Report& r, const std::string& s) -> Records {
+         Bytes written = Bytes().u32(0x8892).u8(1);
+         for (int i = 0; i < 8; ++i) written.u8(static_cast<std::uint8_t>(0x30 + i));
+         return {Rec(api::glUnmapBufferARB, Bytes().u32(0x8892).u8(1)),
+                 Rec(api::glMapBufferARB, Bytes().u32(0x8892).u32(0x88B9).u32(r.U32(s, "mapped"))),
+                 Rec(api::glUnmapBufferARB, written),
+                 Rec(api::glUnmapBufferARB, Bytes().u32(0x8892).u8(1))};
+     }},
     // The vendor's object buffers: data on creation and update, and at unmap the bytes of the whole
     // mapped buffer, its size asked from the GL.
     {"object buffers", "glNewObjectBufferATI glUpdateObjectBufferATI glMapObjectBufferATI glGetObjectBufferivATI "

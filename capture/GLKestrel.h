@@ -6,6 +6,7 @@
 #include "capture/GLBaseCapturer.h"
 #include "glrecord/IndexRange.h"
 #include "images/FrameReader.h"
+#include "glrecord/MappedBuffers.h"
 
 namespace kestrel {
 
@@ -71,6 +72,16 @@ public:
     void NoteClientArray(const ContextState& state, std::uint32_t address, std::uint32_t components,
                          std::uint32_t type, std::uint32_t stride);
 
+    // Buffer objects (glrecord/BufferRecorders.cpp).
+    // Whether a pixel unpack (or pack) buffer is bound: the state's flag, or the GL's binding when
+    // there is no state. While one is, a pixel pointer is an offset into it and is never read.
+    bool PixelBufferBound(const ContextState* state, bool unpack) const;
+    // Fills the mapping entry of a map call from the GL's answers; target 0 for a named map.
+    void NoteMapping(kgl::GLenum target, kgl::GLuint buffer, const void* mapped, std::uint32_t offset,
+                     std::uint32_t length);
+    // The record of an unmap, with the bytes of the buffer's mapping when it had a writable one.
+    void RecordUnmap(std::uint32_t apiId, std::uint32_t argument, kgl::GLuint buffer);
+
     const std::map<std::uint32_t, DrawableRecord>& drawables() const { return drawables_; }
 
     // Values of a vertex shader extension symbol, by the data type it was generated with; 0 for an
@@ -82,6 +93,7 @@ private:
     std::vector<std::uint8_t> indexReadBack_;  // indices read back from an element buffer; grows only
     std::vector<std::uint32_t> symbolTypes_;   // data type of each generated symbol id, by id
     FrameReader frameReader_;                  // its read-back buffer grows only
+    MappedBuffers mappedBuffers_;              // the mappings of every context, by its state
 };
 
 // The one capturer of the process.

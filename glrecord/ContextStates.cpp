@@ -17,11 +17,17 @@ ContextState* GLKestrel::CurrentState() {
 
 ContextState& GLKestrel::CreateState(kgl::HGLRC context) {
     std::unique_ptr<ContextState>& state = contextStates_[Handle(context)];
+    if (state) mappedBuffers_.Drop(state.get());  // a new state at that address must not find its table
     state = std::make_unique<ContextState>();
     return *state;
 }
 
-void GLKestrel::DropState(kgl::HGLRC context) { contextStates_.erase(Handle(context)); }
+void GLKestrel::DropState(kgl::HGLRC context) {
+    const auto state = contextStates_.find(Handle(context));
+    if (state == contextStates_.end()) return;
+    mappedBuffers_.Drop(state->second.get());
+    contextStates_.erase(state);
+}
 
 void GLKestrel::InitialiseState(ContextState& state) {
     ContextLimits limits;

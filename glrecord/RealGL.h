@@ -5,6 +5,7 @@
 
 #include "gen/ApiTable.h"
 #include "glrecord/GLTypes.h"
+#include "glrecord/SizeRules.h"
 
 namespace kestrel {
 
@@ -52,6 +53,43 @@ inline void* GetBufferPointer(kgl::GLenum target, kgl::GLenum name) {
                                                                              fn::glGetBufferPointervARB))
         get(target, name, &value);
     return value;
+}
+
+inline kgl::GLint GetNamedBufferParameter(kgl::GLuint buffer, kgl::GLenum name) {
+    kgl::GLint value = 0;
+    if (auto get = Entry<void(__stdcall*)(kgl::GLuint, kgl::GLenum, kgl::GLint*)>(fn::glGetNamedBufferParameteriv,
+                                                                                  fn::glGetNamedBufferParameterivEXT))
+        get(buffer, name, &value);
+    return value;
+}
+
+inline void* GetNamedBufferPointer(kgl::GLuint buffer, kgl::GLenum name) {
+    void* value = nullptr;
+    if (auto get = Entry<void(__stdcall*)(kgl::GLuint, kgl::GLenum, void**)>(fn::glGetNamedBufferPointerv,
+                                                                             fn::glGetNamedBufferPointervEXT))
+        get(buffer, name, &value);
+    return value;
+}
+
+inline kgl::GLint GetObjectBufferParameter(kgl::GLuint buffer, kgl::GLenum name) {
+    kgl::GLint value = 0;
+    if (auto get = Entry<void(__stdcall*)(kgl::GLuint, kgl::GLenum, kgl::GLint*)>(fn::glGetObjectBufferivATI))
+        get(buffer, name, &value);
+    return value;
+}
+
+// The unpack state that an upload of that many dimensions reads: the rest keeps its defaults.
+inline rules::UnpackState GetUnpackState(int dimensions) {
+    rules::UnpackState state;
+    state.skipPixels = GetInteger(0x0CF4);
+    if (dimensions < 2) return state;
+    state.rowLength = GetInteger(0x0CF2);
+    state.alignment = GetInteger(0x0CF5);
+    state.skipRows = GetInteger(0x0CF3);
+    if (dimensions < 3) return state;
+    state.imageHeight = GetInteger(0x806E);
+    state.skipImages = GetInteger(0x806D);
+    return state;
 }
 
 inline void GetBufferSubData(kgl::GLenum target, std::intptr_t offset, std::intptr_t size, void* data) {

@@ -39,4 +39,15 @@ void RecordValues(GLBaseCapturer& capturer, std::uint32_t apiId, T... values) {
     capturer.WriteData(Packed<T...>::kSize, payload.bytes);
 }
 
+// A record of these values and one data block after them: bytes from data, none when data is null.
+template <class... T>
+void RecordWithBlock(GLBaseCapturer& capturer, std::uint32_t apiId, const void* data, std::uint32_t bytes,
+                     T... values) {
+    const Packed<T...> fixed(values...);
+    if (!data) bytes = 0;
+    capturer.BeginRecord(apiId, Packed<T...>::kSize + bytes);
+    capturer.WriteData(Packed<T...>::kSize, fixed.bytes);
+    capturer.WriteData(bytes, data);
+}
+
 }  // namespace kestrel

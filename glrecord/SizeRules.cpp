@@ -73,6 +73,118 @@ std::uint32_t PixelComponents(std::uint32_t format) {
     }
 }
 
+std::uint32_t BytesPerPixel(std::uint32_t type, std::uint32_t format) {
+    switch (type) {
+    case 0x8032: case 0x8362:                                  // 3_3_2 and its reverse
+        return 1;
+    case 0x8033: case 0x8034: case 0x8363: case 0x8364: case 0x8365: case 0x8366:
+        return 2;
+    case 0x8035: case 0x8036: case 0x8367: case 0x8368:        // 8_8_8_8, 10_10_10_2 and reverses
+    // Packed types whose per-component reading would over-read (24_8 with depth stencil counts two
+    // components) or read nothing (the float and shared-exponent packings).
+    case 0x84FA: case 0x8C3B: case 0x8C3E: case 0x86DA: case 0x86DB: case 0x8D9F:
+        return 4;
+    case 0x8DAD:                                               // float 32, unsigned int 24_8
+        return 8;
+    default:
+        return TypeSize(type) * PixelComponents(format);
+    }
+}
+
+namespace {
+
+constexpr std::uint64_t AlignUp(std::uint64_t value, std::uint64_t alignment) {
+    return (value + alignment - 1) / alignment * alignment;
+}
+constexpr std::uint64_t NotNegative(std::int32_t value) { return value > 0 ? static_cast<std::uint64_t>(value) : 0; }
+
+std::uint32_t Capped(std::uint64_t bytes) { return bytes > kMaxBlockBytes ? 0u : static_cast<std::uint32_t>(bytes); }
+
+// The layout of the rows and images of an upload in client memory.
+struct Layout {
+    std::uint64_t rowBytes = 0;
+    std::uint64_t imageBytes = 0;
+    std::uint64_t skipBytes = 0;
+    std::uint64_t lastRowBytes = 0;  // what the last row of the last image reads
+    bool rowsFull = false;           // rows start at their first pixel and hold exactly the width
+};
+
+bool LayOut(std::uint64_t w, std::uint64_t h, std::uint32_t format, std::uint32_t type, const UnpackState& s,
+            Layout* out) {
+    const std::uint64_t rowPixels = s.rowLength > 0 ? static_cast<std::uint64_t>(s.rowLength) : w;
+    const std::uint64_t alignment = s.alignment > 0 ? static_cast<std::uint64_t>(s.alignment) : 1;
+    const std::uint64_t skipPixels = NotNegative(s.skipPixels);
+    if (type == 0x1A00) {  // bitmap: any index format, one bit a pixel
+        out->rowBytes = AlignUp(rowPixels, 8 * alignment) / 8;
+        out->skipBytes = skipPixels / 8;
+        out->lastRowBytes = (skipPixels % 8 + w + 7) / 8;
+    } else {
+        const std::uint64_t bpp = BytesPerPixel(type, format);
+        if (bpp == 0) return false;
+        out->rowBytes = TypeSize(type) < alignment ? AlignUp(rowPixels * bpp, alignment) : rowPixels * bpp;
+        out->skipBytes = skipPixels * bpp;
+        out->lastRowBytes = w * bpp;
+    }
+    out->rowsFull = skipPixels == 0 && rowPixels == w;
+    out->skipBytes += NotNegative(s.skipRows) * out->rowBytes;
+    out->imageBytes = out->rowBytes * (s.imageHeight > 0 ? static_cast<std::uint64_t>(s.imageHeight) : h);
+    out->skipBytes += NotNegative(s.skipImages) * out->imageBytes;
+    return true;
+}
+
+}  // namespace
+
+std::uint32_t UnpackBytes1D(std::int32_t width, std::uint32_t format, std::uint32_t type, const UnpackState& unpack) {
+    if (width <= 0) return 0;
+    UnpackState row;
+    row.alignment = 1;
+    row.skipPixels = unpack.skipPixels;
+    Layout layout;
+    if (!LayOut(static_cast<std::uint64_t>(width), 1, format, type, row, &layout)) return 0;
+    return Capped(layout.skipBytes + layout.lastRowBytes);
+}
+
+std::uint32_t UnpackBytes2D(std::int32_t width, std::int32_t height, std::uint32_t format, std::uint32_t type,
+                            const UnpackState& unpack) {
+    if (width <= 0 || height <= 0) return 0;
+    UnpackState plane = unpack;
+    plane.imageHeight = 0;
+    plane.skipImages = 0;
+    Layout layout;
+    if (!LayOut(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height), format, type, plane, &layout))
+        return 0;
+    const std::uint64_t last = layout.rowsFull ? layout.rowBytes : layout.lastRowBytes;
+    return Capped(layout.skipBytes + (static_cast<std::uint64_t>(height) - 1) * layout.rowBytes + last);
+}
+
+std::uint32_t UnpackBytes3D(std::int32_t width, std::int32_t height, std::int32_t depth, std::uint32_t format,
+                            std::uint32_t type, const UnpackState& unpack) {
+    if (width <= 0 || height <= 0 || depth <= 0) return 0;
+    Layout layout;
+    if (!LayOut(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height), format, type, unpack, &layout))
+        return 0;
+    return Capped(layout.skipBytes + (static_cast<std::uint64_t>(depth) - 1) * layout.imageBytes +
+                  (static_cast<std::uint64_t>(height) - 1) * layout.rowBytes + layout.lastRowBytes);
+}
+
+bool IsProxyTarget(std::uint32_t target) {
+    switch (target) {
+    case 0x8063: case 0x8064: case 0x8070:  // 1D, 2D, 3D
+    case 0x84F7:                            // rectangle
+    // Cube map, 1D and 2D arrays, cube map arrays: proxies as well, which read no pixels either.
+    case 0x851B: case 0x8C19: case 0x8C1B: case 0x900B:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::uint32_t ClearValueCount(std::uint32_t buffer) {
+    if (buffer == 0x1800) return 4;                      // colour
+    if (buffer == 0x1801 || buffer == 0x1802) return 1;  // depth, stencil
+    return In(buffer, 0x0404, 0x0408) ? 4 : 0;           // front, back, left, right, front and back
+}
+
 std::uint32_t Map2Values(std::int32_t ustride, std::int32_t uorder, std::int32_t vstride, std::int32_t vorder) {
     const std::int32_t stride = ustride <= vstride ? vstride : ustride;
     const std::int32_t order = ustride <= vstride ? vorder : uorder;

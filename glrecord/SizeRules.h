@@ -37,6 +37,34 @@ inline std::uint32_t StringBytes(const void* text) { return StringBytes(static_c
 std::uint32_t TypeSize(std::uint32_t type);
 // Components of one pixel of a pixel format; 0 for a format outside the table.
 std::uint32_t PixelComponents(std::uint32_t format);
+// Bytes of one pixel: a packed type holds the whole pixel, any other type one component.
+std::uint32_t BytesPerPixel(std::uint32_t type, std::uint32_t format);
+
+// The pixel store state that unpacking reads, as the GL reports it.
+struct UnpackState {
+    std::int32_t rowLength = 0;    // 0x0CF2
+    std::int32_t alignment = 4;    // 0x0CF5
+    std::int32_t skipPixels = 0;   // 0x0CF4
+    std::int32_t skipRows = 0;     // 0x0CF3
+    std::int32_t imageHeight = 0;  // 0x806E
+    std::int32_t skipImages = 0;   // 0x806D
+};
+// Bytes of client memory that an upload reads from its pixel pointer, skipped bytes included, so that
+// replaying with the same unpack state finds every pixel. Type 0x1A00 is a bitmap: rows counted in
+// bits. A format or type outside the tables, or an empty image, gives 0.
+// One row: only skip pixels applies.
+std::uint32_t UnpackBytes1D(std::int32_t width, std::uint32_t format, std::uint32_t type, const UnpackState& unpack);
+// Rows of row length (or width) pixels aligned to the alignment; the last row keeps its padding
+// unless skip pixels or a row length other than the width leave the image short of it.
+std::uint32_t UnpackBytes2D(std::int32_t width, std::int32_t height, std::uint32_t format, std::uint32_t type,
+                            const UnpackState& unpack);
+// Images of image height (or height) rows, after skip images.
+std::uint32_t UnpackBytes3D(std::int32_t width, std::int32_t height, std::int32_t depth, std::uint32_t format,
+                            std::uint32_t type, const UnpackState& unpack);
+// Whether a texture target only asks whether an image would fit: such calls read no pixels.
+bool IsProxyTarget(std::uint32_t target);
+// Values of a glClearBuffer* value pointer by buffer; 0 for a buffer outside the table.
+std::uint32_t ClearValueCount(std::uint32_t buffer);
 // What one glInterleavedArrays format holds: the arrays it stands for (bit 0 vertex, 1 colour,
 // 2 normal, 3 texture unit 0) and the bytes of one vertex; 0 and 0 for a format outside the table.
 struct InterleavedFormat {

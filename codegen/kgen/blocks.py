@@ -11,6 +11,8 @@ from .errors import GenerationError, data_lines
 SIZE_RULES = {
     "TypeSize": 1,
     "PixelComponents": 1,
+    "BytesPerPixel": 2,
+    "ClearValueCount": 1,
     "Map2Values": 4,
     "LightValues": 1,
     "LightModelValues": 1,

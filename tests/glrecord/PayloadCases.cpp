@@ -447,6 +447,124 @@ const std::vector<PayloadCase> kCases = {
          return {Rec(api::glGetTextureImage, Bytes().u32(1).u32(0).u32(0x1908).u32(0x1401).u32(8).u32(r.U32(s, "pixels"))
                                                  .u8(1).u8(2).u8(3).u8(4).u8(5).u8(6).u8(7).u8(8))};
      }},
+    // While a pixel buffer is bound the pointer is an offset into it: reading it as an address would
+    // fault (16 is never mapped), so only the fixed part is recorded, with the offset.
+    {"pixel transfers with a bound pixel buffer", "glBindBufferARB*2 glColorTableEXT glPixelMapfv glPixelMapusv "
+                                                  "glGetTextureImage glGetCompressedTextureImage glBindBufferARB*2",
+     [](CaseContext& c) {
+         auto bind = EXT(void(GLenum, GLuint), "glBindBufferARB");
+         bind(0x88EC, 5);  // pixel unpack
+         bind(0x88EB, 6);  // pixel pack
+         EXT(void(GLenum, GLenum, GLsizei, GLenum, GLenum, const void*), "glColorTableEXT")(
+             0x80D2, 0x1907, 2, 0x1907, 0x1401, Unread(16));
+         GL(void(GLenum, GLsizei, const GLfloat*), "glPixelMapfv")(0x0C72, 4, Unread<const GLfloat>(16));
+         GL(void(GLenum, GLsizei, const GLushort*), "glPixelMapusv")(0x0C72, 4, Unread<const GLushort>(16));
+         EXT(void(GLuint, GLint, GLenum, GLenum, GLsizei, void*), "glGetTextureImage")(1, 0, 0x1908, 0x1401, 64,
+                                                                                       Unread(16));
+         EXT(void(GLuint, GLint, GLsizei, void*), "glGetCompressedTextureImage")(1, 0, 64, Unread(16));
+         bind(0x88EC, 0);
+         bind(0x88EB, 0);
+     },
+     [](const Report&, const std::string&) -> Records {
+         return {Rec(api::glBindBufferARB, Bytes().u32(0x88EC).u32(5)),
+                 Rec(api::glBindBufferARB, Bytes().u32(0x88EB).u32(6)),
+                 Rec(api::glColorTableEXT, Bytes().u32(0x80D2).u32(0x1907).u32(2).u32(0x1907).u32(0x1401).u32(16)),
+                 Rec(api::glPixelMapfv, Bytes().u32(0x0C72).u32(4).u32(16)),
+                 Rec(api::glPixelMapusv, Bytes().u32(0x0C72).u32(4).u32(16)),
+                 Rec(api::glGetTextureImage, Bytes().u32(1).u32(0).u32(0x1908).u32(0x1401).u32(64).u32(16)),
+                 Rec(api::glGetCompressedTextureImage, Bytes().u32(1).u32(0).u32(64).u32(16)),
+                 Rec(api::glBindBufferARB, Bytes().u32(0x88EC).u32(0)),
+                 Rec(api::glBindBufferARB, Bytes().u32(0x88EB).u32(0))};
+     }},
+    // The unpack state comes from the GL at every call (here every query answers 1: row length 1,
+    // alignment 1, one skipped pixel and row), so a 2 x 2 RGB image reads 3 + 3 skipped bytes, a row
+    // of 3 and a last row of 6. The texture-object form asks the GL for the unpack buffer instead of
+    // the context's flag: told one is bound, it reads nothing and asks no more.
+    {"uploads ask the GL", "glTexSubImage2D glGetIntegerv*4 glTextureSubImage2D glGetIntegerv",
+     [](CaseContext& c) {
+         static GLubyte pixels[32];
+         for (int i = 0; i < 32; ++i) pixels[i] = static_cast<GLubyte>(i + 1);
+         const GLint one = 1;
+         c.recorder.fake().setOutput(c.FakeIndex("glGetIntegerv"), 4, &one, sizeof one);
+         GL(void(GLenum, GLint, GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, const void*), "glTexSubImage2D")(
+             0x0DE1, 0, 0, 0, 2, 2, 0x1907, 0x1401, pixels);
+         EXT(void(GLuint, GLint, GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, const void*), "glTextureSubImage2D")(
+             5, 0, 0, 0, 2, 2, 0x1907, 0x1401, pixels);
+         c.recorder.fake().setOutput(c.FakeIndex("glGetIntegerv"), 0, nullptr, 0);
+         c.Put("pixels", static_cast<const void*>(pixels));
+     },
+     [](const Report& r, const std::string& s) -> Records {
+         const std::uint32_t p = r.U32(s, "pixels");
+         Bytes sub = Bytes().u32(0x0DE1).i32(0).i32(0).i32(0).i32(2).i32(2).u32(0x1907).u32(0x1401).u32(p);
+         for (int i = 1; i <= 15; ++i) sub.u8(static_cast<std::uint8_t>(i));
+         return {Rec(api::glTexSubImage2D, sub),
+                 Rec(api::glTextureSubImage2D,
+                     Bytes().u32(5).i32(0).i32(0).i32(0).i32(2).i32(2).u32(0x1907).u32(0x1401).u32(p))};
+     }},
+    // A map learns the bound buffer (3), its map pointer (none, so the returned one), its access and
+    // size (8 for both here) from the GL; its unmap records the 8 bytes written, before the real
+    // unmap. An unmap with nothing mapped, before the context has any mapping or after the one it
+    // had was spent, records target and result only.
+    {"buffer mappings",
+     "glGetIntegerv glUnmapBufferARB glMapBufferARB glGetIntegerv glGetBufferPointerv glGetBufferParameteriv*2 "
+     "glGetIntegerv glUnmapBufferARB glGetIntegerv glUnmapBufferARB",
+     [](CaseContext& c) {
+         static GLubyte mapped[8];
+         const GLint three = 3, eight = 8;
+         auto unmap = EXT(GLboolean(GLenum), "glUnmapBufferARB");
+         unmap(0x8892);
+         c.recorder.fake().setResult(c.FakeIndex("glMapBufferARB"), reinterpret_cast<std::uintptr_t>(mapped), 0);
+         c.recorder.fake().setOutput(c.FakeIndex("glGetIntegerv"), 4, &three, sizeof three);
+         c.recorder.fake().setOutput(c.FakeIndex("glGetBufferParameteriv"), 8, &eight, sizeof eight);
+         auto* p = static_cast<GLubyte*>(EXT(void*(GLenum, GLenum), "glMapBufferARB")(0x8892, 0x88B9));
+         c.Expect(p == mapped, "the real pointer is returned");
+         for (int i = 0; i < 8; ++i) mapped[i] = static_cast<GLubyte>(0x30 + i);
+         unmap(0x8892);
+         unmap(0x8892);
+         c.recorder.fake().setOutput(c.FakeIndex("glGetIntegerv"), 0, nullptr, 0);
+         c.recorder.fake().setOutput(c.FakeIndex("glGetBufferParameteriv"), 0, nullptr, 0);
+         c.Put("mapped", static_cast<const void*>(mapped));
+     },
+     [](const Report& r, const std::string& s) -> Records {
+         Bytes written = Bytes().u32(0x8892).u8(1);
+         for (int i = 0; i < 8; ++i) written.u8(static_cast<std::uint8_t>(0x30 + i));
+         return {Rec(api::glUnmapBufferARB, Bytes().u32(0x8892).u8(1)),
+                 Rec(api::glMapBufferARB, Bytes().u32(0x8892).u32(0x88B9).u32(r.U32(s, "mapped"))),
+                 Rec(api::glUnmapBufferARB, written),
+                 Rec(api::glUnmapBufferARB, Bytes().u32(0x8892).u8(1))};
+     }},
+    // The vendor's object buffers: data on creation and update, and at unmap the bytes of the whole
+    // mapped buffer, its size asked from the GL.
+    {"object buffers", "glNewObjectBufferATI glUpdateObjectBufferATI glMapObjectBufferATI glGetObjectBufferivATI "
+                       "glUnmapObjectBufferATI*2 glFreeObjectBufferATI",
+     [](CaseContext& c) {
+         static const GLubyte data[6] = {1, 2, 3, 4, 5, 6};
+         static GLubyte mapped[8];
+         const GLint size = sizeof mapped;
+         c.recorder.fake().setResult(c.FakeIndex("glNewObjectBufferATI"), 9, 0);
+         c.recorder.fake().setResult(c.FakeIndex("glMapObjectBufferATI"), reinterpret_cast<std::uintptr_t>(mapped), 0);
+         c.recorder.fake().setOutput(c.FakeIndex("glGetObjectBufferivATI"), 8, &size, sizeof size);
+         EXT(GLuint(GLsizei, const void*, GLenum), "glNewObjectBufferATI")(6, data, 0x8760);
+         EXT(void(GLuint, GLuint, GLsizei, const void*, GLenum), "glUpdateObjectBufferATI")(9, 2, 4, data, 0x8763);
+         auto* p = static_cast<GLubyte*>(EXT(void*(GLuint), "glMapObjectBufferATI")(9));
+         for (int i = 0; i < 8; ++i) p[i] = static_cast<GLubyte>(0xA0 + i);
+         EXT(void(GLuint), "glUnmapObjectBufferATI")(9);
+         EXT(void(GLuint), "glUnmapObjectBufferATI")(9);  // nothing left mapped
+         EXT(void(GLuint), "glFreeObjectBufferATI")(9);
+         c.recorder.fake().setOutput(c.FakeIndex("glGetObjectBufferivATI"), 0, nullptr, 0);
+         c.Put("data", static_cast<const void*>(data));
+         c.Put("mapped", static_cast<const void*>(mapped));
+     },
+     [](const Report& r, const std::string& s) -> Records {
+         const std::uint32_t d = r.U32(s, "data");
+         return {Rec(api::glNewObjectBufferATI, Bytes().i32(6).u32(d).u32(0x8760).u32(9).u8(1).u8(2).u8(3).u8(4).u8(5).u8(6)),
+                 Rec(api::glUpdateObjectBufferATI, Bytes().u32(9).u32(2).i32(4).u32(d).u32(0x8763).u8(1).u8(2).u8(3).u8(4)),
+                 Rec(api::glMapObjectBufferATI, Bytes().u32(9).u32(r.U32(s, "mapped"))),
+                 Rec(api::glUnmapObjectBufferATI, Bytes().u32(9).u8(0xA0).u8(0xA1).u8(0xA2).u8(0xA3).u8(0xA4).u8(0xA5)
+                                                      .u8(0xA6).u8(0xA7)),
+                 Rec(api::glUnmapObjectBufferATI, Bytes().u32(9)),
+                 Rec(api::glFreeObjectBufferATI, Bytes().u32(9))};
+     }},
     {"glViewportArrayv", "glViewportArrayv",
      [](CaseContext& c) {
          static const GLfloat v[8] = {0, 0, 64, 32, 1, 2, 3, 4};

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <algorithm>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "glrecord/SizeRules.h"
@@ -109,4 +111,146 @@ TEST(SizeRules, BlocksAreProductsWithoutNegativeCountsOrImpossibleSizes) {
     EXPECT_EQ(rules::Map2Values(4, 2, 4, 5), 20u) << "equal strides take the v side";
     EXPECT_EQ(rules::Map2Values(8, 3, 2, 5), 24u) << "ustride is the larger: ustride x uorder";
     EXPECT_EQ(rules::Map2Values(8, -3, 2, 5), 0u);
+}
+
+namespace {
+
+// What the GL reads for an upload, by its own addressing of every pixel: the end of the last byte of
+// any pixel, measured from the pixel pointer.
+std::uint64_t GLReadEnd(std::int64_t w, std::int64_t h, std::int64_t d, std::uint32_t format, std::uint32_t type,
+                        const rules::UnpackState& s) {
+    const std::int64_t l = s.rowLength > 0 ? s.rowLength : w;
+    const std::int64_t a = s.alignment;
+    const std::int64_t imageRows = s.imageHeight > 0 ? s.imageHeight : h;
+    std::uint64_t end = 0;
+    if (type == 0x1A00) {
+        const std::int64_t rowStride = a * ((l + 8 * a - 1) / (8 * a));  // bytes
+        for (std::int64_t k = 0; k < d; ++k)
+            for (std::int64_t j = 0; j < h; ++j)
+                for (std::int64_t i = 0; i < w; ++i) {
+                    const std::int64_t bit = s.skipPixels + i;
+                    const std::int64_t row = (s.skipImages + k) * rowStride * imageRows + (s.skipRows + j) * rowStride;
+                    end = std::max<std::uint64_t>(end, static_cast<std::uint64_t>(row + bit / 8 + 1));
+                }
+        return end;
+    }
+    // Packed types are one element of the whole pixel; others one element per component.
+    const std::uint32_t packed = rules::BytesPerPixel(type, format);
+    const std::int64_t component = rules::TypeSize(type);
+    const bool isPacked = packed != component * rules::PixelComponents(format) || packed == component;
+    const std::int64_t n = isPacked ? 1 : rules::PixelComponents(format);
+    const std::int64_t size = isPacked ? packed : component;
+    const std::int64_t rowStride = size >= a ? size * n * l : a * ((size * n * l + a - 1) / a);
+    const std::int64_t group = size * n;
+    for (std::int64_t k = 0; k < d; ++k)
+        for (std::int64_t j = 0; j < h; ++j)
+            for (std::int64_t i = 0; i < w; ++i) {
+                const std::int64_t at = (s.skipImages + k) * rowStride * imageRows + (s.skipRows + j) * rowStride +
+                                        (s.skipPixels + i) * group;
+                end = std::max<std::uint64_t>(end, static_cast<std::uint64_t>(at + group));
+            }
+    return end;
+}
+
+rules::UnpackState Unpack(std::int32_t rowLength, std::int32_t alignment, std::int32_t skipPixels,
+                          std::int32_t skipRows, std::int32_t imageHeight = 0, std::int32_t skipImages = 0) {
+    rules::UnpackState s;
+    s.rowLength = rowLength;
+    s.alignment = alignment;
+    s.skipPixels = skipPixels;
+    s.skipRows = skipRows;
+    s.imageHeight = imageHeight;
+    s.skipImages = skipImages;
+    return s;
+}
+
+struct Upload {
+    std::int32_t w, h;
+    std::uint32_t format, type;
+};
+
+const Upload kUploads[] = {
+    {3, 2, 0x1907, 0x1401},   // RGB bytes: rows of 9
+    {5, 3, 0x1908, 0x1401},   // RGBA bytes
+    {7, 4, 0x1909, 0x1401},   // luminance bytes: rows of 7
+    {3, 3, 0x1907, 0x1403},   // RGB shorts: 2-byte elements
+    {5, 2, 0x1907, 0x8363},   // 5_6_5: one 2-byte element a pixel
+    {3, 2, 0x80E1, 0x8367},   // BGRA 8_8_8_8_REV
+    {3, 2, 0x8227, 0x1406},   // RG floats
+    {2, 3, 0x84F9, 0x84FA},   // depth stencil 24_8: 4 bytes a pixel, not 8
+    {10, 4, 0x1900, 0x1A00},  // a bitmap
+    {3, 5, 0x1901, 0x1A00},   // a stencil bitmap
+};
+
+}  // namespace
+
+TEST(SizeRules, UploadsReadExactlyWhatTheGLAddresses) {
+    const rules::UnpackState states[] = {
+        Unpack(0, 4, 0, 0), Unpack(0, 1, 0, 0), Unpack(0, 2, 0, 0), Unpack(0, 8, 0, 0),
+        Unpack(11, 4, 0, 0), Unpack(11, 1, 2, 0), Unpack(0, 4, 1, 0), Unpack(0, 8, 3, 2),
+        Unpack(13, 2, 5, 3), Unpack(2, 1, 0, 0),  // a row length below the width: rows overlap
+        Unpack(40, 8, 9, 1),
+    };
+    for (const Upload& u : kUploads)
+        for (const rules::UnpackState& s : states) {
+            const std::uint64_t gl = GLReadEnd(u.w, u.h, 1, u.format, u.type, s);
+            // Rows that start at their first pixel and hold the width keep the last row's padding.
+            const bool full = s.skipPixels == 0 && (s.rowLength == 0 || s.rowLength == u.w);
+            // Such an image reads as far as one more row would start: h whole rows after the skip.
+            const std::uint64_t expected =
+                full ? GLReadEnd(u.w, u.h + 1, 1, u.format, u.type, s) - GLReadEnd(u.w, 1, 1, u.format, u.type, {}) : gl;
+            EXPECT_EQ(rules::UnpackBytes2D(u.w, u.h, u.format, u.type, s), expected)
+                << u.w << "x" << u.h << " format 0x" << std::hex << u.format << " type 0x" << u.type << std::dec
+                << " row length " << s.rowLength << " alignment " << s.alignment << " skip pixels " << s.skipPixels
+                << " skip rows " << s.skipRows;
+            if (u.type == 0x1A00) continue;
+            // One row reads from skip pixels on; three dimensions add skip images and image height.
+            rules::UnpackState one;
+            one.skipPixels = s.skipPixels;
+            EXPECT_EQ(rules::UnpackBytes1D(u.w, u.format, u.type, s), GLReadEnd(u.w, 1, 1, u.format, u.type, one));
+            for (const auto& [imageHeight, skipImages] : {std::pair{0, 0}, std::pair{5, 0}, std::pair{0, 2}}) {
+                rules::UnpackState volume = s;
+                volume.imageHeight = imageHeight;
+                volume.skipImages = skipImages;
+                EXPECT_EQ(rules::UnpackBytes3D(u.w, u.h, 3, u.format, u.type, volume),
+                          GLReadEnd(u.w, u.h, 3, u.format, u.type, volume))
+                    << "image height " << imageHeight << " skip images " << skipImages;
+            }
+        }
+}
+
+TEST(SizeRules, UploadSizesOfTheCommonCases) {
+    const rules::UnpackState defaults;
+    EXPECT_EQ(rules::UnpackBytes2D(3, 2, 0x1907, 0x1401, defaults), 24u) << "rows of 9 padded to 12";
+    EXPECT_EQ(rules::UnpackBytes2D(3, 2, 0x1907, 0x1401, Unpack(0, 1, 0, 0)), 18u);
+    EXPECT_EQ(rules::UnpackBytes2D(3, 2, 0x1907, 0x1401, Unpack(0, 4, 1, 0)), 3u + 9u + 12u);
+    EXPECT_EQ(rules::UnpackBytes2D(10, 4, 0x1900, 0x1A00, defaults), 16u) << "bitmap rows of 10 bits in 4 bytes";
+    EXPECT_EQ(rules::UnpackBytes2D(32, 32, 0x1900, 0x1A00, defaults), 128u) << "a polygon stipple";
+    EXPECT_EQ(rules::UnpackBytes2D(0, 4, 0x1908, 0x1401, defaults), 0u);
+    EXPECT_EQ(rules::UnpackBytes2D(4, 4, 0x1908, 0x9999, defaults), 0u) << "a type outside the tables";
+    EXPECT_EQ(rules::UnpackBytes2D(4, -1, 0x1908, 0x1401, defaults), 0u);
+    EXPECT_EQ(rules::UnpackBytes1D(5, 0x1907, 0x1401, defaults), 15u);
+    EXPECT_EQ(rules::UnpackBytes3D(2, 2, 2, 0x1908, 0x1401, defaults), 32u);
+    EXPECT_EQ(rules::UnpackBytes2D(0x10000, 0x10000, 0x1908, 0x1406, defaults), 0u) << "beyond a 32-bit process";
+
+    EXPECT_EQ(rules::BytesPerPixel(0x1401, 0x1907), 3u);
+    EXPECT_EQ(rules::BytesPerPixel(0x1406, 0x1908), 16u);
+    EXPECT_EQ(rules::BytesPerPixel(0x8032, 0x1907), 1u);
+    EXPECT_EQ(rules::BytesPerPixel(0x8363, 0x1907), 2u);
+    EXPECT_EQ(rules::BytesPerPixel(0x8367, 0x80E1), 4u);
+    EXPECT_EQ(rules::BytesPerPixel(0x84FA, 0x84F9), 4u) << "24_8 is one packed value";
+    EXPECT_EQ(rules::BytesPerPixel(0x8C3B, 0x1907), 4u);
+    EXPECT_EQ(rules::BytesPerPixel(0x8DAD, 0x84F9), 8u);
+    EXPECT_EQ(rules::BytesPerPixel(0x1401, 0x8228), 0u) << "a format outside the components table";
+
+    for (std::uint32_t proxy : {0x8063u, 0x8064u, 0x84F7u, 0x8070u, 0x851Bu, 0x8C19u, 0x8C1Bu, 0x900Bu})
+        EXPECT_TRUE(rules::IsProxyTarget(proxy)) << std::hex << proxy;
+    for (std::uint32_t target : {0x0DE0u, 0x0DE1u, 0x806Fu, 0x84F5u, 0x8513u, 0x8515u, 0x8C18u, 0x8C1Au, 0x9009u})
+        EXPECT_FALSE(rules::IsProxyTarget(target)) << std::hex << target;
+}
+
+TEST(SizeRules, ClearValuesByBuffer) {
+    const Entry entries[] = {{0x1800, 4}, {0x1801, 1}, {0x1802, 1}, {0x1803, 0}, {0x0403, 0}, {0x0404, 4},
+                             {0x0408, 4}, {0x0409, 0}, {0x84F9, 0}};
+    for (const Entry& e : entries) EXPECT_EQ(rules::ClearValueCount(e.value), e.expected) << std::hex << e.value;
 }

@@ -7,18 +7,14 @@
 //   bench_buffers --app RECORDER RESULTS   the program: makes the calls, writes ns per call
 #include <windows.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "controller/AppLauncher.h"
-#include "controller/RingDrainer.h"
-#include "controller/SessionServer.h"
+#include "bench/support/CaptureRun.h"
 
 namespace {
 
@@ -26,25 +22,14 @@ constexpr std::uint32_t kRingMiB = 64;
 constexpr int kRounds = 7;
 constexpr std::uint32_t kSizes[] = {1u << 20, 64u << 10};
 
-double Now() {
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / frequency;
-}
-
 // Best of several rounds: a busy neighbour on the machine shows less.
 template <class Body>
 double NsPerCall(int calls, Body body) {
     double best = 1e30;
     for (int round = 0; round < kRounds; ++round) {
-        const double start = Now();
+        const double start = bench::Now();
         for (int i = 0; i < calls; ++i) body(i);
-        const double ns = (Now() - start) * 1e9 / calls;
+        const double ns = (bench::Now() - start) * 1e9 / calls;
         if (ns < best) best = ns;
     }
     return best;
@@ -66,35 +51,9 @@ Fn Find(HMODULE module, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-// A window whose context is made current through the recorder, so that its lookups hand out the
-// recorder's interceptors.
-bool MakeContext(HMODULE recorder) {
-    WNDCLASSA wc{};
-    wc.style = CS_OWNDC;
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "KestrelBenchBuffers";
-    RegisterClassA(&wc);
-    HWND window = CreateWindowA(wc.lpszClassName, "bench", WS_OVERLAPPEDWINDOW, 0, 0, 64, 64, nullptr, nullptr,
-                                wc.hInstance, nullptr);
-    HDC dc = window ? GetDC(window) : nullptr;
-    if (!dc) return false;
-    PIXELFORMATDESCRIPTOR pfd{};
-    pfd.nSize = sizeof pfd;
-    pfd.nVersion = 1;
-    pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-    pfd.iPixelType = PFD_TYPE_RGBA;
-    pfd.cColorBits = 24;
-    if (!SetPixelFormat(dc, ChoosePixelFormat(dc, &pfd), &pfd)) return false;
-    auto create = Find<HGLRC(WINAPI*)(HDC)>(recorder, "wglCreateContext");
-    auto makeCurrent = Find<BOOL(WINAPI*)(HDC, HGLRC)>(recorder, "wglMakeCurrent");
-    HGLRC context = create(dc);
-    return context && makeCurrent(dc, context);
-}
-
 int RunApp(const char* recorderPath, const char* resultsPath) {
     HMODULE recorder = LoadLibraryA(recorderPath);
-    if (!recorder || !MakeContext(recorder)) {
+    if (!recorder || !bench::MakeRecorderContext(recorder, "KestrelBenchBuffers")) {
         std::fprintf(stderr, "bench_buffers: no OpenGL context through the recorder\n");
         return 3;
     }
@@ -143,80 +102,25 @@ int RunApp(const char* recorderPath, const char* resultsPath) {
     return out ? 0 : 6;
 }
 
-std::map<std::string, double> ReadResults(const std::string& path) {
-    std::map<std::string, double> results;
-    std::ifstream in(path);
-    std::string key;
-    double value;
-    while (in >> key >> value) results[key] = value;
-    return results;
-}
-
-std::string SelfPath() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return path;
-}
-
-// Runs the program, under capture when a server is given; the ring is drained into a buffer as a
-// capture file's writer would take it.
-bool RunProgram(kestrel::SessionServer* server, const std::string& resultsPath, std::uint64_t* drained) {
-    kestrel::RingDrainer drainer;
-    std::vector<std::uint8_t> file(1u << 20);
-    std::atomic<bool> stopWaiting{false};
-    std::thread waitForRing;
-    if (server) {
-        waitForRing = std::thread([&] {
-            while (!stopWaiting && WaitForSingleObject(server->registeredEvent(), 50) != WAIT_OBJECT_0) {
-            }
-            if (server->ring())
-                drainer.Start(*server->ring(), [&file](const std::uint8_t* data, std::uint32_t size) {
-                    std::memcpy(file.data(), data, size < file.size() ? size : file.size());
-                });
-        });
-    }
-    kestrel::AppLauncher launcher;
-    std::string error;
-    const bool started = launcher.Launch(SelfPath(), {"--app", KESTREL_RECORDER_DLL, resultsPath}, error);
-    if (!started) std::fprintf(stderr, "bench_buffers: %s\n", error.c_str());
-    const bool finished = started && launcher.Finished(600000);
-    if (started && !finished) TerminateProcess(launcher.process(), 255);
-    stopWaiting = true;
-    if (waitForRing.joinable()) waitForRing.join();
-    drainer.Stop();
-    *drained = drainer.bytesDrained();
-    return finished && launcher.ExitCode() == 0;
-}
-
 int RunBench() {
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
     const std::string forwardPath = std::string(temp) + "bench_buffers_forward.txt";
     const std::string capturePath = std::string(temp) + "bench_buffers_capture.txt";
 
-    std::uint64_t drained = 0;
-    if (!RunProgram(nullptr, forwardPath, &drained)) {
+    if (!bench::RunSelf({"--app", KESTREL_RECORDER_DLL, forwardPath}, 0, "").ok) {
         std::fprintf(stderr, "bench_buffers: the program without capture failed\n");
         return 1;
     }
-    kestrel::SessionServer server;
-    kestrel::SessionPolicy policy;
-    policy.settings.ringBufferMiB = kRingMiB;
-    policy.settings.hookMode = 0;
-    policy.baseName = "Local\\KestrelBenchBuffers-" + std::to_string(GetCurrentProcessId());
-    std::string error;
-    if (!server.Start(policy, error)) {
-        std::fprintf(stderr, "bench_buffers: %s\n", error.c_str());
-        return 1;
-    }
-    const bool recorded = RunProgram(&server, capturePath, &drained);
-    server.Stop();
-    if (!recorded || drained == 0) {
+    const bench::CaptureRun recorded =
+        bench::RunSelf({"--app", KESTREL_RECORDER_DLL, capturePath}, kRingMiB, "KestrelBenchBuffers");
+    const std::uint64_t drained = recorded.drained;
+    if (!recorded.ok || drained == 0) {
         std::fprintf(stderr, "bench_buffers: the program under capture failed (%llu bytes drained)\n",
                      static_cast<unsigned long long>(drained));
         return 1;
     }
-    const auto forward = ReadResults(forwardPath), capture = ReadResults(capturePath);
+    const auto forward = bench::ReadResults(forwardPath), capture = bench::ReadResults(capturePath);
     DeleteFileA(forwardPath.c_str());
     DeleteFileA(capturePath.c_str());
 

@@ -10,11 +10,8 @@
 namespace kestrel {
 
 namespace {
-
 // No 32-bit process holds more than this in one array; a larger range is a draw the GL refused.
 constexpr std::uint64_t kLargestRange = 0x7FFFFFFFu;
-
-
 }  // namespace
 
 void GLKestrel::DumpArrays(ContextState& state, std::uint32_t first, std::uint32_t count) {
@@ -123,7 +120,9 @@ bool GLKestrel::ElementBufferBound(const ContextState* state) const {
 
 std::uint32_t GLKestrel::IndexDataSize(bool inBuffer, std::uint32_t count, std::uint32_t type, const void* indices) {
     if (inBuffer) return 4;
-    return indices ? rules::BlockBytes(count, rules::TypeSize(type)) : 0;
+    // The GL refuses any other index type without reading; neither is the memory read here.
+    const bool indexType = type == 0x1401 || type == 0x1403 || type == 0x1405;
+    return indices && indexType ? rules::BlockBytes(count, rules::TypeSize(type)) : 0;
 }
 
 void GLKestrel::WriteIndexData(bool inBuffer, std::uint32_t count, std::uint32_t type, const void* indices) {

@@ -352,7 +352,9 @@ int main(int argc, char** argv) {
     HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!memory || !bitmap || !bits) return Fail("no DIB section");
     auto* pixels = static_cast<std::uint8_t*>(bits);
-    for (int i = 0; i < kBitmapWidth * kBitmapHeight * 4; ++i) pixels[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    // Blue, green, red and an unused fourth byte that stays 0, as a 32-bit RGB bitmap has it.
+    for (int i = 0; i < kBitmapWidth * kBitmapHeight * 4; ++i)
+        pixels[i] = i % 4 == 3 ? 0 : static_cast<std::uint8_t>(i * 7 + 1);
     SelectObject(memory, bitmap);
     PutBytes("bitmap", "pixels", pixels, kBitmapWidth * kBitmapHeight * 4);
     Put("bitmap", "dc", memory);

@@ -78,11 +78,11 @@ inline kgl::GLint GetObjectBufferParameter(kgl::GLuint buffer, kgl::GLenum name)
     return value;
 }
 
-// The unpack state that an upload of that many dimensions reads: the rest keeps its defaults.
+// The unpack state that an upload of that many dimensions reads: the rest keeps its defaults. A
+// one-dimensional image reads as a two-dimensional one of one row.
 inline rules::UnpackState GetUnpackState(int dimensions) {
     rules::UnpackState state;
     state.skipPixels = GetInteger(0x0CF4);
-    if (dimensions < 2) return state;
     state.rowLength = GetInteger(0x0CF2);
     state.alignment = GetInteger(0x0CF5);
     state.skipRows = GetInteger(0x0CF3);

@@ -136,9 +136,9 @@ bool LayOut(std::uint64_t w, std::uint64_t h, std::uint32_t format, std::uint32_
 
 std::uint32_t UnpackBytes1D(std::int32_t width, std::uint32_t format, std::uint32_t type, const UnpackState& unpack) {
     if (width <= 0) return 0;
-    UnpackState row;
-    row.alignment = 1;
-    row.skipPixels = unpack.skipPixels;
+    UnpackState row = unpack;
+    row.imageHeight = 0;
+    row.skipImages = 0;
     Layout layout;
     if (!LayOut(static_cast<std::uint64_t>(width), 1, format, type, row, &layout)) return 0;
     return Capped(layout.skipBytes + layout.lastRowBytes);

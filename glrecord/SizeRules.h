@@ -52,7 +52,7 @@ struct UnpackState {
 // Bytes of client memory that an upload reads from its pixel pointer, skipped bytes included, so that
 // replaying with the same unpack state finds every pixel. Type 0x1A00 is a bitmap: rows counted in
 // bits. A format or type outside the tables, or an empty image, gives 0.
-// One row: only skip pixels applies.
+// One row, unpacked as a two-dimensional image of height 1: skip rows count as well.
 std::uint32_t UnpackBytes1D(std::int32_t width, std::uint32_t format, std::uint32_t type, const UnpackState& unpack);
 // Rows of row length (or width) pixels aligned to the alignment; the last row keeps its padding
 // unless skip pixels or a row length other than the width leave the image short of it.

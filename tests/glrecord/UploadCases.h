@@ -21,6 +21,7 @@ enum UploadCase : int {
     kReadIntoPackBuffer,
     kPixelMapFromUnpackBuffer,
     kStippleRoundTrip,
+    kTexture1DSkipRows,
     kFirstRoundTrip,  // one case per entry of kRoundTrips from here
 };
 

@@ -204,10 +204,9 @@ TEST(SizeRules, UploadsReadExactlyWhatTheGLAddresses) {
                 << " row length " << s.rowLength << " alignment " << s.alignment << " skip pixels " << s.skipPixels
                 << " skip rows " << s.skipRows;
             if (u.type == 0x1A00) continue;
-            // One row reads from skip pixels on; three dimensions add skip images and image height.
-            rules::UnpackState one;
-            one.skipPixels = s.skipPixels;
-            EXPECT_EQ(rules::UnpackBytes1D(u.w, u.format, u.type, s), GLReadEnd(u.w, 1, 1, u.format, u.type, one));
+            // One row is an image of height 1, skip rows included; three dimensions add skip images
+            // and image height.
+            EXPECT_EQ(rules::UnpackBytes1D(u.w, u.format, u.type, s), GLReadEnd(u.w, 1, 1, u.format, u.type, s));
             for (const auto& [imageHeight, skipImages] : {std::pair{0, 0}, std::pair{5, 0}, std::pair{0, 2}}) {
                 rules::UnpackState volume = s;
                 volume.imageHeight = imageHeight;

@@ -224,6 +224,26 @@ int main(int argc, char** argv) {
         report.Put(Scope(kStippleRoundTrip), "stipple", Hex(stipple, sizeof stipple));
     }
 
+    separator(kTexture1DSkipRows);
+    {
+        // One row of 5 RGBA pixels, 2 rows of 7 and one pixel skipped before it.
+        const std::string scope = Scope(kTexture1DSkipRows);
+        GLuint texture1D = 0;
+        glGenTextures(1, &texture1D);
+        glBindTexture(GL_TEXTURE_1D, texture1D);
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, 7);
+        glPixelStorei(GL_UNPACK_SKIP_PIXELS, 1);
+        glPixelStorei(GL_UNPACK_SKIP_ROWS, 2);
+        glTexImage1D(GL_TEXTURE_1D, 0, kRgba8, 5, 0, GL_RGBA, GL_UNSIGNED_BYTE, pattern.data());
+        ResetUnpack();
+        std::uint8_t back[5 * 4] = {};
+        glGetTexImage(GL_TEXTURE_1D, 0, GL_RGBA, GL_UNSIGNED_BYTE, back);
+        report.Put(scope, "pixels", pattern.data());
+        report.Put(scope, "image", Hex(back, sizeof back));
+        report.Put(scope, "error", static_cast<std::uint32_t>(glGetError()));
+        glDeleteTextures(1, &texture1D);
+    }
+
     for (int i = 0; i < kRoundTripCount; ++i) {
         const RoundTrip& t = kRoundTrips[i];
         const std::string scope = Scope(kFirstRoundTrip + i);

@@ -258,6 +258,20 @@ TEST_F(Uploads, RecordedImagesRebuildWhatTheGLHolds) {
     }
 }
 
+// A one-dimensional image is one row of a two-dimensional one: the GL skips rows before it, and the
+// recorded bytes reach as far as its last pixel.
+TEST_F(Uploads, OneDimensionalImagesSkipRowsAsTheGLDoes) {
+    ASSERT_EQ(Reported(kTexture1DSkipRows, "error"), 0u) << "the GL refused the upload";
+    constexpr std::uint32_t kSkip = 2 * 7 * 4 + 4, kPixelBytes = 5 * 4;
+    const Bytes fixed = Bytes().u32(0x0DE0).i32(0).i32(0x8058).i32(5).i32(0).u32(0x1908).u32(0x1401)
+                            .u32(Reported(kTexture1DSkipRows, "pixels"));
+    const CallRecord upload = Nth(Case(kTexture1DSkipRows), api::glTexImage1D);
+    EXPECT_EQ(upload, Rec(api::glTexImage1D, Pattern(fixed, kSkip + kPixelBytes))) << Describe(Case(kTexture1DSkipRows));
+    const std::vector<std::uint8_t> block = Block(upload, 32);
+    ASSERT_EQ(block.size(), kSkip + kPixelBytes);
+    EXPECT_EQ(std::vector<std::uint8_t>(block.begin() + kSkip, block.end()), FromHex(Text(kTexture1DSkipRows, "image")));
+}
+
 // A bitmap with row length, skips that split bytes and alignment 2: rebuilt bit by bit, the stipple
 // the GL returns.
 TEST_F(Uploads, RecordedStippleRebuildsWhatTheGLHolds) {

@@ -95,6 +95,8 @@ void GLKestrel::glBufferDataARB(kgl::GLenum target, kgl::GLsizeiptrARB size, con
     CallReal<void>(*this, fn::glBufferDataARB, api::glBufferDataARB, target, size, data, usage);
     if (ShouldRecordOrLeave()) return;
     RecordWithBlock(*this, api::glBufferDataARB, data, Bytes(size), target, size, data, usage);
+    // A new data store unmaps the old one: its mapping must never be read at a later unmap.
+    if (MappedBufferTable* table = mappedBuffers_.Find(CurrentState())) table->Unmap(BoundBuffer(target));
     LeaveCall();
 }
 
@@ -112,6 +114,7 @@ void GLKestrel::glNamedBufferData(kgl::GLuint buffer, kgl::GLsizeiptr size, cons
     CallReal<void>(*this, fn::glNamedBufferData, api::glNamedBufferData, buffer, size, data, usage);
     if (ShouldRecordOrLeave()) return;
     RecordWithBlock(*this, api::glNamedBufferData, data, Bytes(size), buffer, size, data, usage);
+    if (MappedBufferTable* table = mappedBuffers_.Find(CurrentState())) table->Unmap(buffer);
     LeaveCall();
 }
 
@@ -120,6 +123,7 @@ void GLKestrel::glNamedBufferDataEXT(kgl::GLuint buffer, kgl::GLsizeiptr size, c
     CallReal<void>(*this, fn::glNamedBufferDataEXT, api::glNamedBufferDataEXT, buffer, size, data, usage);
     if (ShouldRecordOrLeave()) return;
     RecordWithBlock(*this, api::glNamedBufferDataEXT, data, Bytes(size), buffer, size, data, usage);
+    if (MappedBufferTable* table = mappedBuffers_.Find(CurrentState())) table->Unmap(buffer);
     LeaveCall();
 }
 

@@ -23,7 +23,9 @@ kgl::GLenum BindingOf(kgl::GLenum target) {
     case 0x88EB: return 0x88ED;
     case 0x88EC: return 0x88EF;
     case 0x8A11: return 0x8A28;
-    case 0x8C2A: return 0x8C2C;
+    // The buffer bound to the texture buffer target is asked by the target itself; 0x8C2C would
+    // give the texture bound to it, whose name may be any buffer's.
+    case 0x8C2A: return 0x8C2A;
     case 0x8DEE: return 0x8DEF;
     case 0x8F3F: return 0x8F43;
     default: return 0;

@@ -1,6 +1,8 @@
 // kestrel capture: runs an application with the recorder as its opengl32.dll, serves the capture
 // session and writes the drained record stream, unchanged, into the capture file.
 #include <windows.h>
+#include <tlhelp32.h>
+
 #include <atomic>
 #include <cstdio>
 #include <ctime>
@@ -9,8 +11,10 @@
 #include "channel/StatsHeader.h"
 #include "controller/AppLauncher.h"
 #include "controller/CaptureOptions.h"
+#include "controller/CaptureVerdict.h"
 #include "controller/Commands.h"
 #include "controller/FrameImageFiles.h"
+#include "controller/ProgramImage.h"
 #include "controller/RecorderPlacement.h"
 #include "controller/RingDrainer.h"
 #include "controller/SessionServer.h"
@@ -29,6 +33,23 @@ BOOL WINAPI OnConsoleControl(DWORD) {
 int Fail(const std::string& message) {
     std::fprintf(stderr, "kestrel: %s\n", message.c_str());
     return 2;
+}
+
+// Whether the program has loaded an opengl32.dll from its own folder: the recorder placed there.
+bool LoadedRecorder(DWORD processId, const std::string& folder) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+    if (snapshot == INVALID_HANDLE_VALUE) return false;
+    MODULEENTRY32 module{};
+    module.dwSize = sizeof module;
+    bool found = false;
+    for (BOOL more = Module32First(snapshot, &module); more && !found; more = Module32Next(snapshot, &module)) {
+        const std::string path = module.szExePath;
+        const std::size_t slash = path.find_last_of("\\/");
+        found = lstrcmpiA(module.szModule, "opengl32.dll") == 0 && slash != std::string::npos &&
+                lstrcmpiA(path.substr(0, slash).c_str(), folder.c_str()) == 0;
+    }
+    CloseHandle(snapshot);
+    return found;
 }
 
 std::string FullPath(const std::string& path) {
@@ -96,7 +117,14 @@ int RunCapture(const std::vector<std::string>& words) {
     std::string error;
     if (!ParseCaptureOptions(words, options, error)) return Fail(error + " (kestrel help capture)");
     const std::string application = FullPath(options.application);
+    const ProgramImage image = ReadProgramImage(application);
+    if (image.valid && image.Is64Bit() && !image.isDll) {
+        std::fprintf(stderr, "kestrel: NOT CAPTURED: %s is a 64-bit program; the recorder is a 32-bit library and "
+                             "cannot be loaded into it (exit code %d)\n", application.c_str(), kSixtyFourBitExit);
+        return kSixtyFourBitExit;
+    }
     if (!AppLauncher::CheckApplication(application, error)) return Fail(error);
+    const std::string applicationFolder = application.substr(0, application.find_last_of("\\/"));
     const std::string recorder = options.recorder.empty() ? RecorderBesideUs() : FullPath(options.recorder);
     if (GetFileAttributesA(recorder.c_str()) == INVALID_FILE_ATTRIBUTES) return Fail("recorder not found: " + recorder);
     // Image files written before this moment are an earlier capture's.
@@ -155,8 +183,12 @@ int RunCapture(const std::vector<std::string>& words) {
     const DWORD start = GetTickCount();
     DWORD lastShown = start;
     std::uint64_t lastBytes = 0;
+    // A program that imports opengl32.dll loads the recorder at its start; one that loads it later is
+    // looked for among its modules until it registers.
+    bool recorderLoaded = image.importsOpenGL;
     while (!launcher.Finished(50)) {
         if (WaitForSingleObject(server.registeredEvent(), 0) == WAIT_OBJECT_0) startDrainer();
+        if (!recorderLoaded && !drainerStarted) recorderLoaded = LoadedRecorder(launcher.processId(), applicationFolder);
         if (g_interrupted) {
             std::fprintf(stderr, "\nkestrel: interrupted; stopping %s\n", application.c_str());
             TerminateProcess(launcher.process(), 130);
@@ -185,9 +217,20 @@ int RunCapture(const std::vector<std::string>& words) {
     const double seconds = (GetTickCount() - start) / 1000.0;
     if (showProgress) std::fputc('\n', stderr);
     if (writeFailed || !closed) std::fprintf(stderr, "kestrel: writing %s failed; the capture is incomplete\n", output.c_str());
-    if (server.registrations().empty())
-        std::fprintf(stderr, "kestrel: the application made no OpenGL call through the recorder; nothing captured\n");
+    CaptureFacts facts;
+    facts.registered = !server.registrations().empty();
+    facts.recorderLoaded = recorderLoaded || facts.registered;
+    facts.started = server.readyCount() > 0;
+    facts.wroteRecords = counter.records() > 0;
+    facts.ringMiB = options.ringMiB;
+    const CaptureVerdict verdict = JudgeCapture(facts, application);
     std::printf("kestrel: %s exited with code %lu after %.1f s\n", application.c_str(), exitCode, seconds);
+    if (!verdict.captured) {
+        // Never an empty capture that looks like a capture: the file is removed, and the code is ours.
+        DeleteFileA(output.c_str());
+        std::fprintf(stderr, "kestrel: NOT CAPTURED: %s (exit code %d)\n", verdict.message.c_str(), verdict.exitCode);
+        return verdict.exitCode;
+    }
     std::printf("kestrel: %llu records, %.2f MB, %u frames -> %s\n", static_cast<unsigned long long>(counter.records()),
                 static_cast<double>(counter.bytes()) / 1e6, counter.frames(), output.c_str());
     if (images) {

@@ -22,9 +22,12 @@ struct NumberOption {
     std::uint32_t low, high;
 };
 
-// The ring is mapped twice over in one 32-bit process, so it stays well below the address space.
+// The ring and its unwrap area are mapped in one piece into the 32-bit program, beside its own
+// modules and heaps: 256 MiB (a 512 MiB view) is the most that leaves room in a 2 GiB address space.
+constexpr std::uint32_t kLargestRingMiB = 256;
+
 const NumberOption kNumberOptions[] = {
-    {"--ring-mib", &CaptureOptions::ringMiB, 1, 512},
+    {"--ring-mib", &CaptureOptions::ringMiB, 1, kLargestRingMiB},
     {"--fps-limit", &CaptureOptions::fpsLimit, 0, 1000},
     {"--images-every", &CaptureOptions::imagesEvery, 0, 1000000},
     {"--images-first", &CaptureOptions::imagesFirst, 0, 100000000},
@@ -36,7 +39,8 @@ const NumberOption kNumberOptions[] = {
 const char* CaptureUsage() {
     return "usage: kestrel capture [options] -- APP.exe [ARGS...]\n"
            "  --out FILE            capture file (default: <app>-<date>-<time>.kcap in the current folder)\n"
-           "  --ring-mib N          ring buffer size in MiB, 1 to 512 (default 64)\n"
+           "  --ring-mib N          ring buffer size in MiB, 1 to 256 (default 64); the ring is mapped twice over,\n"
+           "                        in one piece, into the 32-bit program, so larger rings cannot work\n"
            "  --fps-limit N         hold the application to N frames per second, 0 for none (default 0)\n"
            "  --images-every N      save a frame image every N frames (or draw calls), 0 for none\n"
            "  --images-first N      images start after frame N: the first ends frame N + every (default 0)\n"
@@ -46,7 +50,11 @@ const char* CaptureUsage() {
            "                        each replaces the last, in <name>_0001.png\n"
            "  --hook-mode N         0: real library is OpenGL32.dll, 1: OpenGL32-orig.dll (default 0)\n"
            "  --recorder DLL        the recorder to load (default: GLKESTREL.dll beside kestrel.exe)\n"
-           "  --quiet               no progress line\n";
+           "  --quiet               no progress line\n"
+           "exit code: the application's own when it was captured; otherwise kestrel's own, with a line that\n"
+           "says why: 2 bad options or input, 70 the program never loaded opengl32.dll (the recorder), 71 it\n"
+           "ended before its first OpenGL call, 72 the recorder registered but its capture could not start\n"
+           "(most often a ring too large for the program's address space), 73 a 64-bit program\n";
 }
 
 bool ParseCaptureOptions(const std::vector<std::string>& words, CaptureOptions& options, std::string& error) {
@@ -74,6 +82,8 @@ bool ParseCaptureOptions(const std::vector<std::string>& words, CaptureOptions& 
             if (!ParseNumber(text, option.low, option.high, options.*option.field)) {
                 error = word + " takes a whole number from " + std::to_string(option.low) + " to " +
                         std::to_string(option.high) + ", not '" + text + "'";
+                if (option.field == &CaptureOptions::ringMiB)
+                    error += ": a larger ring, mapped twice over in one piece, does not fit in a 32-bit program";
                 return false;
             }
         }

@@ -203,6 +203,59 @@ TEST(KestrelCommand, BadInputGetsOneLineAndANonZeroCode) {
     DeleteFileA(notProgram.c_str());
 }
 
+// A file with the headers of a 64-bit program: all the capture needs to look at.
+std::string SixtyFourBitProgram() {
+    const std::string path = TempPath("x64.exe");
+    std::vector<std::uint8_t> bytes(0x200, 0);
+    bytes[0] = 'M';
+    bytes[1] = 'Z';
+    bytes[0x3C] = 0x40;  // e_lfanew
+    const std::uint8_t signature[] = {'P', 'E', 0, 0, 0x64, 0x86, 0, 0};  // machine 0x8664, no sections
+    std::memcpy(bytes.data() + 0x40, signature, sizeof signature);
+    bytes[0x40 + 4 + 18] = 0x22;  // characteristics: executable, large address aware
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(f);
+    return path;
+}
+
+// A run that captured nothing never passes for a capture: it says why, leaves no capture file and
+// ends with a code of kestrel's own; a capture ends with the program's own code.
+TEST(KestrelCommand, EveryRunSaysWhetherItCapturedAndWhyNot) {
+    const std::string app = "\"" + kFixtures + "/capture_app.exe\"";
+    const std::string sixtyFour = SixtyFourBitProgram();
+    struct Case {
+        const char* what;
+        std::string arguments;
+        DWORD code;
+        const char* says;
+        bool file;  // a capture file is left
+    } cases[] = {
+        {"a ring too large for a 32-bit program", "--ring-mib 384 -- " + app + " --calls 2 --no-window", 2,
+         "--ring-mib takes a whole number from 1 to 256", false},
+        {"a 64-bit program", "-- \"" + sixtyFour + "\"", 73, "64-bit program", false},
+        {"a program without OpenGL", "-- \"" + kFixtures + "/no_gl_app.exe\"", 70, "never loaded opengl32.dll", false},
+        {"a program that ends at once", "-- " + app, 71, "ended before its first OpenGL call", false},
+        {"a capture that cannot start", "--ring-mib 256 -- " + app + " --crowd-address-space --calls 2 --no-window", 72,
+         "its capture could not start", false},
+        {"a capture", "-- " + app + " --calls 2 --no-window --exit-code 5", 5, "records", true},
+    };
+    for (const Case& c : cases) {
+        const std::string capture = TempPath("verdict.kcap");
+        DeleteFileA(capture.c_str());
+        DWORD code = 0;
+        const std::string out = Kestrel("capture --quiet --out \"" + capture + "\" " + c.arguments, &code);
+        EXPECT_EQ(code, c.code) << c.what << "\n" << out;
+        EXPECT_NE(out.find(c.says), std::string::npos) << c.what << "\n" << out;
+        EXPECT_EQ(out.find("NOT CAPTURED") != std::string::npos, c.code >= 70) << c.what << "\n" << out;
+        EXPECT_EQ(GetFileAttributesA(capture.c_str()) != INVALID_FILE_ATTRIBUTES, c.file) << c.what;
+        DeleteFileA(capture.c_str());
+        ExpectFolderClean();
+    }
+    DeleteFileA(sixtyFour.c_str());
+}
+
 TEST(KestrelCommand, ASecondCaptureWhileOneRunsIsRefused) {
     // The session channel of a running capture, held open by this test.
     HANDLE session = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4376, "Local\\TRK_CaptureSessionMemory");

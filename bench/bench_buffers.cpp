@@ -103,26 +103,12 @@ int RunApp(const char* recorderPath, const char* resultsPath) {
 }
 
 int RunBench() {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    const std::string forwardPath = std::string(temp) + "bench_buffers_forward.txt";
-    const std::string capturePath = std::string(temp) + "bench_buffers_capture.txt";
-
-    if (!bench::RunSelf({"--app", KESTREL_RECORDER_DLL, forwardPath}, 0, "").ok) {
-        std::fprintf(stderr, "bench_buffers: the program without capture failed\n");
-        return 1;
-    }
-    const bench::CaptureRun recorded =
-        bench::RunSelf({"--app", KESTREL_RECORDER_DLL, capturePath}, kRingMiB, "KestrelBenchBuffers");
-    const std::uint64_t drained = recorded.drained;
-    if (!recorded.ok || drained == 0) {
-        std::fprintf(stderr, "bench_buffers: the program under capture failed (%llu bytes drained)\n",
-                     static_cast<unsigned long long>(drained));
-        return 1;
-    }
-    const auto forward = bench::ReadResults(forwardPath), capture = bench::ReadResults(capturePath);
-    DeleteFileA(forwardPath.c_str());
-    DeleteFileA(capturePath.c_str());
+    const bench::PairedResults runs =
+        bench::RunForwardedAndCaptured("bench_buffers", KESTREL_RECORDER_DLL, kRingMiB);
+    if (!runs.ok) return 1;
+    const std::map<std::string, double>& forward = runs.forward;
+    const std::map<std::string, double>& capture = runs.capture;
+    const std::uint64_t drained = runs.drained;
 
     std::printf("%llu MiB drained from the ring by this process\n", static_cast<unsigned long long>(drained >> 20));
     std::printf("%-16s %12s %12s %12s %10s %10s %8s\n", "call", "forwarded ns", "recorded ns", "added ns",

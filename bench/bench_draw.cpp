@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -92,25 +93,12 @@ int RunApp(const char* recorderPath, const char* resultsPath, bool system) {
 }
 
 int RunBench() {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    const std::string forwardPath = std::string(temp) + "bench_draw_forward.txt";
-    const std::string capturePath = std::string(temp) + "bench_draw_capture.txt";
-    if (!bench::RunSelf({"--app", KESTREL_RECORDER_DLL, forwardPath}, 0, "").ok) {
-        std::fprintf(stderr, "bench_draw: the program without capture failed\n");
-        return 1;
-    }
-    const bench::CaptureRun captured =
-        bench::RunSelf({"--app", KESTREL_RECORDER_DLL, capturePath, "--system"}, kRingMiB, "KestrelBenchDraw");
-    const std::uint64_t drained = captured.drained;
-    if (!captured.ok || drained == 0) {
-        std::fprintf(stderr, "bench_draw: the program under capture failed (%llu bytes drained)\n",
-                     static_cast<unsigned long long>(drained));
-        return 1;
-    }
-    const auto forward = bench::ReadResults(forwardPath), capture = bench::ReadResults(capturePath);
-    DeleteFileA(forwardPath.c_str());
-    DeleteFileA(capturePath.c_str());
+    const bench::PairedResults runs =
+        bench::RunForwardedAndCaptured("bench_draw", KESTREL_RECORDER_DLL, kRingMiB, {"--system"});
+    if (!runs.ok) return 1;
+    const std::map<std::string, double>& forward = runs.forward;
+    const std::map<std::string, double>& capture = runs.capture;
+    const std::uint64_t drained = runs.drained;
     if (!forward.count("recorder") || !capture.count("recorder") || !capture.count("system")) {
         std::fprintf(stderr, "bench_draw: results missing\n");
         return 1;

@@ -116,4 +116,32 @@ CaptureRun RunSelf(const std::vector<std::string>& arguments, std::uint32_t ring
     return run;
 }
 
+PairedResults RunForwardedAndCaptured(const char* bench, const char* recorder, std::uint32_t ringMiB,
+                                      const std::vector<std::string>& captureExtra) {
+    PairedResults results;
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string forwardPath = std::string(temp) + bench + "_forward.txt";
+    const std::string capturePath = std::string(temp) + bench + "_capture.txt";
+    if (!RunSelf({"--app", recorder, forwardPath}, 0, "").ok) {
+        std::fprintf(stderr, "%s: the program without capture failed\n", bench);
+        return results;
+    }
+    std::vector<std::string> arguments = {"--app", recorder, capturePath};
+    arguments.insert(arguments.end(), captureExtra.begin(), captureExtra.end());
+    const CaptureRun captured = RunSelf(arguments, ringMiB, std::string("Kestrel-") + bench);
+    results.drained = captured.drained;
+    if (!captured.ok || captured.drained == 0) {
+        std::fprintf(stderr, "%s: the program under capture failed (%llu bytes drained)\n", bench,
+                     static_cast<unsigned long long>(captured.drained));
+        return results;
+    }
+    results.forward = ReadResults(forwardPath);
+    results.capture = ReadResults(capturePath);
+    DeleteFileA(forwardPath.c_str());
+    DeleteFileA(capturePath.c_str());
+    results.ok = true;
+    return results;
+}
+
 }  // namespace bench

@@ -30,4 +30,16 @@ struct CaptureRun {
 // waits up to ten minutes. `name` tells the shared objects of the capture apart.
 CaptureRun RunSelf(const std::vector<std::string>& arguments, std::uint32_t ringMiB, const std::string& name);
 
+struct PairedResults {
+    bool ok = false;
+    std::uint64_t drained = 0;  // bytes the captured run put through the ring
+    std::map<std::string, double> forward, capture;
+};
+
+// The program half run twice as "--app RECORDER RESULTS": through the recorder with no capture, then
+// under a capture (with captureExtra after its arguments); each run's results are read back. Says on
+// stderr, as `bench`, which run failed.
+PairedResults RunForwardedAndCaptured(const char* bench, const char* recorder, std::uint32_t ringMiB,
+                                      const std::vector<std::string>& captureExtra = {});
+
 }  // namespace bench

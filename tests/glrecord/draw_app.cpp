@@ -29,21 +29,10 @@ ReportWriter* g_report = nullptr;
 void Open(drawcases::Case c) { glPassThrough(static_cast<GLfloat>(c)); }
 void Close() { glPassThrough(-1.0f); }
 
-std::string HexOf(const void* data, std::size_t size) {
-    static const char* digits = "0123456789abcdef";
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    std::string text;
-    for (std::size_t i = 0; i < size; ++i) {
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 15];
-    }
-    return text.empty() ? "-" : text;
-}
-
 void Put(const char* scope, const char* key, const void* address) { g_report->Put(scope, key, address); }
 void Put(const char* scope, const char* key, std::uint32_t value) { g_report->Put(scope, key, value); }
 void PutBytes(const char* scope, const char* key, const void* data, std::size_t size) {
-    g_report->Put(scope, key, HexOf(data, size));
+    g_report->PutBytes(scope, key, data, size);
 }
 
 int Fail(const char* what) {

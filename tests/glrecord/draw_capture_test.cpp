@@ -88,14 +88,6 @@ const DrawCapture& Capture() {
     return capture;
 }
 
-std::vector<std::uint8_t> FromHex(const std::string& text) {
-    std::vector<std::uint8_t> bytes;
-    if (text == "-") return bytes;
-    for (std::size_t i = 0; i + 1 < text.size(); i += 2)
-        bytes.push_back(static_cast<std::uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16)));
-    return bytes;
-}
-
 CallRecord Rec(std::uint32_t id, const Bytes& payload) { return {id, payload.data()}; }
 
 // The bytes of a float array from a byte offset on.
@@ -117,7 +109,7 @@ CallRecord Dump(std::uint32_t address, std::uint32_t offset, const std::vector<s
 CallRecord WindowDrawable(const Report& r, const char* scope, std::uint32_t kindFlags, std::uint32_t changeFlags) {
     Bytes payload;
     payload.u32(r.U32(scope, "window")).u32(r.U32(scope, "dc"));
-    const std::vector<std::uint8_t> rect = FromHex(r.Text(scope, "rect")), font = FromHex(r.Text(scope, "font"));
+    const std::vector<std::uint8_t> rect = r.Bytes(scope, "rect"), font = r.Bytes(scope, "font");
     payload.raw(rect.data(), rect.size()).u32(kindFlags).raw(font.data(), font.size()).u32(changeFlags);
     return {kestrel::kDrawableRecord, payload.data()};
 }
@@ -155,7 +147,7 @@ TEST_F(DrawCaptureTest, CaptureIsCompleteAndEveryCaseWasRecorded) {
 
 TEST_F(DrawCaptureTest, WindowIsDescribedAtItsFirstWglCallAndAgainOnlyWhenItMoves) {
     const Report& r = report();
-    const std::vector<std::uint8_t> pfd = FromHex(r.Text("first", "pfd"));
+    const std::vector<std::uint8_t> pfd = r.Bytes("first", "pfd");
     Expect(kFirstWglCall, {WindowDrawable(r, "first", 0, 1),
                            Rec(api::wglChoosePixelFormat, Bytes().u32(r.U32("first", "dc")).raw(pfd.data(), pfd.size())
                                                               .u32(r.U32("first", "format")))});
@@ -175,7 +167,7 @@ TEST_F(DrawCaptureTest, FullScreenWindowKeepsItsClientRectangle) {
 TEST_F(DrawCaptureTest, ContextsAreRecordedWithTheirGeometryAndAttributeLists) {
     const Report& r = report();
     const std::uint32_t dc = r.U32("first", "dc"), rc = r.U32("create", "rc");
-    const std::vector<std::uint8_t> rect = FromHex(r.Text("create", "rect"));
+    const std::vector<std::uint8_t> rect = r.Bytes("create", "rect");
     Expect(kCreateContext, {Rec(api::wglCreateContext, Bytes().u32(dc).u32(rc).raw(rect.data(), rect.size()).u32(0))});
     Expect(kMakeCurrent, {Rec(api::wglMakeCurrent, Bytes().u32(dc).u32(rc).u32(1))});
     // Two attribute pairs and the terminating zero: 20 bytes after the fixed part.
@@ -205,7 +197,7 @@ TEST_F(DrawCaptureTest, ContextsAreRecordedWithTheirGeometryAndAttributeLists) {
 TEST_F(DrawCaptureTest, MemoryBitmapIsCapturedWithItsPixelsAndItsFormatIsShown) {
     const Report& r = report();
     const std::uint32_t dc = r.U32("bitmap", "dc"), width = r.U32("bitmap", "width"), height = r.U32("bitmap", "height");
-    const std::vector<std::uint8_t> pixels = FromHex(r.Text("bitmap", "pixels"));
+    const std::vector<std::uint8_t> pixels = r.Bytes("bitmap", "pixels");
     // The device context is described once, at the first wgl call that named it, pixels included.
     std::vector<const kestrel::CaptureRecord*> drawables;
     for (const kestrel::CaptureRecord& record : Capture().records) {
@@ -236,7 +228,7 @@ TEST_F(DrawCaptureTest, MemoryBitmapIsCapturedWithItsPixelsAndItsFormatIsShown) 
     Records creation;
     for (const CallRecord& record : Segment(kBitmapContext))
         if (record.id != kestrel::kDrawableRecord) creation.push_back(record);
-    const std::vector<std::uint8_t> pfd = FromHex(r.Text("bitmap", "pfd"));
+    const std::vector<std::uint8_t> pfd = r.Bytes("bitmap", "pfd");
     const Records expected = {
         Rec(api::wglSetPixelFormat, Bytes().u32(dc).u32(r.U32("bitmap", "format")).raw(pfd.data(), pfd.size()).u32(1)),
         Rec(api::wglCreateContext, Bytes().u32(dc).u32(r.U32("bitmap", "rc")).values(rect).u32(2))};

@@ -37,17 +37,6 @@ Fn Get(const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(wglGetProcAddress(name)));
 }
 
-std::string Hex(const void* data, std::size_t size) {
-    static const char* digits = "0123456789abcdef";
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    std::string text;
-    for (std::size_t i = 0; i < size; ++i) {
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 15];
-    }
-    return text;
-}
-
 std::string Scope(int c) { return "case" + std::to_string(c); }
 
 void ResetUnpack() {
@@ -120,7 +109,7 @@ int main(int argc, char** argv) {
         report.Put(scope, "unmapped", static_cast<std::uint32_t>(unmapBuffer(kArray)));
         std::uint8_t back[kMapLength] = {};
         getBufferSubData(kArray, kMapOffset, kMapLength, back);
-        report.Put(scope, "readBack", Hex(back, sizeof back));
+        report.PutBytes(scope, "readBack", back, sizeof back);
     }
 
     separator(kReadOnlyMap);
@@ -199,7 +188,7 @@ int main(int argc, char** argv) {
         report.Put(scope, "ranOn", "yes");
         std::uint8_t back[64] = {};
         getBufferSubData(kPack, 64, 64, back);
-        report.Put(scope, "packed", Hex(back, sizeof back));
+        report.PutBytes(scope, "packed", back, sizeof back);
         bindBuffer(kPack, 0);
         report.Put(scope, "texture", texture);
     }
@@ -221,7 +210,7 @@ int main(int argc, char** argv) {
         ResetUnpack();
         GLubyte stipple[128] = {};
         glGetPolygonStipple(stipple);
-        report.Put(Scope(kStippleRoundTrip), "stipple", Hex(stipple, sizeof stipple));
+        report.PutBytes(Scope(kStippleRoundTrip), "stipple", stipple, sizeof stipple);
     }
 
     separator(kTexture1DSkipRows);
@@ -239,7 +228,7 @@ int main(int argc, char** argv) {
         std::uint8_t back[5 * 4] = {};
         glGetTexImage(GL_TEXTURE_1D, 0, GL_RGBA, GL_UNSIGNED_BYTE, back);
         report.Put(scope, "pixels", pattern.data());
-        report.Put(scope, "image", Hex(back, sizeof back));
+        report.PutBytes(scope, "image", back, sizeof back);
         report.Put(scope, "error", static_cast<std::uint32_t>(glGetError()));
         glDeleteTextures(1, &texture1D);
     }
@@ -265,7 +254,7 @@ int main(int argc, char** argv) {
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glGetTexImage(GL_TEXTURE_2D, 0, t.format, t.type, back.data());
         glPixelStorei(GL_PACK_ALIGNMENT, 4);
-        report.Put(scope, "image", Hex(back.data(), back.size()));
+        report.PutBytes(scope, "image", back.data(), back.size());
         report.Put(scope, "error", static_cast<std::uint32_t>(glGetError()));
     }
     separator(-1);

@@ -79,13 +79,6 @@ Bytes Pattern(Bytes b, std::uint32_t count, std::uint32_t first = 0) {
     return b;
 }
 
-std::vector<std::uint8_t> FromHex(const std::string& text) {
-    std::vector<std::uint8_t> bytes;
-    for (std::size_t i = 0; i + 1 < text.size(); i += 2)
-        bytes.push_back(static_cast<std::uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16)));
-    return bytes;
-}
-
 std::vector<std::uint8_t> Block(const CallRecord& record, std::size_t fixed) {
     if (record.payload.size() < fixed) return {};
     return {record.payload.begin() + static_cast<std::ptrdiff_t>(fixed), record.payload.end()};
@@ -105,6 +98,9 @@ protected:
     const Segment& Case(int c) const { return UploadCapture().cases[c]; }
     std::uint32_t Reported(int c, const char* key) const { return UploadCapture().report.U32(ScopeOf(c), key); }
     std::string Text(int c, const char* key) const { return UploadCapture().report.Text(ScopeOf(c), key); }
+    std::vector<std::uint8_t> ReportedBytes(int c, const char* key) const {
+        return UploadCapture().report.Bytes(ScopeOf(c), key);
+    }
 };
 
 }  // namespace
@@ -134,7 +130,7 @@ TEST_F(Uploads, AnUnmapRecordsWhatTheApplicationWroteIntoTheMappedRange) {
         << Describe(unmap);
     EXPECT_EQ(Reported(kMappedRangeWrite, "unmapped"), 1u);
     // The bytes recorded are those the buffer holds after the unmap.
-    EXPECT_EQ(Block(unmap, 5), FromHex(Text(kMappedRangeWrite, "readBack")));
+    EXPECT_EQ(Block(unmap, 5), ReportedBytes(kMappedRangeWrite, "readBack"));
 }
 
 TEST_F(Uploads, ReadOnlyAndSpentMappingsRecordNoBytes) {
@@ -214,7 +210,7 @@ TEST_F(Uploads, ABoundPixelBufferTurnsPointersIntoOffsetsThatAreNeverRead) {
                                               .u32(0x1401).i32(64).u32(64)));
     std::vector<std::uint8_t> expected;
     for (std::uint32_t i = 0; i < 64; ++i) expected.push_back(PatternByte(i));
-    EXPECT_EQ(FromHex(Text(kReadIntoPackBuffer, "packed")), expected) << "the GL did write the buffer";
+    EXPECT_EQ(ReportedBytes(kReadIntoPackBuffer, "packed"), expected) << "the GL did write the buffer";
 
     EXPECT_EQ(Text(kPixelMapFromUnpackBuffer, "ranOn"), "yes");
     EXPECT_EQ(Nth(Case(kPixelMapFromUnpackBuffer), api::glPixelMapfv),
@@ -254,7 +250,7 @@ TEST_F(Uploads, RecordedImagesRebuildWhatTheGLHolds) {
         // Whole rows from their first pixel keep the last row's padding; other images end with their last pixel.
         const bool wholeRows = t.skipPixels == 0 && l == static_cast<std::uint32_t>(t.width);
         EXPECT_EQ(block.size(), wholeRows ? skip + t.height * rowStride : needed) << "round trip " << i;
-        EXPECT_EQ(image, FromHex(Text(c, "image"))) << "round trip " << i;
+        EXPECT_EQ(image, ReportedBytes(c, "image")) << "round trip " << i;
     }
 }
 
@@ -269,7 +265,7 @@ TEST_F(Uploads, OneDimensionalImagesSkipRowsAsTheGLDoes) {
     EXPECT_EQ(upload, Rec(api::glTexImage1D, Pattern(fixed, kSkip + kPixelBytes))) << Describe(Case(kTexture1DSkipRows));
     const std::vector<std::uint8_t> block = Block(upload, 32);
     ASSERT_EQ(block.size(), kSkip + kPixelBytes);
-    EXPECT_EQ(std::vector<std::uint8_t>(block.begin() + kSkip, block.end()), FromHex(Text(kTexture1DSkipRows, "image")));
+    EXPECT_EQ(std::vector<std::uint8_t>(block.begin() + kSkip, block.end()), ReportedBytes(kTexture1DSkipRows, "image"));
 }
 
 // A bitmap with row length, skips that split bytes and alignment 2: rebuilt bit by bit, the stipple
@@ -287,5 +283,5 @@ TEST_F(Uploads, RecordedStippleRebuildsWhatTheGLHolds) {
             if (at < block.size() && (block[at] & (0x80u >> (bit % 8)))) stipple[y * 4 + x / 8] |= 0x80u >> (x % 8);
         }
     EXPECT_EQ(block.size(), needed);
-    EXPECT_EQ(stipple, FromHex(Text(kStippleRoundTrip, "stipple")));
+    EXPECT_EQ(stipple, ReportedBytes(kStippleRoundTrip, "stipple"));
 }

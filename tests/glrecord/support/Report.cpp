@@ -25,6 +25,17 @@ void ReportWriter::Put(const std::string& scope, const std::string& key, const v
     Put(scope, key, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(address)));
 }
 
+void ReportWriter::PutBytes(const std::string& scope, const std::string& key, const void* data, std::size_t size) {
+    static const char* digits = "0123456789abcdef";
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    std::string text;
+    for (std::size_t i = 0; i < size; ++i) {
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 15];
+    }
+    Put(scope, key, text.empty() ? std::string("-") : text);
+}
+
 bool Report::Load(const std::string& path) {
     std::ifstream in(path);
     if (!in) return false;
@@ -45,6 +56,14 @@ std::string Report::Text(const std::string& scope, const std::string& key) const
 
 std::uint32_t Report::U32(const std::string& scope, const std::string& key) const {
     return static_cast<std::uint32_t>(std::strtoul(Text(scope, key).c_str(), nullptr, 0));
+}
+
+std::vector<std::uint8_t> Report::Bytes(const std::string& scope, const std::string& key) const {
+    const std::string text = Text(scope, key);
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; text != "-" && i + 1 < text.size(); i += 2)
+        bytes.push_back(static_cast<std::uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16)));
+    return bytes;
 }
 
 bool Report::Has(const std::string& scope, const std::string& key) const {

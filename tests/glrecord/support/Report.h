@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 #include <string>
+#include <vector>
 
 class ReportWriter {
 public:
@@ -18,6 +19,8 @@ public:
     void Put(const std::string& scope, const std::string& key, const char* value) { Put(scope, key, std::string(value)); }
     void Put(const std::string& scope, const std::string& key, std::uint32_t value);
     void Put(const std::string& scope, const std::string& key, const void* address);
+    // Bytes of the program's own memory, as hex ("-" for none); Report::Bytes reads them back.
+    void PutBytes(const std::string& scope, const std::string& key, const void* data, std::size_t size);
 
 private:
     std::FILE* file_;
@@ -29,6 +32,7 @@ public:
     // Empty when the program reported nothing under that key.
     std::string Text(const std::string& scope, const std::string& key) const;
     std::uint32_t U32(const std::string& scope, const std::string& key) const;
+    std::vector<std::uint8_t> Bytes(const std::string& scope, const std::string& key) const;
     bool Has(const std::string& scope, const std::string& key) const;
 
 private:

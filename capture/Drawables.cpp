@@ -6,12 +6,11 @@
 #include <vector>
 
 #include "capture/GLKestrel.h"
+#include "glrecord/RecorderSupport.h"
 
 namespace kestrel {
 
 namespace {
-
-std::uint32_t Handle(const void* handle) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle)); }
 
 bool SameRect(const std::int32_t a[4], const RECT& b) {
     return a[0] == b.left && a[1] == b.top && a[2] == b.right && a[3] == b.bottom;
@@ -58,7 +57,7 @@ RECT BitmapRect(const CurrentBitmap& bitmap) {
 
 void GLKestrel::TrackDrawable(kgl::HDC dc) {
     if (!dc) return;
-    const std::uint32_t key = Handle(dc);
+    const std::uint32_t key = HandleValue(dc);
     bool isNew = false;
     auto found = drawables_.find(key);
     if (found == drawables_.end()) {
@@ -68,10 +67,10 @@ void GLKestrel::TrackDrawable(kgl::HDC dc) {
     DrawableRecord& record = found->second;
     if (!isNew && (record.changeFlags & kDrawableNeverTrack)) return;
     if (isNew) {
-        record.window = Handle(WindowFromDC(dc));
+        record.window = HandleValue(WindowFromDC(dc));
         record.changeFlags = kDrawableNew;
     } else if (record.window != kNoWindow && record.window != 0) {
-        const std::uint32_t window = Handle(WindowFromDC(dc));
+        const std::uint32_t window = HandleValue(WindowFromDC(dc));
         if (window != record.window) {
             record = DrawableRecord{};
             record.window = window;
@@ -174,9 +173,9 @@ Geometry GLKestrel::ProbeGeometry(kgl::HDC dc) {
 
 void GLKestrel::RegisterUntrackedDC(kgl::HDC dc) {
     if (!dc) return;
-    const auto [entry, added] = drawables_.try_emplace(Handle(dc), DrawableRecord{});
+    const auto [entry, added] = drawables_.try_emplace(HandleValue(dc), DrawableRecord{});
     if (!added) return;
-    entry->second.window = Handle(WindowFromDC(dc));
+    entry->second.window = HandleValue(WindowFromDC(dc));
     entry->second.changeFlags = kDrawableNeverTrack;
 }
 

@@ -2,26 +2,18 @@
 // save the image, advance the frame.
 #include "capture/GLKestrel.h"
 #include "gen/ApiTable.h"
+#include "glrecord/RecorderSupport.h"
 
 namespace kestrel {
-
-namespace {
-template <class Fn>
-Fn Real(const GLBaseCapturer& capturer, unsigned index, std::uint32_t apiId) {
-    return reinterpret_cast<Fn>(capturer.RealEntry(index, apiId));
-}
-
-std::uint32_t Handle(const void* handle) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle)); }
-}  // namespace
 
 kgl::BOOL GLKestrel::wglSwapBuffers(kgl::HDC hdc) {
     EnterCall();
     const FramePixels frame = FrameImageBeforeSwap(hdc);
-    const kgl::BOOL result = Real<kgl::BOOL(__stdcall*)(kgl::HDC)>(*this, fn::wglSwapBuffers, api::wglSwapBuffers)(hdc);
+    const kgl::BOOL result = CallReal<kgl::BOOL>(*this, fn::wglSwapBuffers, api::wglSwapBuffers, hdc);
     lastPresentedDC_ = hdc;
     if (ShouldRecordOrLeave()) return result;
     TrackDrawable(hdc);
-    const std::uint32_t payload[2] = {Handle(hdc), static_cast<std::uint32_t>(result)};
+    const std::uint32_t payload[2] = {HandleValue(hdc), static_cast<std::uint32_t>(result)};
     BeginRecord(api::wglSwapBuffers, sizeof payload);
     WriteData(sizeof payload, payload);
     EndFrame(frame);
@@ -32,11 +24,11 @@ kgl::BOOL GLKestrel::wglSwapBuffers(kgl::HDC hdc) {
 kgl::BOOL GLKestrel::wglSwapLayerBuffers(kgl::HDC hdc, kgl::UINT fuFlags) {
     EnterCall();
     const FramePixels frame = FrameImageBeforeSwap(hdc);
-    const kgl::BOOL result = Real<kgl::BOOL(__stdcall*)(kgl::HDC, kgl::UINT)>(*this, fn::wglSwapLayerBuffers,
-                                                                             api::wglSwapLayerBuffers)(hdc, fuFlags);
+    const kgl::BOOL result =
+        CallReal<kgl::BOOL>(*this, fn::wglSwapLayerBuffers, api::wglSwapLayerBuffers, hdc, fuFlags);
     if (ShouldRecordOrLeave()) return result;
     TrackDrawable(hdc);
-    const std::uint32_t payload[3] = {Handle(hdc), fuFlags, static_cast<std::uint32_t>(result)};
+    const std::uint32_t payload[3] = {HandleValue(hdc), fuFlags, static_cast<std::uint32_t>(result)};
     BeginRecord(api::wglSwapLayerBuffers, sizeof payload);
     WriteData(sizeof payload, payload);
     EndFrame(frame);
@@ -48,10 +40,10 @@ kgl::DWORD GLKestrel::wglSwapMultipleBuffers(kgl::UINT n, const kgl::WGLSWAP* to
     EnterCall();
     // The first surface of the list stands for the frame.
     const FramePixels frame = FrameImageBeforeSwap(n > 0 && toSwap ? toSwap[0].hdc : lastPresentedDC_);
-    const kgl::DWORD result = Real<kgl::DWORD(__stdcall*)(kgl::UINT, const kgl::WGLSWAP*)>(
-        *this, fn::wglSwapMultipleBuffers, api::wglSwapMultipleBuffers)(n, toSwap);
+    const kgl::DWORD result =
+        CallReal<kgl::DWORD>(*this, fn::wglSwapMultipleBuffers, api::wglSwapMultipleBuffers, n, toSwap);
     if (ShouldRecordOrLeave()) return result;
-    const std::uint32_t fixed[3] = {n, Handle(toSwap), result};
+    const std::uint32_t fixed[3] = {n, HandleValue(toSwap), result};
     const std::uint32_t entries = n * static_cast<std::uint32_t>(sizeof(kgl::WGLSWAP));
     BeginRecord(api::wglSwapMultipleBuffers, sizeof fixed + entries);
     WriteData(sizeof fixed, fixed);

@@ -2,12 +2,11 @@
 #include "capture/GLKestrel.h"
 #include "gen/ApiTable.h"
 #include "glrecord/RealGL.h"
+#include "glrecord/RecorderSupport.h"
 
 namespace kestrel {
 
 namespace {
-
-std::uint32_t Handle(const void* handle) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle)); }
 
 // The real library's entry points: the read-back is never recorded. Extension slots are filled at a
 // context's first activation, so they are taken afresh for every read.
@@ -58,7 +57,7 @@ FramePixels GLKestrel::ReadFrame(kgl::HDC dc) {
     const bool currentOnDC = gl.getCurrentContext() && gl.getCurrentDC() == dc;
     if (dc && !currentOnDC) {
         for (const auto& [handle, state] : contextStates_) {
-            if (state->deviceContext == Handle(dc)) {
+            if (state->deviceContext == HandleValue(dc)) {
                 context = reinterpret_cast<HGLRC>(static_cast<std::uintptr_t>(handle));
                 break;
             }

@@ -1,12 +1,9 @@
 // The per-context recording states: found through the calling thread's current context.
 #include "capture/GLKestrel.h"
 #include "glrecord/RealGL.h"
+#include "glrecord/RecorderSupport.h"
 
 namespace kestrel {
-
-namespace {
-std::uint32_t Handle(const void* handle) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle)); }
-}  // namespace
 
 ContextState* GLKestrel::CurrentState() {
     const auto thread = threadContexts_.find(CurrentThreadId());
@@ -16,14 +13,14 @@ ContextState* GLKestrel::CurrentState() {
 }
 
 ContextState& GLKestrel::CreateState(kgl::HGLRC context) {
-    std::unique_ptr<ContextState>& state = contextStates_[Handle(context)];
+    std::unique_ptr<ContextState>& state = contextStates_[HandleValue(context)];
     if (state) mappedBuffers_.Drop(state.get());  // a new state at that address must not find its table
     state = std::make_unique<ContextState>();
     return *state;
 }
 
 void GLKestrel::DropState(kgl::HGLRC context) {
-    const auto state = contextStates_.find(Handle(context));
+    const auto state = contextStates_.find(HandleValue(context));
     if (state == contextStates_.end()) return;
     mappedBuffers_.Drop(state->second.get());
     contextStates_.erase(state);

@@ -30,7 +30,7 @@ void GLKestrel::DumpArrays(ContextState& state, std::uint32_t first, std::uint32
         BeginRecord(ClientMemoryHead::kId, sizeof head + bytes);
         WriteData(sizeof head, &head);
         // Unreadable memory never stops a draw: its readable prefix, then zeros.
-        const std::uint32_t readable = SystemReadable(source, bytes) ? bytes : ReadablePrefix(source, bytes, SystemReadable);
+        const std::uint32_t readable = ReadablePrefix(source, bytes, SystemReadable);  // tries the whole first
         WriteData(readable, source);
         WriteBlock(bytes - readable, nullptr);
         ++callsInFrame_;

@@ -388,11 +388,7 @@ void GLKestrel::glPrimitiveRestartIndexNV(kgl::GLuint index) {
 namespace {
 
 void RecordNames(GLKestrel& k, std::uint32_t apiId, kgl::GLsizei n, const kgl::GLuint* names) {
-    const std::uint32_t bytes = n > 0 && names ? static_cast<std::uint32_t>(n) * 4u : 0u;
-    const Packed<kgl::GLsizei, const kgl::GLuint*> fixed(n, names);
-    k.BeginRecord(apiId, sizeof fixed.bytes + bytes);
-    k.WriteData(sizeof fixed.bytes, fixed.bytes);
-    k.WriteData(bytes, names);
+    RecordWithBlock(k, apiId, names, n > 0 ? static_cast<std::uint32_t>(n) * 4u : 0u, n, names);
 }
 
 void ResetVertexArrays(ContextState* state, kgl::GLsizei n, const kgl::GLuint* names) {

@@ -37,13 +37,9 @@ void GLKestrel::glDebugMessageControlARB(kgl::GLenum source, kgl::GLenum type, k
     CallReal<void>(*this, fn::glDebugMessageControlARB, api::glDebugMessageControlARB, source, type, severity, count, ids,
                    enabled);
     if (ShouldRecordOrLeave()) return;
-    const std::uint32_t bytes = ids && count > 0 ? static_cast<std::uint32_t>(count) * 4u : 0u;
     // The enabled flag as a 4-byte value, unlike the rule for other booleans.
-    const Packed<kgl::GLenum, kgl::GLenum, kgl::GLenum, kgl::GLsizei, const kgl::GLuint*, std::uint32_t> fixed(
-        source, type, severity, count, ids, enabled);
-    BeginRecord(api::glDebugMessageControlARB, sizeof fixed.bytes + bytes);
-    WriteData(sizeof fixed.bytes, fixed.bytes);
-    WriteData(bytes, ids);
+    RecordWithBlock(*this, api::glDebugMessageControlARB, ids, count > 0 ? static_cast<std::uint32_t>(count) * 4u : 0u,
+                    source, type, severity, count, ids, std::uint32_t{enabled});
     LeaveCall();
 }
 

@@ -10,21 +10,12 @@ namespace {
 
 std::uint32_t Words(kgl::GLsizei n, const void* list) { return list && n > 0 ? static_cast<std::uint32_t>(n) * 4u : 0u; }
 
-// The fixed part, then a block from one of the arguments.
-template <class... T>
-void RecordWithBlock(GLKestrel& k, std::uint32_t apiId, std::uint32_t bytes, const void* block, T... values) {
-    const Packed<T...> fixed(values...);
-    k.BeginRecord(apiId, sizeof fixed.bytes + bytes);
-    k.WriteData(sizeof fixed.bytes, fixed.bytes);
-    k.WriteData(bytes, block);
-}
-
 // Names created by the call, read after it: n, names, then the n names.
 void CreateNames(GLKestrel& k, unsigned index, std::uint32_t apiId, kgl::GLsizei n, kgl::GLuint* names) {
     k.EnterCall();
     CallReal<void>(k, index, apiId, n, names);
     if (k.ShouldRecordOrLeave()) return;
-    RecordWithBlock(k, apiId, Words(n, names), names, n, names);
+    RecordWithBlock(k, apiId, names, Words(n, names), n, names);
     k.LeaveCall();
 }
 
@@ -34,7 +25,7 @@ void QueryFirst(GLKestrel& k, unsigned index, std::uint32_t apiId, Value* param,
     k.EnterCall();
     CallReal<void>(k, index, apiId, arguments..., param);
     if (k.ShouldRecordOrLeave()) return;
-    RecordWithBlock(k, apiId, param ? static_cast<std::uint32_t>(sizeof(Value)) : 0u, param, arguments..., param);
+    RecordWithBlock(k, apiId, param, static_cast<std::uint32_t>(sizeof(Value)), arguments..., param);
     k.LeaveCall();
 }
 
@@ -44,7 +35,7 @@ void GLKestrel::glCreateTextures(kgl::GLenum target, kgl::GLsizei n, kgl::GLuint
     EnterCall();
     CallReal<void>(*this, fn::glCreateTextures, api::glCreateTextures, target, n, textures);
     if (ShouldRecordOrLeave()) return;
-    RecordWithBlock(*this, api::glCreateTextures, Words(n, textures), textures, target, n, textures);
+    RecordWithBlock(*this, api::glCreateTextures, textures, Words(n, textures), target, n, textures);
     LeaveCall();
 }
 
@@ -64,7 +55,7 @@ void GLKestrel::glNamedFramebufferDrawBuffers(kgl::GLuint framebuffer, kgl::GLsi
     EnterCall();
     CallReal<void>(*this, fn::glNamedFramebufferDrawBuffers, api::glNamedFramebufferDrawBuffers, framebuffer, n, bufs);
     if (ShouldRecordOrLeave()) return;
-    RecordWithBlock(*this, api::glNamedFramebufferDrawBuffers, Words(n, bufs), bufs, framebuffer, n, bufs);
+    RecordWithBlock(*this, api::glNamedFramebufferDrawBuffers, bufs, Words(n, bufs), framebuffer, n, bufs);
     LeaveCall();
 }
 
@@ -74,7 +65,7 @@ void GLKestrel::glInvalidateNamedFramebufferData(kgl::GLuint framebuffer, kgl::G
     CallReal<void>(*this, fn::glInvalidateNamedFramebufferData, api::glInvalidateNamedFramebufferData, framebuffer,
                    numAttachments, attachments);
     if (ShouldRecordOrLeave()) return;
-    RecordWithBlock(*this, api::glInvalidateNamedFramebufferData, Words(numAttachments, attachments), attachments,
+    RecordWithBlock(*this, api::glInvalidateNamedFramebufferData, attachments, Words(numAttachments, attachments),
                     framebuffer, numAttachments, attachments);
     LeaveCall();
 }
@@ -86,7 +77,7 @@ void GLKestrel::glInvalidateNamedFramebufferSubData(kgl::GLuint framebuffer, kgl
     CallReal<void>(*this, fn::glInvalidateNamedFramebufferSubData, api::glInvalidateNamedFramebufferSubData, framebuffer,
                    numAttachments, attachments, x, y, width, height);
     if (ShouldRecordOrLeave()) return;
-    RecordWithBlock(*this, api::glInvalidateNamedFramebufferSubData, Words(numAttachments, attachments), attachments,
+    RecordWithBlock(*this, api::glInvalidateNamedFramebufferSubData, attachments, Words(numAttachments, attachments),
                     framebuffer, numAttachments, attachments, x, y, width, height);
     LeaveCall();
 }
@@ -98,7 +89,7 @@ void GLKestrel::glVertexArrayVertexBuffers(kgl::GLuint vaobj, kgl::GLuint first,
     CallReal<void>(*this, fn::glVertexArrayVertexBuffers, api::glVertexArrayVertexBuffers, vaobj, first, count, buffers,
                    offsets, strides);
     if (ShouldRecordOrLeave()) return;
-    RecordWithBlock(*this, api::glVertexArrayVertexBuffers, Words(count, buffers), buffers, vaobj, first, count, buffers,
+    RecordWithBlock(*this, api::glVertexArrayVertexBuffers, buffers, Words(count, buffers), vaobj, first, count, buffers,
                     offsets, strides);
     LeaveCall();
 }

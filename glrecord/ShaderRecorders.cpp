@@ -118,11 +118,7 @@ void GLKestrel::glProgramBinary(kgl::GLuint program, kgl::GLenum binaryFormat, c
     if (ShouldRecordOrLeave()) return;
     const std::uint32_t bytes = binary ? Count(length) : 0;
     const std::uint32_t hash = binary ? TableHash(binary, bytes) : 0;
-    const Packed<kgl::GLuint, kgl::GLenum, const void*, kgl::GLsizei, std::uint32_t> fixed(program, binaryFormat, binary,
-                                                                                           length, hash);
-    BeginRecord(api::glProgramBinary, sizeof fixed.bytes + bytes);
-    WriteData(sizeof fixed.bytes, fixed.bytes);
-    WriteData(bytes, binary);
+    RecordWithBlock(*this, api::glProgramBinary, binary, bytes, program, binaryFormat, binary, length, hash);
     LeaveCall();
 }
 
@@ -156,11 +152,7 @@ void GLKestrel::glPatchParameterfvEXT(kgl::GLenum pname, const kgl::GLfloat* val
     EnterCall();
     CallReal<void>(*this, fn::glPatchParameterfvEXT, api::glPatchParameterfvEXT, pname, values);
     if (ShouldRecordOrLeave()) return;
-    const std::uint32_t bytes = !values ? 0 : pname == 0x8E74 ? 16 : 8;
-    const Packed<kgl::GLenum, const kgl::GLfloat*> fixed(pname, values);
-    BeginRecord(api::glPatchParameterfvEXT, sizeof fixed.bytes + bytes);
-    WriteData(sizeof fixed.bytes, fixed.bytes);
-    WriteData(bytes, values);
+    RecordWithBlock(*this, api::glPatchParameterfvEXT, values, pname == 0x8E74 ? 16u : 8u, pname, values);
     LeaveCall();
 }
 

@@ -31,11 +31,7 @@ namespace {
 
 // id, type, address, then the symbol's values of that type.
 void RecordSymbolValues(GLKestrel& k, std::uint32_t apiId, kgl::GLuint id, kgl::GLenum type, const void* addr) {
-    const std::uint32_t bytes = addr ? k.SymbolValues(id) * rules::TypeSize(type) : 0;
-    const Packed<kgl::GLuint, kgl::GLenum, const void*> fixed(id, type, addr);
-    k.BeginRecord(apiId, sizeof fixed.bytes + bytes);
-    k.WriteData(sizeof fixed.bytes, fixed.bytes);
-    k.WriteData(bytes, addr);
+    RecordWithBlock(k, apiId, addr, k.SymbolValues(id) * rules::TypeSize(type), id, type, addr);
 }
 
 }  // namespace
@@ -64,11 +60,7 @@ void RecordVariant(GLKestrel& k, unsigned index, std::uint32_t apiId, kgl::GLuin
     k.EnterCall();
     CallReal<void>(k, index, apiId, id, addr);
     if (k.ShouldRecordOrLeave()) return;
-    const std::uint32_t bytes = addr ? k.SymbolValues(id) * static_cast<std::uint32_t>(sizeof(T)) : 0;
-    const Packed<kgl::GLuint, const T*> fixed(id, addr);
-    k.BeginRecord(apiId, sizeof fixed.bytes + bytes);
-    k.WriteData(sizeof fixed.bytes, fixed.bytes);
-    k.WriteData(bytes, addr);
+    RecordWithBlock(k, apiId, addr, k.SymbolValues(id) * static_cast<std::uint32_t>(sizeof(T)), id, addr);
     k.LeaveCall();
 }
 

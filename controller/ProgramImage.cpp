@@ -32,25 +32,21 @@ ProgramImage ReadProgramImage(const std::string& path) {
     ProgramImage image;
     std::ifstream in(path, std::ios::binary);
     if (!in) return image;
-    // Programs are small enough to read whole; a file past 256 MiB is not looked into.
-    in.seekg(0, std::ios::end);
-    const std::streamoff length = in.tellg();
-    if (length <= 0 || length > (256 << 20)) return image;
-    in.seekg(0);
-    std::vector<char> file(static_cast<std::size_t>(length));
-    if (!in.read(file.data(), length)) return image;
-    auto fits = [&](std::size_t at, std::size_t size) { return at <= file.size() && size <= file.size() - at; };
+    // Only the headers and the import directory are read, never the whole program.
+    auto readAt = [&](std::size_t at, void* to, std::size_t size) {
+        in.clear();
+        in.seekg(static_cast<std::streamoff>(at));
+        return static_cast<bool>(in.read(static_cast<char*>(to), static_cast<std::streamsize>(size)));
+    };
 
     IMAGE_DOS_HEADER dos{};
-    if (!fits(0, sizeof dos)) return image;
-    std::memcpy(&dos, file.data(), sizeof dos);
+    if (!readAt(0, &dos, sizeof dos) || dos.e_magic != IMAGE_DOS_SIGNATURE) return image;
     const auto ntAt = static_cast<std::size_t>(dos.e_lfanew);
     DWORD signature = 0;
     IMAGE_FILE_HEADER header{};
-    if (dos.e_magic != IMAGE_DOS_SIGNATURE || !fits(ntAt, sizeof signature + sizeof header)) return image;
-    std::memcpy(&signature, file.data() + ntAt, sizeof signature);
-    std::memcpy(&header, file.data() + ntAt + sizeof signature, sizeof header);
-    if (signature != IMAGE_NT_SIGNATURE) return image;
+    if (!readAt(ntAt, &signature, sizeof signature) || signature != IMAGE_NT_SIGNATURE ||
+        !readAt(ntAt + sizeof signature, &header, sizeof header))
+        return image;
     image.valid = true;
     image.machine = header.Machine;
     image.isDll = (header.Characteristics & IMAGE_FILE_DLL) != 0;
@@ -59,23 +55,24 @@ ProgramImage ReadProgramImage(const std::string& path) {
     // The import directory of a 32-bit program.
     const std::size_t optionalAt = ntAt + sizeof signature + sizeof header;
     IMAGE_OPTIONAL_HEADER32 optional{};
-    if (header.SizeOfOptionalHeader < sizeof optional || !fits(optionalAt, sizeof optional)) return image;
-    std::memcpy(&optional, file.data() + optionalAt, sizeof optional);
+    if (header.SizeOfOptionalHeader < sizeof optional || !readAt(optionalAt, &optional, sizeof optional)) return image;
     if (optional.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_IMPORT) return image;
-    const std::size_t sectionsAt = optionalAt + header.SizeOfOptionalHeader;
-    if (!fits(sectionsAt, std::size_t{header.NumberOfSections} * sizeof(IMAGE_SECTION_HEADER))) return image;
     std::vector<IMAGE_SECTION_HEADER> sections(header.NumberOfSections);
-    std::memcpy(sections.data(), file.data() + sectionsAt, sections.size() * sizeof(IMAGE_SECTION_HEADER));
+    if (!readAt(optionalAt + header.SizeOfOptionalHeader, sections.data(), sections.size() * sizeof(IMAGE_SECTION_HEADER)))
+        return image;
     const std::uint32_t importRva = optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
     std::size_t at = importRva ? FileOffset(sections.data(), header.NumberOfSections, importRva) : 0;
-    for (; at && fits(at, sizeof(IMAGE_IMPORT_DESCRIPTOR)); at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+    // A bound on the entries read, so that a damaged file cannot keep this going.
+    for (int entries = 0; at && entries < 4096; ++entries, at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
         IMAGE_IMPORT_DESCRIPTOR entry{};
-        std::memcpy(&entry, file.data() + at, sizeof entry);
-        if (entry.Name == 0) break;
+        if (!readAt(at, &entry, sizeof entry) || entry.Name == 0) break;
         const std::size_t nameAt = FileOffset(sections.data(), header.NumberOfSections, entry.Name);
-        if (!nameAt || !fits(nameAt, 1)) continue;
-        std::string name(file.data() + nameAt, strnlen(file.data() + nameAt, file.size() - nameAt));
-        if (SameNameIgnoringCase(name.c_str(), "opengl32.dll")) image.importsOpenGL = true;
+        char name[64] = {};
+        if (!nameAt) continue;
+        in.clear();
+        in.seekg(static_cast<std::streamoff>(nameAt));
+        in.read(name, sizeof name - 1);  // a name near the file's end reads short; what came is enough
+        if (SameNameIgnoringCase(name, "opengl32.dll")) image.importsOpenGL = true;
     }
     return image;
 }

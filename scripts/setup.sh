@@ -68,6 +68,47 @@ fi
 for tool in i686-w64-mingw32-g++-posix i686-w64-mingw32-gcc-posix wine Xvfb cmake python3; do
     command -v "$tool" >/dev/null || fail "$tool not found after install"
 done
+# Wine runs 32-bit programs as i386 Linux processes. A kernel that refuses those (IA-32 emulation
+# off, as on some virtual machines) gets them run through qemu's user-mode emulator instead: the
+# static build of Debian 13 (bookworm's 7.2 crashes under Wine), registered with binfmt_misc.
+QEMU=$CACHE/qemu-i386
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    if [ ! -x "$QEMU" ]; then
+        echo "setup: this kernel does not run 32-bit programs; fetching qemu's i386 emulator into $QEMU"
+        work=$(mktemp -d)
+        trap 'rm -rf "$work"' EXIT
+        mkdir -p "$work/lists/partial" "$work/archives/partial"
+        cat > "$work/trixie.sources" <<'SRC'
+Types: deb
+URIs: http://deb.debian.org/debian
+Suites: trixie
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+        # An apt of its own: the system's sources and package lists stay as they are.
+        aptq=(-o Dir::Etc::SourceList="$work/trixie.sources" -o Dir::Etc::SourceParts=/dev/null
+              -o Dir::State::Lists="$work/lists" -o Dir::Cache::Archives="$work/archives"
+              -o APT::Architecture=amd64 -o APT::Architectures=amd64 -o APT::Sandbox::User=root)
+        apt-get -qq "${aptq[@]}" update >/dev/null || fail "could not read Debian 13's package list"
+        (cd "$work" && apt-get -qq "${aptq[@]}" download qemu-user >/dev/null) || fail "could not download qemu-user from Debian 13"
+        dpkg-deb -x "$work"/qemu-user_*.deb "$work/x" || fail "could not unpack qemu-user"
+        mkdir -p "$CACHE"
+        install -m 755 "$work/x/usr/bin/qemu-i386" "$QEMU.tmp" && mv "$QEMU.tmp" "$QEMU" || fail "could not install $QEMU"
+        rm -rf "$work"
+    fi
+    misc=/proc/sys/fs/binfmt_misc
+    [ -e $misc/register ] || mount -t binfmt_misc binfmt_misc $misc || fail "could not mount $misc"
+    if [ ! -e $misc/kestrel-i386 ]; then
+        echo ':kestrel-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$QEMU"':FP' \
+            > $misc/register || fail "could not register $QEMU for i386 programs"
+    fi
+    # Entries registered later are tried first; an older emulator that fails here must not win.
+    for e in $misc/*; do
+        case $(basename "$e") in register|status|kestrel-i386) continue ;; esac
+        grep -q '^magic 7f454c4601010100000000000000000002000300' "$e" 2>/dev/null && echo 0 > "$e"
+    done
+    /usr/lib/wine/wine --version >/dev/null 2>&1 || fail "Wine still cannot start through $QEMU"
+fi
 [ -f /usr/share/khronos-api/gl.xml ] || fail "khronos-api registry (/usr/share/khronos-api/gl.xml) missing"
 [ -f /usr/src/googletest/CMakeLists.txt ] || fail "GoogleTest sources (/usr/src/googletest) missing"
 

@@ -50,7 +50,7 @@ fail() { echo "testbed: $1" >&2; echo "testbed: $2" >&2; exit 1; }
 # Wine runs the 32-bit programs as i386 Linux processes: a kernel without IA-32 emulation refuses them.
 /usr/lib/wine/wine --version >/dev/null 2>&1 \
     || fail "this machine cannot run 32-bit programs (its kernel refuses i386 executables), so Wine cannot start" \
-        "run the tests on a machine whose kernel runs 32-bit programs"
+        "run scripts/setup.sh as root: it registers an i386 emulator for such machines"
 
 # A display of our own: the first number whose lock file and socket are free.
 display=

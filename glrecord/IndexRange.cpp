@@ -64,6 +64,24 @@ std::uint32_t ReadablePrefix(const void* address, std::uint32_t length, Readable
     }
 }
 
-bool SystemReadable(const void* address, std::uint32_t bytes) { return IsBadReadPtr(address, bytes) == 0; }
+// Asks the memory manager rather than touching the pages: IsBadReadPtr would take a guard page's
+// guard away (breaking the application's stack growth) and relies on fault handling.
+bool SystemReadable(const void* address, std::uint32_t bytes) {
+    if (bytes == 0) return true;
+    auto at = reinterpret_cast<std::uintptr_t>(address);
+    const std::uintptr_t end = at + bytes;
+    if (end < at) return false;
+    constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                                PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    while (at < end) {
+        MEMORY_BASIC_INFORMATION region{};
+        if (VirtualQuery(reinterpret_cast<const void*>(at), &region, sizeof region) != sizeof region) return false;
+        if (region.State != MEM_COMMIT || (region.Protect & PAGE_GUARD) || !(region.Protect & kReadable)) return false;
+        const std::uintptr_t regionEnd = reinterpret_cast<std::uintptr_t>(region.BaseAddress) + region.RegionSize;
+        if (regionEnd <= at) return false;
+        at = regionEnd;
+    }
+    return true;
+}
 
 }  // namespace kestrel

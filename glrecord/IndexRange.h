@@ -28,7 +28,7 @@ VertexRange RangeOf(const IndexScan& scan, std::int32_t baseVertex = 0);
 using ReadableProbe = bool (*)(const void* address, std::uint32_t bytes);
 std::uint32_t ReadablePrefix(const void* address, std::uint32_t length, ReadableProbe readable);
 
-// The system's answer (IsBadReadPtr).
+// The system's answer: committed pages that may be read, guard pages excluded.
 bool SystemReadable(const void* address, std::uint32_t bytes);
 
 }  // namespace kestrel

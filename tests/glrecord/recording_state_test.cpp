@@ -107,6 +107,21 @@ TEST(ReadablePrefix, StopsAtANoAccessPage) {
     VirtualFree(pages, 0, MEM_RELEASE);
 }
 
+TEST(ReadablePrefix, StopsAtAGuardPageAndLeavesItGuarded) {
+    SYSTEM_INFO system{};
+    GetSystemInfo(&system);
+    const DWORD page = system.dwPageSize;
+    auto* pages = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, 2 * page, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    ASSERT_NE(pages, nullptr);
+    DWORD old = 0;
+    ASSERT_TRUE(VirtualProtect(pages + page, page, PAGE_READWRITE | PAGE_GUARD, &old));
+    EXPECT_EQ(kestrel::ReadablePrefix(pages + page - 8, 64, kestrel::SystemReadable), 8u);
+    MEMORY_BASIC_INFORMATION region{};
+    ASSERT_EQ(VirtualQuery(pages + page, &region, sizeof region), sizeof region);
+    EXPECT_TRUE(region.Protect & PAGE_GUARD) << "the probe must not use up the guard (a stack's growth depends on it)";
+    VirtualFree(pages, 0, MEM_RELEASE);
+}
+
 TEST(ContextState, TablesAreSizedFromTheLimitsAtInitialisation) {
     struct Case {
         ContextLimits limits;

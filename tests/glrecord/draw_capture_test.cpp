@@ -148,7 +148,8 @@ TEST_F(DrawCaptureTest, CaptureIsCompleteAndEveryCaseWasRecorded) {
 TEST_F(DrawCaptureTest, WindowIsDescribedAtItsFirstWglCallAndAgainOnlyWhenItMoves) {
     const Report& r = report();
     const std::vector<std::uint8_t> pfd = r.Bytes("first", "pfd");
-    Expect(kFirstWglCall, {WindowDrawable(r, "first", 0, 1),
+    // New: its rectangle and font differ from the empty ones a new description starts from.
+    Expect(kFirstWglCall, {WindowDrawable(r, "first", 0, 1 | 2 | 8),
                            Rec(api::wglChoosePixelFormat, Bytes().u32(r.U32("first", "dc")).raw(pfd.data(), pfd.size())
                                                               .u32(r.U32("first", "format")))});
     Expect(kSecondWglCall, {Rec(api::wglSetPixelFormat, Bytes().u32(r.U32("first", "dc")).u32(r.U32("first", "format"))
@@ -160,7 +161,7 @@ TEST_F(DrawCaptureTest, WindowIsDescribedAtItsFirstWglCallAndAgainOnlyWhenItMove
 
 TEST_F(DrawCaptureTest, FullScreenWindowKeepsItsClientRectangle) {
     const Report& r = report();
-    Expect(kFullScreen, {WindowDrawable(r, "full", 1, 1 | 4),
+    Expect(kFullScreen, {WindowDrawable(r, "full", 1, 1 | 4 | 8),
                          Rec(api::wglGetPixelFormat, Bytes().u32(r.U32("full", "dc")).u32(0))});
 }
 
@@ -213,7 +214,7 @@ TEST_F(DrawCaptureTest, MemoryBitmapIsCapturedWithItsPixelsAndItsFormatIsShown) 
     std::memcpy(&head, payload.data(), sizeof head);
     EXPECT_EQ(head.window, 0xFFFFFFFFu);
     EXPECT_EQ(head.kindFlags, 2u | 4u) << "no window, bitmap captured";
-    EXPECT_EQ(head.changeFlags, 1u);
+    EXPECT_EQ(head.changeFlags, 1u | 2u | 8u) << "new, with a size and a font";
     const std::int32_t rect[4] = {0, 0, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
     EXPECT_EQ(std::memcmp(head.rect, rect, sizeof rect), 0);
     DIBSECTION section{};

@@ -34,6 +34,16 @@ std::uint32_t U32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
     return value;
 }
 
+std::uint32_t DrawsSoFar(const std::string& capture) {
+    kestrel::CaptureFileReader reader;
+    std::string error;
+    if (!reader.Open(capture, error)) return 0;
+    std::uint32_t draws = 0;
+    kestrel::CaptureRecord record;
+    while (reader.Next(record)) draws += record.id == api::glDrawElements;
+    return draws;
+}
+
 // Runs the example under capture and closes its window once it has drawn for a while.
 struct WaveRun {
     ChildResult kestrel;
@@ -42,7 +52,7 @@ struct WaveRun {
 
 WaveRun CaptureWave(const std::string& program, const std::string& capture) {
     WaveRun run;
-    std::thread closer([&run] {
+    std::thread closer([&run, &capture] {
         HWND window = nullptr;
         for (int i = 0; i < 600 && !window; ++i) {
             window = FindWindowA(nullptr, "Wave Simulation");
@@ -50,7 +60,8 @@ WaveRun CaptureWave(const std::string& program, const std::string& capture) {
         }
         if (!window) return;
         run.windowSeen = true;
-        Sleep(3000);  // a few frames
+        // A few frames, however slowly this machine draws: the capture file is read as it grows.
+        for (int i = 0; i < 1200 && DrawsSoFar(capture) < 3; ++i) Sleep(100);
         PostMessageA(window, WM_CLOSE, 0, 0);
     });
     run.kestrel = RunChild("\"" KESTREL_EXE "\" capture --quiet --out \"" + capture + "\" -- \"" + program + "\"", 180000);

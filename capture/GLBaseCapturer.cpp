@@ -9,6 +9,15 @@
 
 namespace kestrel {
 
+namespace {
+HMODULE OwnModule() {
+    HMODULE own = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&OwnModule), &own);
+    return own;
+}
+}  // namespace
+
 GLBaseCapturer::GLBaseCapturer() { apiType_ = 2; }
 
 GLBaseCapturer::~GLBaseCapturer() {
@@ -35,11 +44,26 @@ std::uint32_t GLBaseCapturer::BindRealLibrary() {
     char path[MAX_PATH + 32] = {};
     GetSystemDirectoryA(path, MAX_PATH);
     std::strcat(path, "\\");
+    const std::size_t folder = std::strlen(path);
     std::strcat(path, settings_.hookMode == 0 ? "OpenGL32.dll" : "OpenGL32-orig.dll");
     realLibrary_ = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    DWORD error = realLibrary_ ? 0 : GetLastError();
+    // A recorder copied beside an application has no "-orig" file to bind: the system's own library
+    // lets the application run on uncaptured.
+    if (!realLibrary_ && settings_.hookMode != 0 && GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) {
+        std::strcpy(path + folder, "OpenGL32.dll");
+        realLibrary_ = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        if (!realLibrary_) error = GetLastError();
+    }
+    // Binding our own module would send every call back into the recorder.
+    if (realLibrary_ && realLibrary_ == OwnModule()) {
+        FreeLibrary(realLibrary_);
+        realLibrary_ = nullptr;
+        error = ERROR_MOD_NOT_FOUND;
+    }
     if (!realLibrary_) {
         char* text = nullptr;
-        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, GetLastError(), 0x400,
+        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, error, 0x400,
                        reinterpret_cast<char*>(&text), 0, nullptr);
         MessageBoxA(nullptr, text ? text : "", "LoadLibrary error", MB_ICONINFORMATION);
         LocalFree(text);

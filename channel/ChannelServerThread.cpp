@@ -14,6 +14,9 @@ std::uint32_t ChannelServerThread::start(ChannelHandler& handler, const char* na
     }
     handler_ = &handler;
     running_ = 1;
+    char mutexName[MessageChannel::kNameSize];
+    servingMutex_ = MessageChannel::ServingMutexName(mutexName, name) ? CreateMutexA(nullptr, FALSE, mutexName) : nullptr;
+    serving_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     thread_ = CreateThread(nullptr, 0, &ChannelServerThread::Serve, this, 0, nullptr);
     if (!thread_) {
         running_ = 0;
@@ -21,6 +24,8 @@ std::uint32_t ChannelServerThread::start(ChannelHandler& handler, const char* na
         channel_ = nullptr;
         return kStartFailed;
     }
+    // Clients that open the channel from now on find the mutex held.
+    if (serving_) WaitForSingleObject(serving_, kStopWaitMs);
     return 0;
 }
 
@@ -39,6 +44,9 @@ DWORD ChannelServerThread::stop() {
     }
     if (thread_) CloseHandle(thread_);
     thread_ = nullptr;
+    if (servingMutex_) CloseHandle(servingMutex_);
+    if (serving_) CloseHandle(serving_);
+    servingMutex_ = serving_ = nullptr;
     delete channel_;  // closes it
     channel_ = nullptr;
     return exitCode;
@@ -48,12 +56,15 @@ DWORD WINAPI ChannelServerThread::Serve(void* param) {
     auto* self = static_cast<ChannelServerThread*>(param);
     MessageChannel& channel = *self->channel_;
     std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[MessageChannel::kMaxPayload]);
+    const bool holds = self->servingMutex_ && WaitForSingleObject(self->servingMutex_, 0) == WAIT_OBJECT_0;
+    if (self->serving_) SetEvent(self->serving_);
     while (self->running_) {
         std::uint32_t size = 0, tag = 0;
         if (channel.receive(buffer.get(), &size, &tag) == kChannelOk)
             self->handler_->OnMessage(channel, buffer.get(), size, tag);
         Sleep(0);
     }
+    if (holds) ReleaseMutex(self->servingMutex_);
     return 0;
 }
 

@@ -38,6 +38,8 @@ private:
     ChannelHandler* handler_ = nullptr;
     volatile LONG running_ = 0;
     HANDLE thread_ = nullptr;
+    HANDLE servingMutex_ = nullptr;  // held by the serving thread; see MessageChannel::ServingMutexName
+    HANDLE serving_ = nullptr;       // set once the thread holds it
 };
 
 }  // namespace kestrel

@@ -63,6 +63,11 @@ std::uint32_t MessageChannel::open(std::uint32_t role, const char* name) {
     else
         mapping_ = OpenFileMappingA(kAllAccess, FALSE, baseName_);
     if (!mapping_) return kChannelNoMapping;
+    if (role_ == kClient && !servingMutex_) {
+        char mutexName[kNameSize];
+        if (ServingMutexName(mutexName, baseName_)) servingMutex_ = OpenMutexA(SYNCHRONIZE, FALSE, mutexName);
+    }
+    serverGone_ = false;
     mailbox_ = static_cast<ChannelMailbox*>(MapViewOfFile(mapping_, kAllAccess, 0, 0, sizeof(ChannelMailbox)));
     if (!mailbox_) {
         CloseIfValid(mapping_);
@@ -100,8 +105,14 @@ std::uint32_t MessageChannel::createEvents() {
     return kChannelOk;
 }
 
+bool MessageChannel::ServingMutexName(char (&out)[kNameSize], const char* baseName) {
+    return FormatName(out, "%s_SERVING", baseName);
+}
+
 void MessageChannel::closeEvents() {
     const HANDLE peer = peerEvent_;
+    CloseIfValid(servingMutex_);
+    serverGone_ = false;
     CloseIfValid(receiveEvent_);
     CloseIfValid(peerEvent_);
     CloseIfValid(abortEvent_);
@@ -124,6 +135,7 @@ std::uint32_t MessageChannel::send(const void* payload, std::uint32_t size, std:
 }
 
 std::uint32_t MessageChannel::clientSend(const void* payload, std::uint32_t size, std::uint32_t tag) {
+    if (serverGone_) return kChannelAborted;
     ChannelMailbox* box = mailbox_;
     AcquireExchangeWordWithin(&box->lock, kClientLockGiveUpMs);
     if (box->state != kMailboxEmpty) {
@@ -170,9 +182,19 @@ std::uint32_t MessageChannel::serverSend(const void* payload, std::uint32_t size
 
 std::uint32_t MessageChannel::receive(void* buffer, std::uint32_t* size, std::uint32_t* tag) {
     if (!mailbox_) return kChannelNoMapping;
-    const HANDLE events[2] = {abortEvent_, receiveEvent_};
-    if (WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return kChannelAborted;
+    const HANDLE events[3] = {abortEvent_, receiveEvent_, servingMutex_};
+    const DWORD count = role_ == kClient && servingMutex_ ? 3 : 2;
+    const DWORD woke = WaitForMultipleObjects(count, events, FALSE, INFINITE);
     ChannelMailbox* box = mailbox_;
+    if (woke == WAIT_OBJECT_0 + 2 || woke == WAIT_ABANDONED_0 + 2) {
+        // The server is gone with our request: nobody else will empty the mailbox or free its lock.
+        ReleaseMutex(servingMutex_);
+        serverGone_ = true;
+        box->state = kMailboxEmpty;
+        ReleaseExchangeWord(&box->lock);
+        return kChannelAborted;
+    }
+    if (woke != WAIT_OBJECT_0 + 1) return kChannelAborted;
     std::uint32_t length = box->payloadSize;
     if (length > kMaxPayload) length = kMaxPayload;  // the size word is another process's to write
     std::memcpy(buffer, box->payload, length);

@@ -53,6 +53,12 @@ public:
     const char* receiveEventName() const { return receiveEventName_; }
     std::uint32_t key() const { return key_; }
 
+    // The mutex that a serving thread holds for as long as it serves the channel of this name. A
+    // client waiting for a reply gives up when the mutex comes free (its server ended) or is
+    // abandoned (its process died), instead of waiting forever.
+    static bool ServingMutexName(char (&out)[kNameSize], const char* baseName);
+    const char* name() const { return baseName_; }
+
 private:
     std::uint32_t createEvents();
     void closeEvents();
@@ -72,7 +78,9 @@ private:
     char serverEventName_[kNameSize] = {};  // client only
     char eventsBaseName_[kNameSize] = {};   // the base name and role the events were made for
     std::uint32_t eventsRole_ = kClient;
-    std::unordered_map<std::uint32_t, HANDLE> clientEvents_;  // server: client key -> its receive event
+    std::unordered_map<std::uint32_t, HANDLE> clientEvents_;
+    HANDLE servingMutex_ = nullptr;  // client: the server's, when it has one
+    bool serverGone_ = false;  // server: client key -> its receive event
 };
 
 }  // namespace kestrel

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <memory>
 #include <ctime>
 #include <thread>
 
@@ -14,6 +15,8 @@
 #include "controller/CaptureVerdict.h"
 #include "controller/Commands.h"
 #include "controller/FrameImageFiles.h"
+#include "controller/ProcessCaptureFile.h"
+#include "controller/ProcessStopper.h"
 #include "controller/ProgramImage.h"
 #include "controller/RecorderPlacement.h"
 #include "controller/RingDrainer.h"
@@ -24,10 +27,17 @@ namespace kestrel {
 
 namespace {
 std::atomic<bool> g_interrupted{false};
+std::atomic<bool> g_consoleClosing{false};
+HANDLE g_captureWritten = nullptr;  // set once every file is written and the folder put back
 
-BOOL WINAPI OnConsoleControl(DWORD) {
+BOOL WINAPI OnConsoleControl(DWORD event) {
+    const bool closing = event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT;
+    if (closing) g_consoleClosing = true;
     g_interrupted = true;
-    return TRUE;  // the main loop stops the application and puts its folder back
+    // The main loop stops the application, writes what the rings hold and puts the folder back. After
+    // a close the system ends kestrel when this handler returns, so it waits for that work first.
+    if (closing && g_captureWritten) WaitForSingleObject(g_captureWritten, 4500);
+    return TRUE;
 }
 
 int Fail(const std::string& message) {
@@ -141,7 +151,7 @@ int RunCapture(const std::vector<std::string>& words) {
     const std::string output = options.output.empty() ? DefaultOutput(application) : options.output;
     std::FILE* file = std::fopen(output.c_str(), "wb");
     if (!file) return Fail("cannot write the capture file " + output);
-    std::setvbuf(file, nullptr, _IOFBF, 1 << 20);
+    ProcessCaptureFile::Unbuffered(file);
 
     SessionServer server;
     if (!server.Start(PolicyFrom(options, application, imageFolder), error)) {
@@ -155,6 +165,7 @@ int RunCapture(const std::vector<std::string>& words) {
         DeleteFileA(output.c_str());
         return Fail(error);
     }
+    g_captureWritten = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     // The progress line rewrites itself, which only makes sense on a terminal.
     const bool showProgress = !options.quiet && GetFileType(GetStdHandle(STD_ERROR_HANDLE)) == FILE_TYPE_CHAR;
@@ -167,79 +178,163 @@ int RunCapture(const std::vector<std::string>& words) {
         return Fail(error);
     }
 
-    StreamCounter counter;
-    std::atomic<bool> writeFailed{false};
-    RingDrainer drainer;
-    bool drainerStarted = false;
-    // The ring exists once the recorder has registered; from then on it is drained into the file.
-    auto startDrainer = [&] {
-        if (drainerStarted || !server.ring()) return;
-        drainer.Start(*server.ring(), [&](const std::uint8_t* data, std::uint32_t size) {
-            if (std::fwrite(data, 1, size, file) != size) writeFailed = true;
-            counter.Feed(data, size);
-        });
-        drainerStarted = true;
+    // One capture file per registered process: the launched program's under the name given, a
+    // child's beside it. Each is drained from its registration on, whatever else happens.
+    std::vector<std::unique_ptr<ProcessCaptureFile>> captures;
+    ProcessCaptureFile* mainCapture = nullptr;
+    auto takeNewSessions = [&] {
+        while (captures.size() < server.sessionCount()) {
+            ProcessSession* session = server.session(captures.size());
+            auto capture = std::make_unique<ProcessCaptureFile>();
+            if (!mainCapture && session->processId() == launcher.processId()) {
+                capture->Adopt(file, output);
+                mainCapture = capture.get();
+            } else {
+                std::string openError;
+                if (!capture->Open(ProcessCaptureFile::ChildPath(output, session->processId()), openError))
+                    std::fprintf(stderr, "\nkestrel: %s; process %u is drained but not written\n", openError.c_str(),
+                                 session->processId());
+            }
+            if (options.stopAfterFrames) capture->SetFrameLimit(options.stopAfterFrames);
+            capture->Start(*session);
+            captures.push_back(std::move(capture));
+        }
     };
+    // Stopping asks every captured process's windows to close, then ends what outlives the grace.
+    enum class Ending { kExited, kFrameLimit, kInterrupted };
+    Ending ending = Ending::kExited;
+    ProcessStopper launchedStopper;
+    std::vector<std::unique_ptr<ProcessStopper>> stoppers;
+    auto beginStop = [&](Ending why) {
+        if (ending != Ending::kExited) return;
+        ending = why;
+        const DWORD grace = g_consoleClosing ? 500 : ProcessStopper::kGraceMs;
+        launchedStopper.Begin(launcher.process(), launcher.processId(), grace);
+        for (const auto& capture : captures) {
+            ProcessSession* session = capture->session();
+            if (!session || !session->process || session->processId() == launcher.processId()) continue;
+            stoppers.push_back(std::make_unique<ProcessStopper>());
+            stoppers.back()->Begin(session->process, session->processId(), grace);
+        }
+    };
+    auto everyProcessEnded = [&] {
+        if (!launcher.Finished(0)) return false;
+        for (const auto& capture : captures)
+            if (capture->session() && !capture->session()->Ended()) return false;
+        return server.sessionCount() == captures.size();
+    };
+
     const DWORD start = GetTickCount();
     DWORD lastShown = start;
     std::uint64_t lastBytes = 0;
     // A program that imports opengl32.dll loads the recorder at its start; one that loads it later is
     // looked for among its modules until it registers.
     bool recorderLoaded = image.importsOpenGL;
-    while (!launcher.Finished(50)) {
-        if (WaitForSingleObject(server.registeredEvent(), 0) == WAIT_OBJECT_0) startDrainer();
-        if (!recorderLoaded && !drainerStarted) recorderLoaded = LoadedRecorder(launcher.processId(), applicationFolder);
-        if (g_interrupted) {
+    for (;;) {
+        takeNewSessions();
+        if (everyProcessEnded()) break;
+        launcher.Finished(50);
+        if (!recorderLoaded && !mainCapture && !launcher.Finished(0))
+            recorderLoaded = LoadedRecorder(launcher.processId(), applicationFolder);
+        if (g_interrupted && ending == Ending::kExited) {
             std::fprintf(stderr, "\nkestrel: interrupted; stopping %s\n", application.c_str());
-            TerminateProcess(launcher.process(), 130);
+            beginStop(Ending::kInterrupted);
         }
+        if (mainCapture && mainCapture->limitReached()) beginStop(Ending::kFrameLimit);
+        launchedStopper.Poll();
+        for (const auto& stopper : stoppers) stopper->Poll();
         const DWORD now = GetTickCount();
         if (showProgress && now - lastShown >= 500) {
-            const double mb = static_cast<double>(counter.bytes()) / 1e6;
-            const double rate = static_cast<double>(counter.bytes() - lastBytes) / 1e3 / (now - lastShown);
-            // The frame as the recorder publishes it; the calls of the last frame as the stream shows them,
-            // since the published call counter restarts at every frame end.
-            const StatsHeader* stats = server.stats().header();
-            const std::uint32_t frame = stats ? stats->frame : counter.frames() + 1;
-            std::fprintf(stderr, "\rframe %u | %u calls in the last frame | %.1f MB | %.1f MB/s   ", frame,
-                         counter.callsInLastFrame(), mb, rate);
+            std::uint64_t bytes = 0;
+            for (const auto& capture : captures) bytes += capture->counter().bytes();
+            const double rate = static_cast<double>(bytes - lastBytes) / 1e3 / (now - lastShown);
+            std::string line;
+            if (mainCapture) {
+                // The frame as the recorder publishes it; the calls of the last frame as the stream shows
+                // them, since the published call counter restarts at every frame end.
+                const StatsHeader* stats = mainCapture->session()->stats.header();
+                const std::uint32_t frame = stats ? stats->frame : mainCapture->counter().frames() + 1;
+                char text[96];
+                std::snprintf(text, sizeof text, "frame %u | %u calls in the last frame", frame,
+                              mainCapture->counter().callsInLastFrame());
+                line = text;
+            }
+            for (const auto& capture : captures) {
+                if (capture.get() == mainCapture) continue;
+                char text[64];
+                std::snprintf(text, sizeof text, "%sprocess %u: frame %u", line.empty() ? "" : " | ",
+                              capture->session()->processId(), capture->counter().frames() + 1);
+                line += text;
+            }
+            std::fprintf(stderr, "\r%s | %.1f MB | %.1f MB/s   ", line.c_str(), static_cast<double>(bytes) / 1e6, rate);
             lastShown = now;
-            lastBytes = counter.bytes();
+            lastBytes = bytes;
         }
     }
-    // The recorder reports its finish before the process is gone; whatever it wrote is in the ring.
-    startDrainer();
-    drainer.Stop();
+    // Each recorder reports its finish before its process is gone; whatever it wrote is in its ring.
+    takeNewSessions();
+    bool writeFailed = false;
+    for (const auto& capture : captures) writeFailed |= !capture->Finish();
     server.Stop();
     placement.Restore();
-    const bool closed = std::fclose(file) == 0;
+    if (!mainCapture && std::fclose(file) != 0) writeFailed = true;
+    SetEvent(g_captureWritten);
     const DWORD exitCode = launcher.ExitCode();
     const double seconds = (GetTickCount() - start) / 1000.0;
     if (showProgress) std::fputc('\n', stderr);
-    if (writeFailed || !closed) std::fprintf(stderr, "kestrel: writing %s failed; the capture is incomplete\n", output.c_str());
+    if (writeFailed) std::fprintf(stderr, "kestrel: writing a capture file failed; that capture is incomplete\n");
     CaptureFacts facts;
-    facts.registered = !server.registrations().empty();
+    facts.registered = mainCapture != nullptr;
     facts.recorderLoaded = recorderLoaded || facts.registered;
-    facts.started = server.readyCount() > 0;
-    facts.wroteRecords = counter.records() > 0;
+    facts.started = mainCapture && mainCapture->session()->ready;
+    facts.wroteRecords = mainCapture && mainCapture->counter().records() > 0;
     facts.ringMiB = options.ringMiB;
     const CaptureVerdict verdict = JudgeCapture(facts, application);
-    std::printf("kestrel: %s exited with code %lu after %.1f s\n", application.c_str(), exitCode, seconds);
+    const bool outright = launchedStopper.terminated();
+    switch (ending) {
+        case Ending::kExited:
+            std::printf("kestrel: %s exited with code %lu after %.1f s\n", application.c_str(), exitCode, seconds);
+            break;
+        case Ending::kFrameLimit:
+            std::printf("kestrel: stopped %s after frame %u, %s, after %.1f s\n", application.c_str(),
+                        options.stopAfterFrames, outright ? "ended outright when its windows stayed open" : "its windows closed",
+                        seconds);
+            break;
+        case Ending::kInterrupted:
+            std::printf("kestrel: interrupted; %s %s after %.1f s\n", application.c_str(),
+                        outright ? "was ended outright" : "closed its windows", seconds);
+            break;
+    }
     if (!verdict.captured) {
         // Never an empty capture that looks like a capture: the file is removed, and the code is ours.
         DeleteFileA(output.c_str());
         std::fprintf(stderr, "kestrel: NOT CAPTURED: %s (exit code %d)\n", verdict.message.c_str(), verdict.exitCode);
         return verdict.exitCode;
     }
-    std::printf("kestrel: %llu records, %.2f MB, %u frames -> %s\n", static_cast<unsigned long long>(counter.records()),
-                static_cast<double>(counter.bytes()) / 1e6, counter.frames(), output.c_str());
+    for (const auto& capture : captures) {
+        const StreamCounter& c = capture->counter();
+        std::string who;
+        if (capture.get() != mainCapture)
+            who = "process " + std::to_string(capture->session()->processId()) + " (" +
+                  capture->session()->registration.fileName + "): ";
+        std::printf("kestrel: %s%llu records, %.2f MB, %u frames -> %s\n", who.c_str(),
+                    static_cast<unsigned long long>(c.records()), static_cast<double>(c.wholeBytes()) / 1e6, c.frames(),
+                    capture->path().empty() ? "(not written)" : capture->path().c_str());
+        if (capture->cutBytes() > 0)
+            std::printf("kestrel: %sthe last record was cut short when the process ended; its %llu bytes were left out\n",
+                        who.c_str(), static_cast<unsigned long long>(capture->cutBytes()));
+    }
     if (images) {
         const std::string prefix = CaptureBaseName(application) + "_";
         const std::uint32_t written = CountImageFiles(imageFolder, prefix, runStart);
         std::printf("kestrel: %u frame image%s -> %s%s*.png\n", written, written == 1 ? "" : "s", imageFolder.c_str(),
                     prefix.c_str());
     }
-    return static_cast<int>(exitCode);
+    switch (ending) {
+        case Ending::kFrameLimit: return 0;  // the capture holds what was asked for
+        case Ending::kInterrupted: return 130;
+        default: return static_cast<int>(exitCode);
+    }
 }
 
 }  // namespace kestrel

@@ -134,7 +134,8 @@ bool CaptureFileReader::CheckHeader(std::uint64_t offset, std::uint32_t id, std:
         return Stop(offset, "not a capture: it does not begin with a format version record");
     if (id >= kFirstApiId) return true;
     const StreamRecordKind* kind = FindStreamRecordKind(id);
-    if (!kind) return Stop(offset, "corrupt: unknown record id " + std::to_string(id));
+    // A kind this reader does not know (a newer recorder's): its size is all it needs to go on.
+    if (!kind) return true;
     if (payloadSize < kind->minSize || payloadSize > kind->maxSize) {
         const std::string expected = kind->minSize == kind->maxSize ? std::to_string(kind->minSize)
                                                                      : "at least " + std::to_string(kind->minSize);

@@ -33,6 +33,7 @@ const NumberOption kNumberOptions[] = {
     {"--images-first", &CaptureOptions::imagesFirst, 0, 100000000},
     {"--images-limit", &CaptureOptions::imagesLimit, 0, 100000000},
     {"--hook-mode", &CaptureOptions::hookMode, 0, 1},
+    {"--stop-after-frames", &CaptureOptions::stopAfterFrames, 1, 100000000},
 };
 }  // namespace
 
@@ -48,13 +49,18 @@ const char* CaptureUsage() {
            "  --images-dir DIR      folder of the frame images, created when missing (default: the current folder)\n"
            "  --images-by-draw      take images after every N-th draw call of the first frame instead;\n"
            "                        each replaces the last, in <name>_0001.png\n"
+           "  --stop-after-frames N once frame N has ended, close the application's windows, give it a few\n"
+           "                        seconds, then end it; the capture holds frames 1 to N whole\n"
            "  --hook-mode N         0: real library is OpenGL32.dll, 1: OpenGL32-orig.dll (default 0)\n"
            "  --recorder DLL        the recorder to load (default: GLKESTREL.dll beside kestrel.exe)\n"
            "  --quiet               no progress line\n"
            "exit code: the application's own when it was captured; otherwise kestrel's own, with a line that\n"
            "says why: 2 bad options or input, 70 the program never loaded opengl32.dll (the recorder), 71 it\n"
            "ended before its first OpenGL call, 72 the recorder registered but its capture could not start\n"
-           "(most often a ring too large for the program's address space), 73 a 64-bit program\n";
+           "(most often a ring too large for the program's address space), 73 a 64-bit program\n"
+           "Ctrl-C, or closing the console, ends the application as --stop-after-frames does, at once; what the\n"
+           "ring holds is written either way. A process the program starts that loads the recorder is captured\n"
+           "too, into a file of its own: <out>-<process id>.kcap beside the first.\n";
 }
 
 bool ParseCaptureOptions(const std::vector<std::string>& words, CaptureOptions& options, std::string& error) {

@@ -15,6 +15,7 @@ struct CaptureOptions {
     bool imagesByDraw = false;
     std::string imagesDir;
     std::uint32_t hookMode = 0;
+    std::uint32_t stopAfterFrames = 0;  // 0: run until the application ends
     std::string output;              // empty: named after the application and the time
     std::string recorder;            // empty: GLKESTREL.dll beside kestrel.exe
     bool quiet = false;

@@ -4,10 +4,11 @@
 
 namespace kestrel {
 
-void RingDrainer::Start(RingBuffer& ring, Sink sink, std::uint32_t intervalMs) {
+void RingDrainer::Start(RingBuffer& ring, Sink sink, std::uint32_t intervalMs, HANDLE writerProcess) {
     stop_ = false;
-    thread_ = std::thread([this, &ring, sink = std::move(sink), intervalMs] {
+    thread_ = std::thread([this, &ring, sink = std::move(sink), intervalMs, writerProcess] {
         RingReader reader(ring);
+        reader.WatchWriter(writerProcess);
         auto counted = [&](const std::uint8_t* data, std::uint32_t size) {
             sink(data, size);
             bytes_ += size;

@@ -20,7 +20,8 @@ public:
     RingDrainer(const RingDrainer&) = delete;
     RingDrainer& operator=(const RingDrainer&) = delete;
 
-    void Start(RingBuffer& ring, Sink sink, std::uint32_t intervalMs = 5);
+    // With the writing process's handle, a writer that dies holding the ring's lock cannot stall it.
+    void Start(RingBuffer& ring, Sink sink, std::uint32_t intervalMs = 5, HANDLE writerProcess = nullptr);
     // Drains what is left and ends the thread.
     void Stop();
     std::uint64_t bytesDrained() const { return bytes_; }

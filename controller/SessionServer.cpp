@@ -40,27 +40,63 @@ void SessionServer::Reply(MessageChannel& channel, std::uint8_t status, std::uin
 
 void SessionServer::OnRegister(MessageChannel& channel, const std::uint8_t* message, std::uint32_t size,
                                std::uint32_t tag) {
-    Register request{};
-    std::memcpy(&request, message, size < sizeof request ? size : sizeof request);
+    auto session = std::make_unique<ProcessSession>();
+    std::memcpy(&session->registration, message, size < sizeof session->registration ? size : sizeof session->registration);
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        registrations_.push_back(request);
+        registrations_.push_back(session->registration);
+        session->instanceId = policy_.instanceId + static_cast<std::uint32_t>(sessions_.size());
+        session->baseName = sessions_.empty() ? policy_.baseName
+                                              : policy_.baseName + "-" + std::to_string(session->processId());
     }
+    session->process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE,
+                                   session->processId());
     // Everything named in the reply exists before the reply is sent.
-    if (policy_.createRing && !ringReady_) {
-        ring_.Open(1, policy_.settings.ringBufferMiB << 20, policy_.baseName.c_str());
-        ringReady_ = ring_.IsMapped();
+    if (policy_.createRing) {
+        session->ring.Open(1, policy_.settings.ringBufferMiB << 20, session->baseName.c_str());
+        session->ringReady = session->ring.IsMapped();
     }
-    if (policy_.createStats && !stats_.header()) stats_.create(policy_.baseName.c_str());
+    if (policy_.createStats) session->stats.create(session->baseName.c_str());
 
     auto reply = std::make_unique<RegisterReply>();
     std::memset(reply.get(), 0, sizeof *reply);
     reply->code = policy_.registerReplyCode;
-    std::strncpy(reply->baseName, policy_.baseName.c_str(), sizeof reply->baseName - 1);
-    reply->instanceId = policy_.instanceId;
+    std::strncpy(reply->baseName, session->baseName.c_str(), sizeof reply->baseName - 1);
+    reply->instanceId = session->instanceId;
     reply->settings = policy_.settings;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        sessions_.push_back(std::move(session));
+    }
     channel.send(reply.get(), sizeof *reply, tag);
     SetEvent(registered_);
+}
+
+ProcessSession* SessionServer::SessionOf(std::uint32_t instanceId) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& session : sessions_)
+        if (session->instanceId == instanceId) return session.get();
+    return nullptr;
+}
+
+std::size_t SessionServer::sessionCount() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return sessions_.size();
+}
+
+ProcessSession* SessionServer::session(std::size_t index) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return index < sessions_.size() ? sessions_[index].get() : nullptr;
+}
+
+RingBuffer* SessionServer::ring() {
+    ProcessSession* first = session(0);
+    return first && first->ringReady ? &first->ring : nullptr;
+}
+
+StatsChannel& SessionServer::stats() {
+    ProcessSession* first = session(0);
+    return first ? first->stats : noStats_;
 }
 
 void SessionServer::OnMessage(MessageChannel& channel, const std::uint8_t* message, std::uint32_t size,
@@ -76,10 +112,12 @@ void SessionServer::OnMessage(MessageChannel& channel, const std::uint8_t* messa
             break;
         case kCodeInstanceReady:
             ++readyCount_;
+            if (ProcessSession* session = SessionOf(tag)) session->ready = true;
             Reply(channel, policy_.readyStatus, tag);
             break;
         case kCodeInstanceFinished:
             ++finishedCount_;
+            if (ProcessSession* session = SessionOf(tag)) session->finished = true;
             Reply(channel, policy_.finishedStatus, tag);
             SetEvent(finished_);
             break;
@@ -87,7 +125,8 @@ void SessionServer::OnMessage(MessageChannel& channel, const std::uint8_t* messa
             ++growCount_;
             GrowStatsData request{};
             std::memcpy(&request, message, size < sizeof request ? size : sizeof request);
-            Reply(channel, stats_.grow(request.bytesNeeded), tag);
+            ProcessSession* session = SessionOf(tag);
+            Reply(channel, session ? session->stats.grow(request.bytesNeeded) : kStatusRefused, tag);
             break;
         }
         default:

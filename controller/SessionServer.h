@@ -1,6 +1,7 @@
-// The controlling process's side of a capture session: serves the session channel, and on a
-// recorder's registration creates the ring and the statistics blocks under the capture's base name
-// and hands over the settings.
+// The controlling process's side of a capture session: serves the session channel, and on each
+// recorder's registration creates a ring and statistics blocks of that process's own (the first
+// process under the capture's base name, later ones under "<base>-<process id>") and hands over the
+// settings.
 #pragma once
 #include <windows.h>
 #include <atomic>
@@ -15,7 +16,7 @@
 #include "channel/ChannelServerThread.h"
 #include "channel/Register.h"
 #include "channel/StatsChannel.h"
-#include "stream/RingBuffer.h"
+#include "controller/ProcessSession.h"
 
 namespace kestrel {
 
@@ -24,7 +25,7 @@ namespace kestrel {
 struct SessionPolicy {
     CaptureSettings settings{};
     std::string baseName;            // the capture's shared-object base name
-    std::uint32_t instanceId = 1;
+    std::uint32_t instanceId = 1;    // the first process's; later ones count on from it
     std::uint8_t registerReplyCode = 2;
     bool createRing = true;
     bool createStats = true;
@@ -47,11 +48,15 @@ public:
 
     void OnMessage(MessageChannel& channel, const std::uint8_t* message, std::uint32_t size, std::uint32_t tag) override;
 
-    // Signalled when a recorder has registered (the ring exists from then on) and when one has finished.
+    // Signalled when a recorder has registered (its ring exists from then on) and when one has finished.
     HANDLE registeredEvent() const { return registered_; }
     HANDLE finishedEvent() const { return finished_; }
-    RingBuffer* ring() { return ringReady_ ? &ring_ : nullptr; }
-    StatsChannel& stats() { return stats_; }
+    // Registered processes in the order they registered; a session, once listed, stays until Stop.
+    std::size_t sessionCount() const;
+    ProcessSession* session(std::size_t index) const;
+    // The first registered process's ring and statistics (the launched program's in a capture).
+    RingBuffer* ring();
+    StatsChannel& stats();
     const SessionPolicy& policy() const { return policy_; }
 
     // What the recorders sent, for reports and tests.
@@ -65,14 +70,15 @@ private:
     void Reply(MessageChannel& channel, std::uint8_t status, std::uint32_t tag);
     void OnRegister(MessageChannel& channel, const std::uint8_t* message, std::uint32_t size, std::uint32_t tag);
 
+    ProcessSession* SessionOf(std::uint32_t instanceId) const;
+
     SessionPolicy policy_;
     ChannelServerThread server_;
-    RingBuffer ring_;
-    std::atomic<bool> ringReady_{false};
-    StatsChannel stats_;
+    StatsChannel noStats_;  // answers stats() before any process registered
     HANDLE registered_ = nullptr;
     HANDLE finished_ = nullptr;
     mutable std::mutex mutex_;
+    std::vector<std::unique_ptr<ProcessSession>> sessions_;
     std::vector<Register> registrations_;
     std::vector<std::uint32_t> tags_;
     std::atomic<int> readyCount_{0}, finishedCount_{0}, growCount_{0};

@@ -8,23 +8,34 @@
 
 namespace kestrel {
 
-void StreamCounter::Feed(const std::uint8_t* data, std::uint32_t size) {
-    bytes_ += size;
+std::uint32_t StreamCounter::Feed(const std::uint8_t* data, std::uint32_t size) {
+    if (limitReached_) return 0;
+    const std::uint32_t given = size;
     while (size > 0) {
         if (payloadLeft_ > 0) {
             const std::uint32_t skip = payloadLeft_ < size ? static_cast<std::uint32_t>(payloadLeft_) : size;
             payloadLeft_ -= skip;
             data += skip;
             size -= skip;
-            continue;
+        } else {
+            const std::uint32_t take = sizeof header_ - headerFill_ < size ? sizeof header_ - headerFill_ : size;
+            std::memcpy(header_ + headerFill_, data, take);
+            headerFill_ += take;
+            data += take;
+            size -= take;
+            if (headerFill_ == sizeof header_) OnHeader();
         }
-        const std::uint32_t take = sizeof header_ - headerFill_ < size ? sizeof header_ - headerFill_ : size;
-        std::memcpy(header_ + headerFill_, data, take);
-        headerFill_ += take;
-        data += take;
-        size -= take;
-        if (headerFill_ == sizeof header_) OnHeader();
+        if (payloadLeft_ == 0 && headerFill_ == 0) {
+            wholeBytes_ = bytes_ + (given - size);
+            // The last frame's closing record is whole: nothing after it belongs to the stream.
+            if (frameLimit_ != 0 && frames_ >= frameLimit_) {
+                limitReached_ = true;
+                break;
+            }
+        }
     }
+    bytes_ += given - size;
+    return given - size;
 }
 
 void StreamCounter::OnHeader() {

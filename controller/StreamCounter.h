@@ -7,9 +7,17 @@ namespace kestrel {
 
 class StreamCounter {
 public:
-    void Feed(const std::uint8_t* data, std::uint32_t size);
+    // With a limit, the stream ends after the record that ends that frame: Feed then says how many
+    // of the bytes given still belong to it, and counts nothing after it.
+    void SetFrameLimit(std::uint32_t frames) { frameLimit_ = frames; }
+    bool limitReached() const { return limitReached_; }
+
+    // Returns how many bytes of this chunk belong to the stream (all of them without a limit).
+    std::uint32_t Feed(const std::uint8_t* data, std::uint32_t size);
 
     std::uint64_t bytes() const { return bytes_; }
+    // The bytes up to the end of the last whole record.
+    std::uint64_t wholeBytes() const { return wholeBytes_; }
     std::uint64_t records() const { return records_; }
     std::uint32_t frames() const { return frames_; }                  // swaps seen
     std::uint32_t callsInLastFrame() const { return lastFrameCalls_; }
@@ -21,10 +29,13 @@ private:
     std::uint32_t headerFill_ = 0;
     std::uint64_t payloadLeft_ = 0;
     std::uint64_t bytes_ = 0;
+    std::uint64_t wholeBytes_ = 0;
     std::uint64_t records_ = 0;
     std::uint32_t frames_ = 0;
     std::uint32_t callsThisFrame_ = 0;
     std::uint32_t lastFrameCalls_ = 0;
+    std::uint32_t frameLimit_ = 0;  // 0: none
+    bool limitReached_ = false;
 };
 
 }  // namespace kestrel

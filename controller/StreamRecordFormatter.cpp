@@ -161,7 +161,7 @@ std::uint32_t StreamRecordFormatter::Append(TextOutput& out, const RecordView& r
             out.Unsigned(r.id);
             out << " [";
             out.Unsigned(r.payloadSize);
-            out << " bytes]";
+            out << (kind ? " bytes]" : " bytes, skipped]");
             return 0;
         }
     }

@@ -105,6 +105,15 @@ if [ -n "$orig" ] && ! cmp -s "$orig" "$winelib/i386-windows/opengl32.dll"; then
 [ -n "$orig" ] || cp "$winelib/i386-windows/opengl32.dll" "$sysdir/opengl32-orig.dll" \
     || fail "could not place opengl32-orig.dll in $sysdir" "remove $WINEPREFIX and retry"
 
+# A test that put the recorder in the place of the system's own library and was interrupted.
+sysgl=$(find "$sysdir" -maxdepth 1 -iname 'opengl32.dll' | head -n 1)
+sysaside=$(find "$sysdir" -maxdepth 1 -iname 'opengl32.dll.away' | head -n 1)
+if [ -n "$sysaside" ]; then [ -n "$sysgl" ] && rm -f "$sysgl"; mv "$sysaside" "$sysdir/opengl32.dll"; sysgl=$sysdir/opengl32.dll; fi
+if [ -z "$sysgl" ] || ! cmp -s "$sysgl" "$winelib/i386-windows/opengl32.dll"; then
+    rm -f "$sysgl"; cp "$winelib/i386-windows/opengl32.dll" "$sysdir/opengl32.dll" \
+        || fail "could not restore opengl32.dll in $sysdir" "remove $WINEPREFIX and retry"
+fi
+
 # A second drive, Y:, for tests that need a path of their own choosing from the drive letter on.
 mkdir -p "$BUILD/drive_y"
 ln -sfn "$BUILD/drive_y" "$WINEPREFIX/dosdevices/y:"

@@ -48,8 +48,10 @@ void RingBuffer::ReleaseMapping() {
 void RingBuffer::ReleaseEvents() {
     if (fullEvent_ != nullptr) CloseHandle(fullEvent_);
     if (dumpedEvent_ != nullptr) CloseHandle(dumpedEvent_);
+    if (readerMutex_ != nullptr) CloseHandle(readerMutex_);
     fullEvent_ = nullptr;
     dumpedEvent_ = nullptr;
+    readerMutex_ = nullptr;
 }
 
 uint32_t RingBuffer::Open(uint32_t create, uint32_t capacity, const char* name) {
@@ -96,6 +98,11 @@ uint32_t RingBuffer::Open(uint32_t create, uint32_t capacity, const char* name) 
     fullEvent_ = CreateEventA(nullptr, FALSE, FALSE, eventName);
     std::snprintf(eventName, sizeof(eventName), "%s_EVENT_DUMPED", name_);
     dumpedEvent_ = CreateEventA(nullptr, FALSE, FALSE, eventName);
+    std::snprintf(eventName, sizeof(eventName), "%s_READER", name_);
+    // The creating side owns it from now on; a writer only watches it (absent with older readers).
+    readerMutex_ = create ? CreateMutexA(nullptr, TRUE, eventName) : OpenMutexA(SYNCHRONIZE, FALSE, eventName);
+    watchesReader_ = create == 0;
+    orphaned_ = false;
     return result;
 }
 
@@ -144,14 +151,37 @@ bool RingBuffer::Fits(uint32_t size) {
     return size < free || (size == free && Load(Header()->readOffset) == 0);
 }
 
+bool RingBuffer::ReaderGone() {
+    if (orphaned_) return true;
+    if (!watchesReader_ || readerMutex_ == nullptr) return false;
+    const DWORD state = WaitForSingleObject(readerMutex_, 0);
+    if (state != WAIT_OBJECT_0 && state != WAIT_ABANDONED) return false;
+    ReleaseMutex(readerMutex_);
+    orphaned_ = true;
+    return true;
+}
+
 // Kept out of line so that the common path of Write stays short.
 __attribute__((noinline)) bool RingBuffer::WaitForRoom(uint32_t size) {
     RingBufferHeader* h = Header();
     while (size <= Load(h->capacity) && !Fits(size)) {
+        if (orphaned_) return false;
         // Give the reader the ring while we wait; it answers FULL by draining and setting DUMPED.
         Unlock();
         SetEvent(fullEvent_);
-        WaitForSingleObject(dumpedEvent_, INFINITE);
+        if (watchesReader_ && readerMutex_ != nullptr) {
+            const HANDLE waits[2] = {dumpedEvent_, readerMutex_};
+            const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+            if (woke != WAIT_OBJECT_0) {
+                // The mutex came to us: the reader ended, or died, with data unread.
+                if (woke == WAIT_OBJECT_0 + 1 || woke == WAIT_ABANDONED_0 + 1) ReleaseMutex(readerMutex_);
+                orphaned_ = true;
+                Lock();
+                return false;
+            }
+        } else {
+            WaitForSingleObject(dumpedEvent_, INFINITE);
+        }
         ResetEvent(dumpedEvent_);
         Lock();
     }
@@ -159,7 +189,7 @@ __attribute__((noinline)) bool RingBuffer::WaitForRoom(uint32_t size) {
 }
 
 uint32_t RingBuffer::Write(const void* data, uint32_t size) {
-    if (view_ == nullptr) return 0;
+    if (view_ == nullptr || orphaned_) return 0;
     if (!Fits(size) && !WaitForRoom(size)) return 0;
     RingBufferHeader* h = Header();
     auto* src = static_cast<const uint8_t*>(data);
@@ -237,10 +267,15 @@ uint32_t RingBuffer::IsLocked() { return view_ != nullptr && Load(Header()->lock
 uint32_t RingBuffer::Lock(uint32_t) {
     if (view_ == nullptr) return 1;
     std::atomic_ref<uint32_t> word(Header()->lockWord);
-    for (;;) {
+    for (uint32_t tries = 1;; ++tries) {
         uint32_t found = 0;
         if (word.compare_exchange_strong(found, kRingLocked, std::memory_order_acquire)) return 1;
         if (found == kRingLocked) {
+            // A reader that died holding lockWord never gives it back: the ring is ours, and useless.
+            if (tries % 256 == 0 && ReaderGone()) {
+                word.store(kRingLocked, std::memory_order_seq_cst);
+                return 1;
+            }
             Sleep(0);
         } else {
             _mm_pause();  // a foreign value: keep trying without giving up the processor
@@ -252,6 +287,11 @@ bool RingBuffer::TryLock() {
     if (view_ == nullptr) return true;
     uint32_t found = 0;
     return std::atomic_ref<uint32_t>(Header()->lockWord).compare_exchange_strong(found, kRingLocked, std::memory_order_acquire);
+}
+
+void RingBuffer::TakeAbandonedLock() {
+    if (view_ == nullptr) return;
+    std::atomic_ref<uint32_t>(Header()->lockWord).store(kRingLocked, std::memory_order_seq_cst);
 }
 
 void RingBuffer::Unlock(uint32_t) {

@@ -47,21 +47,31 @@ public:
     const uint8_t* GetContiguousRead(uint32_t* size);
     // One attempt at Lock; true when the lock word was taken (or the ring is unmapped, like Lock).
     bool TryLock();
+    // Takes lockWord whatever it holds: only for a reader whose writer has died holding it.
+    void TakeAbandonedLock();
     bool IsMapped() const { return view_ != nullptr; }
     HANDLE FullEvent() const { return fullEvent_; }
     HANDLE DumpedEvent() const { return dumpedEvent_; }
+    // True once a writer found that the reader had gone: every later write fails at once.
+    bool Orphaned() const { return orphaned_; }
     const char* Name() const { return name_; }
 
 private:
     RingBufferHeader* Header() const { return static_cast<RingBufferHeader*>(view_); }
     bool Fits(uint32_t size);
     bool WaitForRoom(uint32_t size);
+    bool ReaderGone();
     void Unwrap();
     void ReleaseMapping();
     void ReleaseEvents();
 
     HANDLE fullEvent_ = nullptr;
     HANDLE dumpedEvent_ = nullptr;
+    // Held by the reader's side for as long as it drains; a writer that finds it free or abandoned
+    // while waiting for room knows nobody will make room, and gives up instead of waiting forever.
+    HANDLE readerMutex_ = nullptr;
+    bool watchesReader_ = false;  // the writer's side
+    bool orphaned_ = false;
     void* view_ = nullptr;
     HANDLE mapping_ = nullptr;
     uint8_t* data_ = nullptr;  // view + 28

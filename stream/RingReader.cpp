@@ -8,8 +8,23 @@ RingReader::RingReader(RingBuffer& ring, uint32_t sliceSize, uint32_t batchSize)
 // Data that wraps is taken in two rounds, the part up to the ring's end first, rather than through
 // the unwrap area: the writer marks the ring wrapped again with every write below readOffset, so
 // each read of a full ring would copy the whole head again, with lockWord held.
+void RingReader::Lock() {
+    if (!writer_) {
+        ring_.Lock();
+        return;
+    }
+    for (unsigned tries = 1; !ring_.TryLock(); ++tries) {
+        // Nobody else takes lockWord once the writer is gone: what it held is ours.
+        if (tries % 64 == 0 && WaitForSingleObject(writer_, 0) == WAIT_OBJECT_0) {
+            ring_.TakeAbandonedLock();
+            return;
+        }
+        Sleep(0);
+    }
+}
+
 RingReader::Span RingReader::Peek() {
-    ring_.Lock();
+    Lock();
     uint32_t size = 0;
     const uint8_t* begin = ring_.GetContiguousRead(&size);
     ring_.Unlock();
@@ -17,7 +32,7 @@ RingReader::Span RingReader::Peek() {
 }
 
 void RingReader::Release(uint32_t size) {
-    ring_.Lock();
+    Lock();
     ring_.Consume(size);
     ring_.Unlock();
 }

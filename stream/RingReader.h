@@ -20,6 +20,10 @@ public:
     // (or for a writer that needs room), so that a slow trickle does not keep taking lockWord.
     explicit RingReader(RingBuffer& ring, uint32_t sliceSize = 1u << 20, uint32_t batchSize = 0);
 
+    // The writing process, when known: a writer that died holding lockWord would otherwise keep the
+    // reader waiting for it forever.
+    void WatchWriter(HANDLE process) { writer_ = process; }
+
     // The unread bytes from the first one on that lie in one run: all of them, or those up to the
     // ring's end when the data wraps (the rest comes in the next round).
     Span Peek();
@@ -58,7 +62,10 @@ public:
     }
 
 private:
+    void Lock();
+
     RingBuffer& ring_;
+    HANDLE writer_ = nullptr;
     uint32_t sliceSize_;
     uint32_t batchSize_;
 };

@@ -58,6 +58,7 @@ TEST(Dump, DecodesEachRecordOnItsLine) {
         {"payload shorter than the fixed part", [](CaptureBuilder& b) { b.Call("glViewport", Payload().I32(0).I32(0)); },
          "glViewport(0, 0, ?, ?) [payload 8 of 16 bytes]"},
         {"unknown API id", [](CaptureBuilder& b) { b.Record(0x4FFFFFF0u, Payload().U32(1)); }, "unknown API id 0x4FFFFFF0 [4 bytes]"},
+        {"unknown stream record", [](CaptureBuilder& b) { b.Record(57, Payload().U32(1).U32(2)); }, "unknown record 57 [8 bytes, skipped]"},
         {"thread switch", [](CaptureBuilder& b) { b.ThreadSwitch(77, 0x20000); }, "thread switch: thread 77, context 0x20000"},
         {"client memory block", [](CaptureBuilder& b) { b.ClientMemory(0x00A41000, 48, 0x80000000u, std::vector<std::uint8_t>(12, 1)); },
          "client memory block: address 0x00A41000, offset 48, 12 bytes, variant array"},

@@ -50,31 +50,79 @@ TEST_F(Binding, DefaultProcAddressEndsTheProcessWithCodeOne) {
     EXPECT_EQ(run.exitCode, 1u) << run.output;
 }
 
-// A real library that cannot be loaded: a message box captioned "LoadLibrary error", then exit 1.
-// The test closes the box itself so that nothing waits for a person.
-TEST_F(Binding, MissingRealLibraryShowsTheMessageBoxAndExitsWithOne) {
-    // Without a controlling process the recorder wants "OpenGL32-orig.dll"; take it away for this run.
-    char system[MAX_PATH] = {};
-    GetSystemDirectoryA(system, MAX_PATH);
-    const std::string orig = std::string(system) + "\\OpenGL32-orig.dll", aside = orig + ".away";
-    ASSERT_TRUE(MoveFileExA(orig.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING));
-    struct PutBack {
-        const std::string &from, &to;
-        ~PutBack() { MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING); }
-    } putBack{aside, orig};
-    HANDLE child = StartChild(ExplicitApp(""));
-    ASSERT_NE(child, nullptr);
+// Moves a file of the system directory aside for one test and puts it back, however the test ends.
+class SystemFileAside {
+public:
+    explicit SystemFileAside(const char* name) {
+        char system[MAX_PATH] = {};
+        GetSystemDirectoryA(system, MAX_PATH);
+        path_ = std::string(system) + "\\" + name;
+        aside_ = path_ + ".away";
+        moved_ = MoveFileExA(path_.c_str(), aside_.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    }
+    ~SystemFileAside() {
+        if (moved_) MoveFileExA(aside_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING);
+    }
+    bool moved() const { return moved_; }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_, aside_;
+    bool moved_ = false;
+};
+
+// Runs the program and answers the "LoadLibrary error" box if one comes up.
+struct BoxedRun {
     bool boxSeen = false;
+    DWORD code = 0;
+};
+BoxedRun RunAnsweringTheBox(const std::string& command) {
+    BoxedRun run;
+    HANDLE child = StartChild(command);
+    if (!child) return run;
     for (int i = 0; i < 300 && WaitForSingleObject(child, 100) == WAIT_TIMEOUT; ++i) {
         if (HWND box = FindWindowA(nullptr, "LoadLibrary error")) {
-            boxSeen = true;
+            run.boxSeen = true;
             PostMessageA(box, WM_COMMAND, IDOK, 0);
         }
     }
     if (WaitForSingleObject(child, 10000) == WAIT_TIMEOUT) TerminateProcess(child, 255);
-    DWORD code = 0;
-    GetExitCodeProcess(child, &code);
+    GetExitCodeProcess(child, &run.code);
     CloseHandle(child);
-    EXPECT_TRUE(boxSeen);
-    EXPECT_EQ(code, 1u);
+    return run;
+}
+
+// A recorder copied beside an application finds no "OpenGL32-orig.dll": it binds the system's
+// "OpenGL32.dll" and the application renders, uncaptured.
+TEST_F(Binding, WithoutTheOrigLibraryTheSystemLibraryIsBound) {
+    SystemFileAside orig("OpenGL32-orig.dll");
+    ASSERT_TRUE(orig.moved());
+    const BoxedRun run = RunAnsweringTheBox(ExplicitApp(""));
+    EXPECT_FALSE(run.boxSeen);
+    EXPECT_EQ(run.code, 0u);
+}
+
+// When the system's "OpenGL32.dll" is the recorder itself there is nothing real to bind: a message
+// box captioned "LoadLibrary error", then exit 1. The test closes the box so that nothing waits.
+TEST_F(Binding, RecorderInstalledAsTheSystemLibraryWithoutOrigShowsTheBoxAndExitsWithOne) {
+    SystemFileAside orig("OpenGL32-orig.dll");
+    ASSERT_TRUE(orig.moved());
+    SystemFileAside system("OpenGL32.dll");
+    ASSERT_TRUE(system.moved());
+    ASSERT_TRUE(CopyFileA(KESTREL_RECORDER_DLL, system.path().c_str(), FALSE));
+    struct Remove {
+        const std::string& path;
+        ~Remove() { DeleteFileA(path.c_str()); }
+    } remove{system.path()};
+    // Wine takes its own library unless this program is told to load the file in the system directory.
+    HKEY key = nullptr;
+    const char* const kOverrides = "Software\\Wine\\AppDefaults\\explicit_load_app.exe\\DllOverrides";
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kOverrides, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr), ERROR_SUCCESS);
+    RegSetValueExA(key, "opengl32", 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7);
+    RegCloseKey(key);
+    const BoxedRun run =
+        RunAnsweringTheBox(std::string("\"") + KESTREL_EXPLICIT_APP + "\" \"" + system.path() + "\"");
+    RegDeleteKeyA(HKEY_CURRENT_USER, kOverrides);
+    EXPECT_TRUE(run.boxSeen);
+    EXPECT_EQ(run.code, 1u);
 }

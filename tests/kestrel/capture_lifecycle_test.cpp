@@ -1,0 +1,292 @@
+// How a capture ends and what it holds then: a bounded run, several processes each with a capture of
+// its own, and faults on either side. Each run uses its own copy of the program, so that a run that
+// leaves the recorder behind in the program's folder harms no other test.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "controller/CaptureFileReader.h"
+#include "gen/ApiTable.h"
+#include "stream/RecordHeader.h"
+#include "stream/StreamRecordId.h"
+#include "tests/support/ChildProcess.h"
+
+namespace {
+
+namespace api = kestrel::api;
+
+const std::string kKestrel = KESTREL_EXE;
+
+std::string TempPath(const std::string& name) {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    return std::string(temp) + "kestrel-life-" + std::to_string(GetCurrentProcessId()) + "-" + name;
+}
+
+std::uint32_t U32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    if (at + 4 <= bytes.size()) std::memcpy(&value, bytes.data() + at, 4);
+    return value;
+}
+
+// A folder of its own holding a copy of capture_app.exe; removed with everything in it at the end.
+class AppCopy {
+public:
+    explicit AppCopy(const std::string& name) : folder_(TempPath(name)) {
+        CreateDirectoryA(folder_.c_str(), nullptr);
+        program_ = folder_ + "\\capture_app.exe";
+        copied_ = CopyFileA(KESTREL_FIXTURE_DIR "/capture_app.exe", program_.c_str(), FALSE) != 0;
+    }
+    ~AppCopy() {
+        WIN32_FIND_DATAA found{};
+        const HANDLE search = FindFirstFileA((folder_ + "\\*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    DeleteFileA((folder_ + "\\" + found.cFileName).c_str());
+            } while (FindNextFileA(search, &found));
+            FindClose(search);
+        }
+        RemoveDirectoryA(folder_.c_str());
+    }
+    bool copied() const { return copied_; }
+    const std::string& program() const { return program_; }
+    const std::string& folder() const { return folder_; }
+
+private:
+    std::string folder_, program_;
+    bool copied_ = false;
+};
+
+struct CaptureRead {
+    bool opened = false;
+    bool complete = false;
+    std::string reason;
+    std::vector<kestrel::CaptureRecord> records;
+};
+
+CaptureRead ReadCapture(const std::string& path) {
+    CaptureRead read;
+    kestrel::CaptureFileReader reader;
+    read.opened = reader.Open(path, read.reason);
+    if (!read.opened) return read;
+    kestrel::CaptureRecord record;
+    while (reader.Next(record)) read.records.push_back(record);
+    read.complete = reader.Complete();
+    read.reason = reader.stopReason();
+    return read;
+}
+
+bool IsSwap(std::uint32_t id) {
+    return id == api::wglSwapBuffers || id == api::wglSwapLayerBuffers || id == api::wglSwapMultipleBuffers;
+}
+
+std::size_t Count(const CaptureRead& read, std::uint32_t id) {
+    return static_cast<std::size_t>(std::count_if(read.records.begin(), read.records.end(),
+                                                  [id](const kestrel::CaptureRecord& r) { return r.id == id; }));
+}
+
+std::size_t Swaps(const CaptureRead& read) {
+    return static_cast<std::size_t>(std::count_if(read.records.begin(), read.records.end(),
+                                                  [](const kestrel::CaptureRecord& r) { return IsSwap(r.id); }));
+}
+
+// The pattern calls of one process, checked byte by byte: (process id, i, ~i, 0x5A5A5A5A) with i
+// counting from 0 without a gap. Returns how many there were, or stops the test at the first wrong one.
+std::size_t CheckPattern(const CaptureRead& read, std::uint32_t* processId) {
+    std::size_t seen = 0;
+    for (const kestrel::CaptureRecord& r : read.records) {
+        if (r.id != api::glTexCoord4i) continue;
+        EXPECT_EQ(r.payload.size(), 16u);
+        if (seen == 0) *processId = U32(r.payload, 0);
+        const auto i = static_cast<std::uint32_t>(seen);
+        const bool right = U32(r.payload, 0) == *processId && U32(r.payload, 4) == i && U32(r.payload, 8) == ~i &&
+                           U32(r.payload, 12) == 0x5A5A5A5Au;
+        EXPECT_TRUE(right) << "pattern call " << seen << " at offset " << r.offset;
+        if (!right) return seen;
+        ++seen;
+    }
+    return seen;
+}
+
+// The opening records come once, first; a thread switch comes before the first call.
+void ExpectOneOpening(const CaptureRead& read) {
+    ASSERT_FALSE(read.records.empty());
+    EXPECT_EQ(read.records[0].id, kestrel::kFormatVersionRecord);
+    EXPECT_EQ(Count(read, kestrel::kFormatVersionRecord), 1u);
+    const auto firstCall = std::find_if(read.records.begin(), read.records.end(),
+                                        [](const kestrel::CaptureRecord& r) { return r.id >= kestrel::kFirstApiId; });
+    ASSERT_NE(firstCall, read.records.end());
+    EXPECT_TRUE(std::any_of(read.records.begin(), firstCall,
+                            [](const kestrel::CaptureRecord& r) { return r.id == kestrel::kThreadSwitchRecord; }));
+}
+
+// Finds the test window of the program started from this folder.
+HWND FindAppWindow(DWORD* processId, DWORD waitMs) {
+    for (DWORD waited = 0; waited <= waitMs; waited += 100) {
+        if (HWND window = FindWindowA("KestrelTestWindow", nullptr)) {
+            GetWindowThreadProcessId(window, processId);
+            return window;
+        }
+        Sleep(100);
+    }
+    return nullptr;
+}
+
+std::string CaptureCommand(const std::string& options, const std::string& capture, const std::string& program,
+                           const std::string& arguments) {
+    return "\"" + kKestrel + "\" capture --quiet " + options + " --out \"" + capture + "\" -- \"" + program + "\" " +
+           arguments;
+}
+
+TEST(CaptureLifecycle, StopAfterFramesEndsANeverEndingProgramWithExactlyThoseFrames) {
+    AppCopy app("bounded");
+    ASSERT_TRUE(app.copied());
+    const std::string capture = TempPath("bounded.kcap");
+    const ChildResult run = RunChild(CaptureCommand("--stop-after-frames 30", capture, app.program(),
+                                                    "--forever --frame-pattern 5"),
+                                     180000);
+    ASSERT_TRUE(run.started);
+    ASSERT_FALSE(run.timedOut) << run.output;
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_NE(run.output.find("after frame 30"), std::string::npos) << run.output;
+    EXPECT_EQ(GetFileAttributesA((app.folder() + "\\opengl32.dll").c_str()), INVALID_FILE_ATTRIBUTES)
+        << "the recorder's placement is undone";
+
+    const CaptureRead read = ReadCapture(capture);
+    ASSERT_TRUE(read.opened) << read.reason;
+    EXPECT_TRUE(read.complete) << read.reason;
+    EXPECT_EQ(Swaps(read), 30u);
+    ASSERT_FALSE(read.records.empty());
+    EXPECT_TRUE(IsSwap(read.records.back().id)) << "the capture ends with the 30th frame's swap";
+    std::uint32_t process = 0;
+    EXPECT_EQ(CheckPattern(read, &process), 30u * 5u) << "every frame whole";
+    DeleteFileA(capture.c_str());
+}
+
+// Both programs fill a ring much smaller than what they write, at the same time: each capture must
+// still be whole and hold exactly its own process's calls, in order.
+TEST(CaptureLifecycle, EveryProcessGetsAWholeCaptureOfItsOwn) {
+    AppCopy app("two");
+    ASSERT_TRUE(app.copied());
+    const std::string capture = TempPath("two.kcap");
+    constexpr std::size_t kCalls = 60000;  // about 2 MB each through a 1 MiB ring
+    const std::string each = "--pattern 60000 --frames 2";
+    const ChildResult run = RunChild(
+        CaptureCommand("--ring-mib 1", capture, app.program(), each + " --spawn \"" + each + "\""), 240000);
+    ASSERT_TRUE(run.started);
+    ASSERT_FALSE(run.timedOut) << run.output;
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+
+    // The child's capture is beside the first, named with its process id.
+    std::vector<std::string> paths{capture};
+    const std::string stem = capture.substr(0, capture.size() - 5);
+    WIN32_FIND_DATAA found{};
+    const HANDLE search = FindFirstFileA((stem + "-*.kcap").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE) << "no capture of the child process\n" << run.output;
+    do {
+        paths.push_back(stem.substr(0, stem.find_last_of('\\') + 1) + found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    ASSERT_EQ(paths.size(), 2u) << run.output;
+
+    std::map<std::uint32_t, std::string> processes;
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        const CaptureRead read = ReadCapture(path);
+        ASSERT_TRUE(read.opened) << read.reason;
+        EXPECT_TRUE(read.complete) << read.reason;
+        ExpectOneOpening(read);
+        std::uint32_t process = 0;
+        EXPECT_EQ(CheckPattern(read, &process), kCalls);
+        EXPECT_EQ(Swaps(read), 2u);
+        processes[process] = path;
+        if (path != capture) {
+            std::string named = std::to_string(process);
+            named.insert(0, 1, '-');
+            named.append(".kcap");
+            EXPECT_NE(path.find(named), std::string::npos);
+        }
+        DeleteFileA(path.c_str());
+    }
+    EXPECT_EQ(processes.size(), 2u) << "the two captures hold two different processes";
+}
+
+// The application dies outright: the capture keeps every whole record up to that moment.
+TEST(CaptureLifecycle, AnApplicationKilledOutrightLeavesAWholeCapture) {
+    AppCopy app("killed");
+    ASSERT_TRUE(app.copied());
+    const std::string capture = TempPath("killed.kcap");
+    HANDLE kestrel = StartChild(CaptureCommand("", capture, app.program(), "--forever --frame-pattern 50"));
+    ASSERT_NE(kestrel, nullptr);
+    DWORD processId = 0;
+    const HWND window = FindAppWindow(&processId, 60000);
+    ASSERT_NE(window, nullptr);
+    Sleep(2000);  // some frames
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
+    ASSERT_NE(process, nullptr);
+    TerminateProcess(process, 9);
+    CloseHandle(process);
+    const bool ended = WaitForSingleObject(kestrel, 60000) == WAIT_OBJECT_0;
+    if (!ended) TerminateProcess(kestrel, 1);
+    DWORD code = 0;
+    GetExitCodeProcess(kestrel, &code);
+    CloseHandle(kestrel);
+    ASSERT_TRUE(ended) << "kestrel ends with its application";
+    EXPECT_EQ(code, 9u) << "the application's own code";
+    EXPECT_EQ(GetFileAttributesA((app.folder() + "\\opengl32.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    const CaptureRead read = ReadCapture(capture);
+    ASSERT_TRUE(read.opened) << read.reason;
+    EXPECT_TRUE(read.complete) << read.reason;
+    EXPECT_GE(Swaps(read), 1u);
+    std::uint32_t pid = 0;
+    EXPECT_GE(CheckPattern(read, &pid), 50u);
+    DeleteFileA(capture.c_str());
+}
+
+// kestrel dies outright: its file reads to its last whole record, and the application, whose ring
+// nobody drains any more, neither hangs nor dies: it still answers and closes when asked.
+TEST(CaptureLifecycle, KestrelKilledOutrightLeavesAReadableFileAndARunningApplication) {
+    AppCopy app("orphan");
+    ASSERT_TRUE(app.copied());
+    const std::string capture = TempPath("orphan.kcap");
+    HANDLE kestrel = StartChild(CaptureCommand("--ring-mib 1", capture, app.program(), "--forever --frame-pattern 2000"));
+    ASSERT_NE(kestrel, nullptr);
+    DWORD processId = 0;
+    const HWND window = FindAppWindow(&processId, 60000);
+    ASSERT_NE(window, nullptr);
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
+    ASSERT_NE(process, nullptr);
+    Sleep(2000);
+    TerminateProcess(kestrel, 9);
+    WaitForSingleObject(kestrel, 10000);
+    CloseHandle(kestrel);
+    // Long enough for the ring to fill many times over.
+    Sleep(3000);
+    EXPECT_EQ(WaitForSingleObject(process, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the application died";
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    const bool closed = WaitForSingleObject(process, 30000) == WAIT_OBJECT_0;
+    if (!closed) TerminateProcess(process, 1);
+    CloseHandle(process);
+    EXPECT_TRUE(closed) << "the application hangs at a ring that nobody drains";
+
+    const CaptureRead read = ReadCapture(capture);
+    ASSERT_TRUE(read.opened) << read.reason;
+    // Whatever was written ends on a whole record or with a cut record that the reader names.
+    EXPECT_TRUE(read.complete || read.reason.find("truncated") != std::string::npos) << read.reason;
+    EXPECT_GE(read.records.size(), 4u) << "the opening records at least";
+    std::uint32_t pid = 0;
+    CheckPattern(read, &pid);
+    DeleteFileA(capture.c_str());
+}
+
+}  // namespace

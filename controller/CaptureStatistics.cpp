@@ -76,10 +76,15 @@ void CaptureStatistics::Add(const RecordView& record) {
     lastTime_ = record.timeStamp;
     ++records_;
     bytes_ += size;
+    volume_.Add(record.id, record.payloadSize);
 
     if (tracker_.isCall()) {
         ++calls_;
         ++callsInFrame_;
+        if (currentThread_ == kNoThread)
+            ++callsWithoutThread_;
+        else
+            ++threadCalls_[currentThread_];
         Tally& tally = FunctionTally(record);
         ++tally.count;
         tally.bytes += size + (tracker_.alias() ? markerBytes_ : 0);
@@ -87,6 +92,7 @@ void CaptureStatistics::Add(const RecordView& record) {
         NoteMakeCurrent(record);
         if (tracker_.isSwap()) {
             callsPerFrame_.push_back(callsInFrame_);
+            frameEnds_.push_back(record.timeStamp);
             callsInFrame_ = 0;
         }
         return;
@@ -101,9 +107,17 @@ void CaptureStatistics::Add(const RecordView& record) {
     tally.bytes += size;
     markerBytes_ = record.id == kAliasMarkerRecord ? size : 0;
     if (record.id == kThreadSwitchRecord && record.Has(0, 8)) {
-        threads_.Add(tracker_.thread());
+        currentThread_ = threads_.Add(tracker_.thread());
+        threadCalls_.resize(threads_.order.size());
         if (tracker_.context() != 0) contexts_.Add(tracker_.context());
     }
+}
+
+std::vector<CaptureStatistics::ThreadCalls> CaptureStatistics::CallsByThread() const {
+    std::vector<ThreadCalls> all;
+    all.reserve(threads_.order.size());
+    for (std::size_t i = 0; i < threads_.order.size(); ++i) all.push_back({threads_.order[i], threadCalls_[i]});
+    return all;
 }
 
 CaptureStatistics::Spread CaptureStatistics::CallsPerFrameSpread() const {

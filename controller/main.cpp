@@ -11,7 +11,8 @@ void Usage() {
     std::fprintf(stderr,
                  "usage: kestrel capture [options] -- APP.exe [ARGS...]   capture an application\n"
                  "       kestrel dump FILE [--frames A-B] [--grep NAME] [--blobs]   one line per record\n"
-                 "       kestrel stats FILE                                 what a capture holds\n"
+                 "       kestrel stats FILE [--top N] [--clock-hz HZ]       frame times, calls by thread, bytes by kind\n"
+                 "       kestrel help stats                                 what stats shows\n"
                  "       kestrel help capture                               the capture options\n");
 }
 }  // namespace
@@ -28,6 +29,7 @@ int main(int argc, char** argv) {
     if (command == "stats") return kestrel::RunStats(words);
     if (command == "help" || command == "--help" || command == "-h") {
         if (!words.empty() && words[0] == "capture") return kestrel::RunCapture({"--help"});
+        if (!words.empty() && words[0] == "stats") return kestrel::RunStats({"--help"});
         Usage();
         return 0;
     }

@@ -32,6 +32,11 @@ public:
     // The four opening records, as the recorder writes them when a capture starts.
     CaptureBuilder& Opening(const std::string& system = "Windows 10 | Test Adapter");
     CaptureBuilder& Record(std::uint32_t id, const Payload& payload);
+    // The time stamp of the next record; the ones after it follow 10 ticks apart as before.
+    CaptureBuilder& At(std::int64_t time) {
+        time_ = time;
+        return *this;
+    }
     // A record whose header declares `declaredSize` but that carries the given bytes.
     CaptureBuilder& RawRecord(std::uint32_t id, std::uint32_t declaredSize, const std::vector<std::uint8_t>& bytes);
     CaptureBuilder& ThreadSwitch(std::uint32_t thread, std::uint32_t context);

@@ -63,6 +63,9 @@ TEST(ReadCommands, PrintWhatTheyReadAndExitWithTheirCode) {
         {"dump by name", "dump --grep=glClear " + quoted, 0, {"glClear(0x4100)"}, 1},
         {"stats", "stats " + quoted, 0, {"records      9 (4 calls, 5 stream records)", "frames       1; calls per frame: min 3"}, 0},
         {"dump of a truncated capture", "dump \"" + truncated.path() + "\"", 3, {"glClear(0x4100)", "kestrel dump: ", stop}, 8},
+        // Frame 1 runs from the first record to the swap, 7 records later, 10 ticks apart.
+        {"stats with a clock rate", "stats " + quoted + " --clock-hz 1000", 0, {"duration     0.080 s at 1000 ticks/s (--clock-hz)", "first frame  70.000 ms from the start"}, 0},
+        {"stats help", "help stats", 0, {"usage: kestrel stats FILE", "--clock-hz"}, 0},
         {"stats of a truncated capture", "stats \"" + truncated.path() + "\"", 3, {"records      7 (2 calls", stop}, 0},
         {"dump of an empty file", "dump \"" + empty.path() + "\"", 3, {"not a capture: the file is empty"}, 1},
         {"dump of a missing file", "dump Z:\\no\\such.kcap", 1, {"kestrel dump: cannot open Z:\\no\\such.kcap"}, 1},

@@ -2,9 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <utility>
 
 #include "CaptureBuilder.h"
 #include "ReadBack.h"
+#include "controller/FrameTimes.h"
+#include "controller/StatsOptions.h"
 #include "controller/StatsReport.h"
 #include "controller/TextOutput.h"
 
@@ -26,6 +30,12 @@ CaptureBuilder TwoThreads() {
     b.Call("glColor3f", Payload().F32(1).F32(1).F32(1)).Call("glColor3f", Payload().F32(1).F32(1).F32(1));
     b.Call("glFlush").Call("wglSwapBuffers", Payload().U32(0xD1).U32(1));
     b.Call("glFlush").Call("glFinish");
+    return b;
+}
+
+CaptureBuilder NoSwap() {
+    CaptureBuilder b;
+    b.Opening().ThreadSwitch(1, 0).Call("glFlush").Call("glFinish");
     return b;
 }
 
@@ -102,31 +112,304 @@ TEST(Stats, CallsPerFrameSpread) {
     }
 }
 
+// Frames of 160, 170 and 500 ticks (16, 17 and 50 ms on a 10 kHz clock) from time stamp 0.
+CaptureBuilder ThreeTimedFrames() {
+    CaptureBuilder b;
+    b.At(0).Opening().ThreadSwitch(7, 0);
+    b.At(160).Call("wglSwapBuffers", Payload().U32(0xD1).U32(1));
+    b.At(330).Call("wglSwapBuffers", Payload().U32(0xD1).U32(1));
+    b.At(400).Call("glFlush").At(830).Call("wglSwapBuffers", Payload().U32(0xD1).U32(1));
+    return b;
+}
+
+TEST(Stats, FrameEndsAreTheTimeStampsOfTheSwaps) {
+    const CaptureStatistics stats = StatsOf(ThreeTimedFrames().bytes());
+    EXPECT_EQ(stats.firstTimeStamp(), 0);
+    EXPECT_EQ(stats.frameEnds(), (std::vector<std::int64_t>{160, 330, 830}));
+    EXPECT_TRUE(StatsOf(NoSwap().bytes()).frameEnds().empty());
+}
+
+// Swap time stamps: the first at `first`, then one after each of the given frame times.
+std::vector<std::int64_t> Ends(std::int64_t first, const std::vector<std::int64_t>& ticks) {
+    std::vector<std::int64_t> ends{first};
+    for (std::int64_t t : ticks) ends.push_back(ends.back() + t);
+    return ends;
+}
+
+TEST(Stats, FrameTimesOfAKnownSet) {
+    using Worst = std::vector<std::pair<std::uint64_t, std::int64_t>>;  // frame, ticks
+    struct Case {
+        const char* name;
+        std::vector<std::int64_t> ends;
+        double mean, median;
+        std::int64_t p95, p99;
+        Worst worst;
+    };
+    std::vector<std::int64_t> twentyToOne, oneToHundred;
+    for (std::int64_t t = 20; t >= 1; --t) twentyToOne.push_back(t);
+    for (std::int64_t t = 1; t <= 100; ++t) oneToHundred.push_back(t);
+    const Case cases[] = {
+        {"no swap", {}, 0, 0, 0, 0, {}},
+        // The first frame runs from the start of the capture, not from a swap.
+        {"one swap", {500}, 0, 0, 0, 0, {}},
+        {"two swaps", Ends(500, {50}), 50, 50, 50, 50, {{2, 50}}},
+        // 95% of 20 is rank 19 exactly; 99% rounds up to the last.
+        {"twenty frames, longest first", Ends(7, twentyToOne), 10.5, 10.5, 19, 20, {{2, 20}, {3, 19}, {4, 18}, {5, 17}, {6, 16}}},
+        {"a hundred frames", Ends(0, oneToHundred), 50.5, 50.5, 95, 99, {{101, 100}, {100, 99}, {99, 98}, {98, 97}, {97, 96}}},
+        {"ties go by frame number", Ends(0, {5, 9, 9, 1}), 6, 7, 9, 9, {{3, 9}, {4, 9}, {2, 5}, {5, 1}}},
+        {"an odd count", Ends(0, {3, 1, 2}), 2, 2, 3, 3, {{2, 3}, {4, 2}, {3, 1}}},
+        // A damaged capture's swap that lies before the one ahead of it.
+        {"a swap back in time", {100, 130, 120, 170}, 80.0 / 3, 30, 50, 50, {{4, 50}, {2, 30}, {3, 0}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const FrameTimes times(c.ends, 5);
+        EXPECT_EQ(times.frames(), c.ends.empty() ? 0 : c.ends.size() - 1);
+        EXPECT_DOUBLE_EQ(times.mean(), c.mean);
+        EXPECT_DOUBLE_EQ(times.median(), c.median);
+        EXPECT_EQ(times.Percentile(95), c.p95);
+        EXPECT_EQ(times.Percentile(99), c.p99);
+        Worst worst;
+        for (const FrameTimes::Frame& f : times.worst()) worst.emplace_back(f.number, f.ticks);
+        EXPECT_EQ(worst, c.worst);
+    }
+}
+
+TEST(Stats, CountsCallsByThreadAcrossThreadSwitches) {
+    struct Case {
+        const char* name;
+        const char* steps;  // c: a call; a digit: a switch to that thread
+        std::uint64_t withoutThread;
+        std::vector<std::pair<std::uint32_t, std::uint64_t>> byThread;  // in order of first appearance
+    };
+    const Case cases[] = {
+        {"one thread", "1ccc", 0, {{1, 3}}},
+        {"back and forth", "1cc2c1c3ccc2c", 0, {{1, 3}, {2, 2}, {3, 3}}},
+        {"a switch to the same thread", "1c1c1c", 0, {{1, 3}}},
+        {"a thread without calls", "1c2", 0, {{1, 1}, {2, 0}}},
+        {"calls before the first switch", "cc1c", 2, {{1, 1}}},
+        {"no switch at all", "ccc", 3, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CaptureBuilder b;
+        b.Opening();
+        for (const char* step = c.steps; *step; ++step) {
+            if (*step == 'c')
+                b.Call("glFlush");
+            else
+                b.ThreadSwitch(static_cast<std::uint32_t>(*step - '0'), 0);
+        }
+        const CaptureStatistics stats = StatsOf(b.bytes());
+        std::vector<std::pair<std::uint32_t, std::uint64_t>> byThread;
+        for (const auto& t : stats.CallsByThread()) byThread.emplace_back(t.thread, t.calls);
+        EXPECT_EQ(byThread, c.byThread);
+        EXPECT_EQ(stats.callsWithoutThread(), c.withoutThread);
+    }
+}
+
+// The data behind an upload's or an unmap's fixed part is its kind; every other byte of a call is
+// the call's.
+TEST(Stats, SortsTheBytesOfCallsByKindOfData) {
+    struct Case {
+        const char* name;
+        bool alias;
+        std::uint32_t fixed;  // the fixed part's bytes
+        std::uint32_t data;   // bytes after it
+        DataKind kind;        // of those bytes
+    };
+    const Case cases[] = {
+        {"glBufferData", true, 16, 64, DataKind::BufferData},
+        {"glBufferDataARB", false, 16, 0, DataKind::BufferData},  // no data pointer
+        {"glNamedBufferSubData", false, 16, 8, DataKind::BufferData},
+        {"glNewObjectBufferATI", false, 16, 32, DataKind::BufferData},
+        {"glTexImage2D", false, 36, 24, DataKind::TextureData},
+        {"glTexImage3D", true, 40, 48, DataKind::TextureData},
+        {"glCompressedTexSubImage2D", true, 36, 128, DataKind::TextureData},
+        {"glTextureSubImage2D", false, 36, 16, DataKind::TextureData},
+        {"glUnmapBuffer", true, 5, 64, DataKind::MappedWrites},
+        {"glUnmapNamedBuffer", false, 5, 0, DataKind::MappedWrites},  // a read-only mapping
+        {"glUnmapObjectBufferATI", false, 4, 12, DataKind::MappedWrites},
+        // Pixels that go to no texture, and the data blocks of other calls, stay with the calls.
+        {"glDrawPixels", false, 20, 12, DataKind::Calls},
+        {"glUniform4fv", true, 12, 16, DataKind::Calls},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CaptureBuilder b;
+        b.Opening().ThreadSwitch(1, 0);
+        const std::size_t before = b.size();
+        const Payload payload = Payload().Fill(c.fixed + c.data, 0x5A);
+        if (c.alias)
+            b.AliasCall(c.name, payload);
+        else
+            b.Call(c.name, payload);
+        const std::uint64_t marker = c.alias ? 24 : 0;  // the alias marker counts with the call
+        const CaptureStatistics stats = StatsOf(b.bytes());
+        const DataVolume& volume = stats.volume();
+        for (DataKind kind : {DataKind::BufferData, DataKind::TextureData, DataKind::MappedWrites}) {
+            const bool carries = kind == c.kind && c.data > 0;
+            EXPECT_EQ(volume[kind].bytes, carries ? c.data : 0u) << DataVolume::Name(kind);
+            EXPECT_EQ(volume[kind].records, carries ? 1u : 0u) << DataVolume::Name(kind);
+        }
+        const std::uint64_t callData = c.kind == DataKind::Calls ? c.data : 0;
+        EXPECT_EQ(volume[DataKind::Calls].bytes, marker + 16u + c.fixed + callData);
+        EXPECT_EQ(volume[DataKind::Calls].records, 1u);
+        EXPECT_EQ(volume[DataKind::StreamRecords].bytes, before);
+        EXPECT_EQ(volume[DataKind::ClientArrays].bytes, 0u);
+    }
+}
+
+TEST(Stats, AnUploadShorterThanItsFixedPartCarriesNoData) {
+    CaptureBuilder b;
+    b.Opening().Call("glTexImage2D", Payload().Fill(20, 0));
+    const DataVolume& volume = StatsOf(b.bytes()).volume();
+    EXPECT_EQ(volume[DataKind::TextureData].bytes, 0u);
+    EXPECT_EQ(volume[DataKind::Calls].bytes, 36u);
+}
+
+TEST(Stats, TheKindsShareOutEveryByteOfTheCapture) {
+    CaptureBuilder b = TwoThreads();
+    b.ClientMemory(0x2000, 16, 0, std::vector<std::uint8_t>(40, 1));
+    b.Call("glTexSubImage2D", Payload().Fill(36 + 10, 0));
+    b.AliasCall("glBufferSubData", Payload().Fill(16 + 6, 0));
+    b.Call("glUnmapBufferARB", Payload().Fill(5 + 3, 0));
+    const CaptureStatistics stats = StatsOf(b.bytes());
+    const DataVolume& volume = stats.volume();
+    EXPECT_EQ(volume[DataKind::ClientArrays].bytes, (16u + 12 + 100) + (16u + 12 + 40));
+    EXPECT_EQ(volume[DataKind::ClientArrays].records, 2u);
+    EXPECT_EQ(volume[DataKind::TextureData].bytes, 10u);
+    EXPECT_EQ(volume[DataKind::BufferData].bytes, 6u);
+    EXPECT_EQ(volume[DataKind::MappedWrites].bytes, 3u);
+    EXPECT_EQ(volume[DataKind::Calls].records, stats.calls());
+    std::uint64_t sum = 0;
+    for (std::size_t k = 0; k < kDataKinds; ++k) sum += volume[static_cast<DataKind>(k)].bytes;
+    EXPECT_EQ(sum, b.size());
+    // The two alias markers are the calls'; the other stream records are the opening four and three switches.
+    EXPECT_EQ(volume[DataKind::StreamRecords].records, 7u);
+    EXPECT_EQ(volume[DataKind::StreamRecords].bytes, 344u + 3 * 24);
+}
+
+std::string Report(const CaptureBuilder& b, const StatsReport::Clock& clock, std::size_t top = 2) {
+    TextOutput out;
+    StatsReport::Write(out, "two.kcap", StatsOf(b.bytes()), top, clock);
+    return std::string(out.text());
+}
+
+void ExpectLines(const std::string& text, const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) EXPECT_NE(text.find(line), std::string::npos) << line << "in\n" << text;
+}
+
+// The whole line of the text that holds `part`, without its line end.
+std::string LineWith(const std::string& text, const std::string& part) {
+    const std::size_t at = text.find(part);
+    if (at == std::string::npos) return {};
+    const std::size_t start = text.rfind('\n', at);
+    const std::size_t begin = start == std::string::npos ? 0 : start + 1;
+    return text.substr(begin, text.find('\n', at) - begin);
+}
+
+std::string PaddedNumber(std::uint64_t value) {
+    const std::string digits = std::to_string(value);
+    return std::string(12 - digits.size(), ' ') + digits;
+}
+
 TEST(Stats, TheReportShowsTheFigures) {
     const CaptureBuilder b = TwoThreads();
-    TextOutput out;
-    StatsReport::Write(out, "two.kcap", StatsOf(b.bytes()), 2);
-    const std::string_view text = out.text();
-    const std::string expected[] = {
+    const std::string text = Report(b, {1000, true});
+    const CaptureStatistics stats = StatsOf(b.bytes());
+    ExpectLines(text, {
         "capture      two.kcap\n",
         "records      " + std::to_string(b.recordStarts().size()) + " (17 calls, 9 stream records), " + std::to_string(b.size()) + " bytes\n",
         "frames       3; calls per frame: min 3, median 5, max 7; 2 calls after the last swap\n",
         "threads      2: 10, 20\n",
+        "calls by thread:\n          16   94.1%  thread 10\n           1    5.9%  thread 20\ncontexts",
         "contexts     3: 0x100, 0x300, 0x200\n",
+        "bytes by kind:\n" + PaddedNumber(stats.volume()[DataKind::Calls].bytes),
+        "           0    0.0%  buffer data (0 uploads)\n",
+        "           0       -  frame images (not in the capture: the recorder saves them as PNG files)\n",
         "           3  thread switch (72 bytes)\n",
         "top functions by count:\n           6  glVertex3f\n           3  wglSwapBuffers\ntop functions by bytes:\n         168  glVertex3f\n          72  wglSwapBuffers\n",
-    };
-    for (const std::string& line : expected) EXPECT_NE(text.find(line), std::string::npos) << line << "in\n" << text;
+    });
+    EXPECT_EQ(LineWith(text, "calls (17 calls)").substr(0, 12), PaddedNumber(stats.volume()[DataKind::Calls].bytes));
+    EXPECT_EQ(LineWith(text, "client arrays (1 block)").substr(0, 12), PaddedNumber(16 + 12 + 100));
+}
+
+TEST(Stats, TheReportGivesTimesInSecondsAndMilliseconds) {
+    ExpectLines(Report(ThreeTimedFrames(), {10000, true}),
+                {"duration     0.083 s at 10000 ticks/s (--clock-hz)\n", "time stamps  0 to 830\n",
+                 "frame times  mean 33.500 ms (29.9 frames/s), median 33.500 ms, 95th percentile 50.000 ms, "
+                 "99th percentile 50.000 ms (frames 2 to 3, swap to swap)\n",
+                 "worst frames 50.000 ms (frame 3), 17.000 ms (frame 2)\n",
+                 "first frame  16.000 ms from the start of the capture to the first swap"});
+    ExpectLines(Report(ThreeTimedFrames(), {10000000, false}),
+                {"duration     0.000 s at 10000000 ticks/s, this machine's rate (the capture records none",
+                 "frame times  mean 0.03"});
+    // Without a rate the figures stay in ticks rather than in made-up units.
+    ExpectLines(Report(ThreeTimedFrames(), {}),
+                {"duration     830 ticks (the capture records no clock rate", "median 335 ticks, 95th percentile 500 ticks",
+                 "worst frames 500 ticks (frame 3)", "first frame  160 ticks"});
+    CaptureBuilder one;
+    one.At(0).Opening().At(90).Call("wglSwapBuffers", Payload().U32(0xD1).U32(1));
+    ExpectLines(Report(one, {10000, true}), {"frame times  none from swap to swap: the capture has one frame\n"
+                                             "first frame  9.000 ms from the start"});
 }
 
 TEST(Stats, TheReportOfACaptureWithoutCalls) {
     CaptureBuilder b;
     b.Opening();
-    TextOutput out;
-    StatsReport::Write(out, "empty.kcap", StatsOf(b.bytes()), 10);
-    EXPECT_NE(out.text().find("frames       0; 0 calls and no swap\n"), std::string::npos) << out.text();
-    EXPECT_NE(out.text().find("threads      0\n"), std::string::npos) << out.text();
-    EXPECT_NE(out.text().find("top functions by count:\n  (no calls)\n"), std::string::npos) << out.text();
+    const std::string text = Report(b, {1000, true}, 10);
+    ExpectLines(text, {"frames       0; 0 calls and no swap\n", "frame times  none: no frame was ended by a swap\n",
+                       "threads      0\n", "calls by thread:\n  (no calls)\n", "top functions by count:\n  (no calls)\n",
+                       "         344  100.0%  other stream records (4 records)\n"});
+}
+
+TEST(Stats, TheReportListsTheBusiestThreadsAndSumsTheRest) {
+    CaptureBuilder b;
+    b.Opening().Call("glFlush");
+    for (std::uint32_t thread = 1; thread <= StatsReport::kListedValues + 2; ++thread) {
+        b.ThreadSwitch(thread, 0);
+        for (std::uint32_t i = 0; i < thread; ++i) b.Call("glFlush");
+    }
+    const std::string text = Report(b, {1000, true});
+    const std::size_t n = StatsReport::kListedValues + 2;
+    // Most calls first: the last thread leads, threads 1 and 2 are summed.
+    ExpectLines(text, {"calls by thread:\n" + std::string(10, ' ') + std::to_string(n) + " ",
+                       "thread 3\n           3    ", "  in 2 more threads\n           1    ", "  before any thread switch\n"});
+    EXPECT_EQ(text.find("thread 2\n"), std::string::npos) << text;
+}
+
+TEST(Stats, ReadsItsOptions) {
+    struct Case {
+        std::vector<std::string> words;
+        bool ok;
+        std::size_t top;
+        std::uint64_t clockHz;
+        const char* error;
+    };
+    const Case cases[] = {
+        {{"a.kcap"}, true, StatsOptions::kDefaultTop, 0, ""},
+        {{"a.kcap", "--clock-hz", "10000000"}, true, StatsOptions::kDefaultTop, 10000000, ""},
+        {{"--clock-hz=3579545", "a.kcap", "--top=3"}, true, 3, 3579545, ""},
+        {{"a.kcap", "--clock-hz", "0"}, false, 0, 0, "--clock-hz takes ticks per second"},
+        {{"a.kcap", "--clock-hz=1e7"}, false, 0, 0, "not '1e7'"},
+        {{"a.kcap", "--clock-hz", "100000000001"}, false, 0, 0, "--clock-hz takes"},
+        {{"a.kcap", "--clock-hz"}, false, 0, 0, "--clock-hz needs a value"},
+        {{"a.kcap", "--top"}, false, 0, 0, "--top needs a value"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.words.back());
+        StatsOptions options;
+        std::string error;
+        EXPECT_EQ(options.Parse(c.words, error), c.ok) << error;
+        if (c.ok) {
+            EXPECT_EQ(options.top, c.top);
+            EXPECT_EQ(options.clockHz, c.clockHz);
+            EXPECT_EQ(options.path, "a.kcap");
+        } else {
+            EXPECT_NE(error.find(c.error), std::string::npos) << error;
+        }
+    }
 }
 
 }  // namespace

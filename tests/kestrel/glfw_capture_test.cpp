@@ -7,12 +7,15 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <atomic>
 #include <cstring>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "controller/CaptureFileReader.h"
+#include "gen/ApiDescription.h"
 #include "gen/ApiTable.h"
 #include "stream/DrawablePayload.h"
 #include "stream/StreamRecordId.h"
@@ -144,6 +147,103 @@ TEST(GlfwCapture, EveryDrawOfTheWaveExampleCarriesExactlyTheVerticesItReaches) {
     DeleteFileA(capture.c_str());
     DeleteFileA(program.c_str());
     RemoveDirectoryA(folder.c_str());
+}
+
+// Asks every glfw window to repaint, again and again while it lives: a program that draws only when
+// its window needs it then draws frame after frame.
+class Repainter {
+public:
+    Repainter() : thread_([this] {
+        while (!stop_) {
+            EnumWindows(Repaint, 0);
+            Sleep(50);
+        }
+    }) {}
+    ~Repainter() {
+        stop_ = true;
+        thread_.join();
+    }
+
+private:
+    static BOOL CALLBACK Repaint(HWND window, LPARAM) {
+        char name[16] = {};
+        if (GetClassNameA(window, name, sizeof name) && std::strcmp(name, "GLFW30") == 0)
+            InvalidateRect(window, nullptr, FALSE);
+        return TRUE;
+    }
+
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// Every example the setup builds, captured for a few dozen frames by --stop-after-frames (or to its
+// own end): each capture reads back whole, names only known functions, and holds the frames, threads
+// and contexts that the program makes. glfw makes a hidden helper context of its own first, to load
+// the pixel-format extensions, so a program with one window has two contexts.
+TEST(GlfwCapture, EveryExampleCapturesWholeWithItsFramesThreadsAndContexts) {
+    constexpr std::uint32_t kFrames = 24;
+    struct Example {
+        const char* name;
+        std::uint32_t frames;    // swaps in the capture
+        std::uint32_t threads;   // threads that made calls
+        std::uint32_t contexts;  // created
+    } examples[] = {
+        {"boing", kFrames, 1, 2},
+        {"gears", kFrames, 1, 2},
+        {"heightmap", kFrames, 1, 2},
+        {"offscreen", 1, 1, 2},  // draws once into a hidden window, saves it and ends
+        {"particles", kFrames, 1, 2},  // its physics thread makes no OpenGL call
+        {"sharing", kFrames, 1, 3},    // two windows, the second sharing the first's objects
+        {"simple", kFrames, 1, 2},
+        {"splitview", kFrames, 1, 2},  // draws only when its window needs it: see Repainter
+        {"wave", kFrames, 1, 2},
+    };
+    for (const Example& example : examples) {
+        SCOPED_TRACE(example.name);
+        const std::string folder = TempPath(std::string("example-") + example.name);
+        CreateDirectoryA(folder.c_str(), nullptr);
+        const std::string program = folder + "\\" + example.name + ".exe";
+        ASSERT_TRUE(CopyFileA((std::string(KESTREL_GLFW_EXAMPLES "/") + example.name + ".exe").c_str(), program.c_str(), FALSE));
+        const std::string capture = folder + "\\capture.kcap";
+        Repainter repainter;
+        const ChildResult run = RunChild("\"" KESTREL_EXE "\" capture --quiet --stop-after-frames " + std::to_string(kFrames) +
+                                             " --out \"" + capture + "\" -- \"" + program + "\"",
+                                         180000);
+        ASSERT_TRUE(run.started);
+        ASSERT_FALSE(run.timedOut) << run.output;
+        EXPECT_EQ(run.exitCode, 0u) << run.output;
+
+        kestrel::CaptureFileReader reader;
+        std::string error;
+        ASSERT_TRUE(reader.Open(capture, error)) << error;
+        std::uint32_t swaps = 0, contexts = 0, unknown = 0;
+        std::set<std::uint32_t> threads;
+        std::uint32_t thread = 0;
+        bool called = false;
+        kestrel::CaptureRecord record;
+        while (reader.Next(record)) {
+            if (record.id == kestrel::kThreadSwitchRecord) {
+                if (called) threads.insert(thread);
+                thread = U32(record.payload, 0);
+                called = false;
+                continue;
+            }
+            if (record.id < 0x40000000u) continue;
+            called = true;
+            unknown += kestrel::description::FindApi(record.id) == nullptr;
+            swaps += record.id == api::wglSwapBuffers || record.id == api::wglSwapLayerBuffers;
+            contexts += record.id == api::wglCreateContext || record.id == api::wglCreateContextAttribsARB;
+        }
+        if (called) threads.insert(thread);
+        EXPECT_TRUE(reader.Complete()) << reader.stopReason();
+        EXPECT_EQ(unknown, 0u);
+        EXPECT_EQ(swaps, example.frames);
+        EXPECT_EQ(threads.size(), example.threads);
+        EXPECT_EQ(contexts, example.contexts);
+        DeleteFileA(capture.c_str());
+        DeleteFileA(program.c_str());
+        RemoveDirectoryA(folder.c_str());
+    }
 }
 
 }  // namespace

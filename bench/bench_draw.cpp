@@ -20,8 +20,8 @@
 namespace {
 
 constexpr int kVertices = 1000;
-constexpr int kDrawsPerRound = 400;
-constexpr int kRounds = 7;
+constexpr int kDrawsPerRound = 100;
+constexpr int kRounds = 5;
 constexpr std::uint32_t kRingMiB = 64;
 
 template <class Fn>

@@ -90,36 +90,29 @@ TEST(ReadablePrefix, FindsExactlyTheReadableBytesForEveryBoundary) {
     EXPECT_EQ(kestrel::ReadablePrefix(reinterpret_cast<const void*>(0x1000), 1u << 20, ReadableUpTo), g_boundary);
 }
 
-TEST(ReadablePrefix, StopsAtANoAccessPage) {
+// The page after a readable one cannot be read: the prefix stops at it, and the probe leaves the
+// page as it was (a guard page keeps its guard, which a stack's growth depends on).
+TEST(ReadablePrefix, StopsAtAnUnreadablePageAndLeavesItAsItWas) {
     SYSTEM_INFO system{};
     GetSystemInfo(&system);
     const DWORD page = system.dwPageSize;
-    auto* pages = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, 2 * page, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    ASSERT_NE(pages, nullptr);
-    DWORD old = 0;
-    ASSERT_TRUE(VirtualProtect(pages + page, page, PAGE_NOACCESS, &old));
-    const std::uint8_t* start = pages + page - 100;
-    EXPECT_TRUE(kestrel::SystemReadable(start, 100));
-    EXPECT_FALSE(kestrel::SystemReadable(start, 101));
-    EXPECT_EQ(kestrel::ReadablePrefix(start, 100, kestrel::SystemReadable), 100u);
-    EXPECT_EQ(kestrel::ReadablePrefix(start, 5000, kestrel::SystemReadable), 100u);
-    EXPECT_EQ(kestrel::ReadablePrefix(pages + page, 64, kestrel::SystemReadable), 0u);
-    VirtualFree(pages, 0, MEM_RELEASE);
-}
-
-TEST(ReadablePrefix, StopsAtAGuardPageAndLeavesItGuarded) {
-    SYSTEM_INFO system{};
-    GetSystemInfo(&system);
-    const DWORD page = system.dwPageSize;
-    auto* pages = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, 2 * page, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    ASSERT_NE(pages, nullptr);
-    DWORD old = 0;
-    ASSERT_TRUE(VirtualProtect(pages + page, page, PAGE_READWRITE | PAGE_GUARD, &old));
-    EXPECT_EQ(kestrel::ReadablePrefix(pages + page - 8, 64, kestrel::SystemReadable), 8u);
-    MEMORY_BASIC_INFORMATION region{};
-    ASSERT_EQ(VirtualQuery(pages + page, &region, sizeof region), sizeof region);
-    EXPECT_TRUE(region.Protect & PAGE_GUARD) << "the probe must not use up the guard (a stack's growth depends on it)";
-    VirtualFree(pages, 0, MEM_RELEASE);
+    for (const DWORD protection : {DWORD{PAGE_NOACCESS}, DWORD{PAGE_READWRITE | PAGE_GUARD}}) {
+        SCOPED_TRACE(protection);
+        auto* pages = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, 2 * page, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        ASSERT_NE(pages, nullptr);
+        DWORD old = 0;
+        ASSERT_TRUE(VirtualProtect(pages + page, page, protection, &old));
+        const std::uint8_t* start = pages + page - 100;
+        EXPECT_TRUE(kestrel::SystemReadable(start, 100));
+        EXPECT_FALSE(kestrel::SystemReadable(start, 101));
+        EXPECT_EQ(kestrel::ReadablePrefix(start, 100, kestrel::SystemReadable), 100u);
+        EXPECT_EQ(kestrel::ReadablePrefix(start, 5000, kestrel::SystemReadable), 100u);
+        EXPECT_EQ(kestrel::ReadablePrefix(pages + page, 64, kestrel::SystemReadable), 0u);
+        MEMORY_BASIC_INFORMATION region{};
+        ASSERT_EQ(VirtualQuery(pages + page, &region, sizeof region), sizeof region);
+        EXPECT_EQ(region.Protect, protection);
+        VirtualFree(pages, 0, MEM_RELEASE);
+    }
 }
 
 TEST(ContextState, TablesAreSizedFromTheLimitsAtInitialisation) {

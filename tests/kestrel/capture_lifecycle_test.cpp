@@ -141,6 +141,25 @@ HWND FindAppWindow(DWORD* processId, DWORD waitMs) {
     return nullptr;
 }
 
+// kestrel started on a program that opens a window, once the window is there; kestrel's and the
+// program's handles are the caller's to close.
+struct RunningCapture {
+    HANDLE kestrel = nullptr;
+    HANDLE process = nullptr;
+    HWND window = nullptr;
+};
+
+RunningCapture StartWindowedCapture(const std::string& command) {
+    RunningCapture run;
+    run.kestrel = StartChild(command);
+    if (!run.kestrel) return run;
+    DWORD processId = 0;
+    run.window = FindAppWindow(&processId, 60000);
+    if (run.window) run.process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
+    if (!run.process) run.window = nullptr;
+    return run;
+}
+
 std::string CaptureCommand(const std::string& options, const std::string& capture, const std::string& program,
                            const std::string& arguments) {
     return "\"" + kKestrel + "\" capture --quiet " + options + " --out \"" + capture + "\" -- \"" + program + "\" " +
@@ -225,16 +244,12 @@ TEST(CaptureLifecycle, AnApplicationKilledOutrightLeavesAWholeCapture) {
     AppCopy app("killed");
     ASSERT_TRUE(app.copied());
     const std::string capture = TempPath("killed.kcap");
-    HANDLE kestrel = StartChild(CaptureCommand("", capture, app.program(), "--forever --frame-pattern 50"));
-    ASSERT_NE(kestrel, nullptr);
-    DWORD processId = 0;
-    const HWND window = FindAppWindow(&processId, 60000);
-    ASSERT_NE(window, nullptr);
+    const RunningCapture run = StartWindowedCapture(CaptureCommand("", capture, app.program(), "--forever --frame-pattern 50"));
+    ASSERT_TRUE(run.window) << "no window";
+    HANDLE kestrel = run.kestrel;
     Sleep(2000);  // some frames
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
-    ASSERT_NE(process, nullptr);
-    TerminateProcess(process, 9);
-    CloseHandle(process);
+    TerminateProcess(run.process, 9);
+    CloseHandle(run.process);
     const bool ended = WaitForSingleObject(kestrel, 60000) == WAIT_OBJECT_0;
     if (!ended) TerminateProcess(kestrel, 1);
     DWORD code = 0;
@@ -259,13 +274,11 @@ TEST(CaptureLifecycle, KestrelKilledOutrightLeavesAReadableFileAndARunningApplic
     AppCopy app("orphan");
     ASSERT_TRUE(app.copied());
     const std::string capture = TempPath("orphan.kcap");
-    HANDLE kestrel = StartChild(CaptureCommand("--ring-mib 1", capture, app.program(), "--forever --frame-pattern 2000"));
-    ASSERT_NE(kestrel, nullptr);
-    DWORD processId = 0;
-    const HWND window = FindAppWindow(&processId, 60000);
-    ASSERT_NE(window, nullptr);
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
-    ASSERT_NE(process, nullptr);
+    const RunningCapture run =
+        StartWindowedCapture(CaptureCommand("--ring-mib 1", capture, app.program(), "--forever --frame-pattern 2000"));
+    ASSERT_TRUE(run.window) << "no window";
+    HANDLE kestrel = run.kestrel, process = run.process;
+    const HWND window = run.window;
     Sleep(2000);
     TerminateProcess(kestrel, 9);
     WaitForSingleObject(kestrel, 10000);
@@ -286,6 +299,59 @@ TEST(CaptureLifecycle, KestrelKilledOutrightLeavesAReadableFileAndARunningApplic
     EXPECT_GE(read.records.size(), 4u) << "the opening records at least";
     std::uint32_t pid = 0;
     CheckPattern(read, &pid);
+    DeleteFileA(capture.c_str());
+}
+
+// 200 threads call at once, more than the thread-depth block holds: every thread's calls are recorded,
+// each under its own thread switch, and none is lost.
+TEST(CaptureLifecycle, TwoHundredThreadsAtOnceAreAllRecorded) {
+    AppCopy app("threads");
+    ASSERT_TRUE(app.copied());
+    const std::string capture = TempPath("threads.kcap");
+    constexpr std::uint32_t kThreads = 200, kCalls = 50;
+    const ChildResult run =
+        RunChild(CaptureCommand("--ring-mib 1", capture, app.program(), "--no-window --calls 50 --parallel 200"), 180000);
+    ASSERT_TRUE(run.started);
+    ASSERT_FALSE(run.timedOut) << run.output;
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    const CaptureRead read = ReadCapture(capture);
+    ASSERT_TRUE(read.opened) << read.reason;
+    EXPECT_TRUE(read.complete) << read.reason;
+    std::map<std::uint32_t, std::uint32_t> callsByThread;
+    std::uint32_t thread = 0;
+    for (const kestrel::CaptureRecord& r : read.records) {
+        if (r.id == kestrel::kThreadSwitchRecord) thread = U32(r.payload, 0);
+        if (r.id == api::glGetError) ++callsByThread[thread];
+    }
+    // The main thread's calls come first; then each of the crowd's.
+    EXPECT_EQ(callsByThread.size(), kThreads + 1);
+    for (const auto& [id, calls] : callsByThread) EXPECT_EQ(calls, kCalls) << "thread " << id;
+    DeleteFileA(capture.c_str());
+}
+
+// One upload three times the ring's size: it passes through the ring in pieces and arrives whole.
+TEST(CaptureLifecycle, AnUploadLargerThanTheRingArrivesWhole) {
+    AppCopy app("upload");
+    ASSERT_TRUE(app.copied());
+    const std::string capture = TempPath("upload.kcap");
+    const ChildResult run =
+        RunChild(CaptureCommand("--ring-mib 1", capture, app.program(), "--upload-mib 3 --frames 1"), 180000);
+    ASSERT_TRUE(run.started);
+    ASSERT_FALSE(run.timedOut) << run.output;
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    const CaptureRead read = ReadCapture(capture);
+    ASSERT_TRUE(read.opened) << read.reason;
+    EXPECT_TRUE(read.complete) << read.reason;
+    const auto upload = std::find_if(read.records.begin(), read.records.end(),
+                                     [](const kestrel::CaptureRecord& r) { return r.id == api::glBufferData; });
+    ASSERT_NE(upload, read.records.end());
+    constexpr std::size_t kBytes = 3u << 20;
+    ASSERT_EQ(U32(upload->payload, 4), kBytes);
+    ASSERT_GE(upload->payload.size(), kBytes);
+    const std::size_t data = upload->payload.size() - kBytes;  // the fixed part ends where the data starts
+    std::size_t wrong = 0;
+    for (std::size_t k = 0; k < kBytes; ++k) wrong += upload->payload[data + k] != static_cast<std::uint8_t>(k * 7);
+    EXPECT_EQ(wrong, 0u);
     DeleteFileA(capture.c_str());
 }
 

@@ -1,6 +1,7 @@
 // A program that makes OpenGL calls as fast as it can and reports how long they took.
 //   capture_load_app small N   N rounds of glBegin, glColor4f, glVertex3f x3, glEnd
 //   capture_load_app large N   N glDeleteTextures calls of 262,144 names each (a 1 MiB data block)
+//   capture_load_app uploads N N glBufferSubData calls of 1 MiB into one buffer object
 #include <windows.h>
 #include <GL/gl.h>
 #include <cstdio>
@@ -12,7 +13,7 @@
 
 int main(int argc, char** argv) {
     if (argc < 3) return 2;
-    const bool large = std::strcmp(argv[1], "large") == 0;
+    const bool large = std::strcmp(argv[1], "large") == 0, uploads = std::strcmp(argv[1], "uploads") == 0;
     const int rounds = std::atoi(argv[2]);
     GLWindow window(64, 64);
     if (!window.error().empty()) {
@@ -20,13 +21,35 @@ int main(int argc, char** argv) {
         return 3;
     }
     std::vector<GLuint> names(large ? 262144 : 0);
+    using BufferSubData = void(WINAPI*)(GLenum, std::ptrdiff_t, std::ptrdiff_t, const void*);
+    BufferSubData subData = nullptr;
+    std::vector<unsigned char> block(uploads ? 1u << 20 : 0);
+    if (uploads) {
+        using GenBuffers = void(WINAPI*)(GLsizei, GLuint*);
+        using BindBuffer = void(WINAPI*)(GLenum, GLuint);
+        using BufferData = void(WINAPI*)(GLenum, std::ptrdiff_t, const void*, GLenum);
+        auto gen = reinterpret_cast<GenBuffers>(reinterpret_cast<void*>(wglGetProcAddress("glGenBuffers")));
+        auto bind = reinterpret_cast<BindBuffer>(reinterpret_cast<void*>(wglGetProcAddress("glBindBuffer")));
+        auto data = reinterpret_cast<BufferData>(reinterpret_cast<void*>(wglGetProcAddress("glBufferData")));
+        subData = reinterpret_cast<BufferSubData>(reinterpret_cast<void*>(wglGetProcAddress("glBufferSubData")));
+        if (!gen || !bind || !data || !subData) return 4;
+        for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<unsigned char>(i * 13);
+        GLuint buffer = 0;
+        gen(1, &buffer);
+        bind(0x8892, buffer);
+        data(0x8892, static_cast<std::ptrdiff_t>(block.size()), nullptr, 0x88E0);
+    }
     for (std::size_t i = 0; i < names.size(); ++i) names[i] = static_cast<GLuint>(1000000 + i);
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
     long long calls = 0;
     for (int r = 0; r < rounds; ++r) {
-        if (large) {
+        if (uploads) {
+            block[0] = static_cast<unsigned char>(r);
+            subData(0x8892, 0, static_cast<std::ptrdiff_t>(block.size()), block.data());
+            ++calls;
+        } else if (large) {
             glDeleteTextures(static_cast<GLsizei>(names.size()), names.data());
             ++calls;
         } else {

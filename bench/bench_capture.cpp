@@ -5,21 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "bench/support/RunFigures.h"
 #include "tests/support/ChildProcess.h"
-
-namespace {
-// The seconds the application reported for its calls; negative when it reported nothing.
-double AppSeconds(const std::string& output) {
-    const std::size_t at = output.find(" calls in ");
-    return at == std::string::npos ? -1.0 : std::atof(output.c_str() + at + 10);
-}
-
-double FileMB(const std::string& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-    return (static_cast<double>(data.nFileSizeHigh) * 4294967296.0 + data.nFileSizeLow) / 1e6;
-}
-}  // namespace
 
 int main(int argc, char** argv) {
     const std::string kestrel = argc > 2 ? argv[1] : KESTREL_EXE, app = argc > 2 ? argv[2] : KESTREL_LOAD_APP;
@@ -36,7 +23,7 @@ int main(int argc, char** argv) {
         const ChildResult captured =
             RunChild("\"" + kestrel + "\" capture --quiet --out \"" + capture + "\" -- \"" + app + "\" " + args, 300000);
         const double wall = (GetTickCount() - start) / 1000.0;
-        const double p = AppSeconds(plain.output), c = AppSeconds(captured.output), mb = FileMB(capture);
+        const double p = bench::AppSeconds(plain.output), c = bench::AppSeconds(captured.output), mb = bench::FileMB(capture);
         if (p <= 0 || c <= 0) {
             std::fprintf(stderr, "bench_capture: a run reported nothing\n%s\n%s\n", plain.output.c_str(), captured.output.c_str());
             return 1;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/RunFigures.h"
 #include "tests/support/ChildProcess.h"
 
 namespace {
@@ -40,16 +41,6 @@ double PlainWriteMBps(const std::string& path, std::uint32_t mib) {
     return closed && seconds > 0 ? mib * 1.048576 / seconds : 0;
 }
 
-double AppSeconds(const std::string& output) {
-    const std::size_t at = output.find(" calls in ");
-    return at == std::string::npos ? -1.0 : std::atof(output.c_str() + at + 10);
-}
-
-double FileMB(const std::string& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-    return (static_cast<double>(data.nFileSizeHigh) * 4294967296.0 + data.nFileSizeLow) / 1e6;
-}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -65,7 +56,7 @@ int main(int argc, char** argv) {
     const ChildResult captured =
         RunChild("\"" KESTREL_EXE "\" capture --quiet --out \"" + capture + "\" -- \"" + app + "\"" + args, 1800000);
     const double wall = Seconds(start, Now());
-    const double p = AppSeconds(plain.output), c = AppSeconds(captured.output), mb = FileMB(capture);
+    const double p = bench::AppSeconds(plain.output), c = bench::AppSeconds(captured.output), mb = bench::FileMB(capture);
     DeleteFileA(capture.c_str());
     if (fileRate <= 0 || p <= 0 || c <= 0 || mb < mib * 1.048576) {
         std::fprintf(stderr, "bench_sustained: a run failed\n%s\n%s\n", plain.output.c_str(), captured.output.c_str());

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "tests/support/BufferFunctions.h"
 #include "tests/support/GLWindow.h"
 
 int main(int argc, char** argv) {
@@ -21,25 +22,14 @@ int main(int argc, char** argv) {
         return 3;
     }
     std::vector<GLuint> names(large ? 262144 : 0);
-    using BufferSubData = void(WINAPI*)(GLenum, std::ptrdiff_t, std::ptrdiff_t, const void*);
-    BufferSubData subData = nullptr;
+    const BufferFunctions buffers;
     std::vector<unsigned char> block(uploads ? 1u << 20 : 0);
     if (uploads) {
-        using GenBuffers = void(WINAPI*)(GLsizei, GLuint*);
-        using BindBuffer = void(WINAPI*)(GLenum, GLuint);
-        using BufferData = void(WINAPI*)(GLenum, std::ptrdiff_t, const void*, GLenum);
-        auto gen = reinterpret_cast<GenBuffers>(reinterpret_cast<void*>(wglGetProcAddress("glGenBuffers")));
-        auto bind = reinterpret_cast<BindBuffer>(reinterpret_cast<void*>(wglGetProcAddress("glBindBuffer")));
-        auto data = reinterpret_cast<BufferData>(reinterpret_cast<void*>(wglGetProcAddress("glBufferData")));
-        subData = reinterpret_cast<BufferSubData>(reinterpret_cast<void*>(wglGetProcAddress("glBufferSubData")));
-        if (!gen || !bind || !data || !subData) return 4;
+        if (!buffers.ok()) return 4;
         for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<unsigned char>(i * 13);
-        GLuint buffer = 0;
-        gen(1, &buffer);
-        bind(0x8892, buffer);
-        data(0x8892, static_cast<std::ptrdiff_t>(block.size()), nullptr, 0x88E0);
+        buffers.NewArrayBuffer();
+        buffers.bufferData(0x8892, static_cast<std::ptrdiff_t>(block.size()), nullptr, 0x88E0);
     }
-    for (std::size_t i = 0; i < names.size(); ++i) names[i] = static_cast<GLuint>(1000000 + i);
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
@@ -47,7 +37,7 @@ int main(int argc, char** argv) {
     for (int r = 0; r < rounds; ++r) {
         if (uploads) {
             block[0] = static_cast<unsigned char>(r);
-            subData(0x8892, 0, static_cast<std::ptrdiff_t>(block.size()), block.data());
+            buffers.bufferSubData(0x8892, 0, static_cast<std::ptrdiff_t>(block.size()), block.data());
             ++calls;
         } else if (large) {
             glDeleteTextures(static_cast<GLsizei>(names.size()), names.data());

@@ -166,23 +166,31 @@ std::string CaptureCommand(const std::string& options, const std::string& captur
            arguments;
 }
 
+// Runs a capture that ends by itself and reads its file, which must be whole.
+void CaptureAndRead(const std::string& command, const std::string& capture, CaptureRead* read,
+                    std::string* output = nullptr) {
+    const ChildResult run = RunChild(command, 180000);
+    ASSERT_TRUE(run.started);
+    ASSERT_FALSE(run.timedOut) << run.output;
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    if (output) *output = run.output;
+    *read = ReadCapture(capture);
+    ASSERT_TRUE(read->opened) << read->reason;
+    EXPECT_TRUE(read->complete) << read->reason;
+}
+
 TEST(CaptureLifecycle, StopAfterFramesEndsANeverEndingProgramWithExactlyThoseFrames) {
     AppCopy app("bounded");
     ASSERT_TRUE(app.copied());
     const std::string capture = TempPath("bounded.kcap");
-    const ChildResult run = RunChild(CaptureCommand("--stop-after-frames 30", capture, app.program(),
-                                                    "--forever --frame-pattern 5"),
-                                     180000);
-    ASSERT_TRUE(run.started);
-    ASSERT_FALSE(run.timedOut) << run.output;
-    EXPECT_EQ(run.exitCode, 0u) << run.output;
-    EXPECT_NE(run.output.find("after frame 30"), std::string::npos) << run.output;
+    CaptureRead read;
+    std::string output;
+    ASSERT_NO_FATAL_FAILURE(CaptureAndRead(
+        CaptureCommand("--stop-after-frames 30", capture, app.program(), "--forever --frame-pattern 5"), capture, &read,
+        &output));
+    EXPECT_NE(output.find("after frame 30"), std::string::npos) << output;
     EXPECT_EQ(GetFileAttributesA((app.folder() + "\\opengl32.dll").c_str()), INVALID_FILE_ATTRIBUTES)
         << "the recorder's placement is undone";
-
-    const CaptureRead read = ReadCapture(capture);
-    ASSERT_TRUE(read.opened) << read.reason;
-    EXPECT_TRUE(read.complete) << read.reason;
     EXPECT_EQ(Swaps(read), 30u);
     ASSERT_FALSE(read.records.empty());
     EXPECT_TRUE(IsSwap(read.records.back().id)) << "the capture ends with the 30th frame's swap";
@@ -309,14 +317,9 @@ TEST(CaptureLifecycle, TwoHundredThreadsAtOnceAreAllRecorded) {
     ASSERT_TRUE(app.copied());
     const std::string capture = TempPath("threads.kcap");
     constexpr std::uint32_t kThreads = 200, kCalls = 50;
-    const ChildResult run =
-        RunChild(CaptureCommand("--ring-mib 1", capture, app.program(), "--no-window --calls 50 --parallel 200"), 180000);
-    ASSERT_TRUE(run.started);
-    ASSERT_FALSE(run.timedOut) << run.output;
-    EXPECT_EQ(run.exitCode, 0u) << run.output;
-    const CaptureRead read = ReadCapture(capture);
-    ASSERT_TRUE(read.opened) << read.reason;
-    EXPECT_TRUE(read.complete) << read.reason;
+    CaptureRead read;
+    ASSERT_NO_FATAL_FAILURE(CaptureAndRead(
+        CaptureCommand("--ring-mib 1", capture, app.program(), "--no-window --calls 50 --parallel 200"), capture, &read));
     std::map<std::uint32_t, std::uint32_t> callsByThread;
     std::uint32_t thread = 0;
     for (const kestrel::CaptureRecord& r : read.records) {
@@ -334,14 +337,9 @@ TEST(CaptureLifecycle, AnUploadLargerThanTheRingArrivesWhole) {
     AppCopy app("upload");
     ASSERT_TRUE(app.copied());
     const std::string capture = TempPath("upload.kcap");
-    const ChildResult run =
-        RunChild(CaptureCommand("--ring-mib 1", capture, app.program(), "--upload-mib 3 --frames 1"), 180000);
-    ASSERT_TRUE(run.started);
-    ASSERT_FALSE(run.timedOut) << run.output;
-    EXPECT_EQ(run.exitCode, 0u) << run.output;
-    const CaptureRead read = ReadCapture(capture);
-    ASSERT_TRUE(read.opened) << read.reason;
-    EXPECT_TRUE(read.complete) << read.reason;
+    CaptureRead read;
+    ASSERT_NO_FATAL_FAILURE(
+        CaptureAndRead(CaptureCommand("--ring-mib 1", capture, app.program(), "--upload-mib 3 --frames 1"), capture, &read));
     const auto upload = std::find_if(read.records.begin(), read.records.end(),
                                      [](const kestrel::CaptureRecord& r) { return r.id == api::glBufferData; });
     ASSERT_NE(upload, read.records.end());

@@ -6,9 +6,9 @@
 #include <fstream>
 #include <thread>
 
-#include "controller/AppLauncher.h"
-#include "controller/RingDrainer.h"
-#include "controller/SessionServer.h"
+#include "controller/capture/AppLauncher.h"
+#include "controller/capture/RingDrainer.h"
+#include "controller/capture/SessionServer.h"
 #include "tests/support/WindowPixelFormat.h"
 
 namespace bench {

@@ -9,7 +9,7 @@
 #include "channel/StatsHeader.h"
 #include "gen/ApiTable.h"
 #include "stream/StreamRecordId.h"
-#include "controller/RecorderPlacement.h"
+#include "controller/capture/RecorderPlacement.h"
 #include "tests/support/TestController.h"
 
 using kestrel::CaptureRecord;

@@ -2,8 +2,8 @@
 
 #include <sstream>
 
-#include "controller/RecordDumper.h"
-#include "controller/TextOutput.h"
+#include "controller/dump/RecordDumper.h"
+#include "controller/reading/TextOutput.h"
 
 namespace kestrel::test {
 

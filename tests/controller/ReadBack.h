@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "controller/CaptureFileReader.h"
-#include "controller/CaptureStatistics.h"
-#include "controller/DumpOptions.h"
+#include "controller/reading/CaptureFileReader.h"
+#include "controller/stats/CaptureStatistics.h"
+#include "controller/dump/DumpOptions.h"
 
 namespace kestrel::test {
 

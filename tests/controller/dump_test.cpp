@@ -7,8 +7,8 @@
 
 #include "CaptureBuilder.h"
 #include "ReadBack.h"
-#include "controller/RecordDumper.h"
-#include "controller/TextOutput.h"
+#include "controller/dump/RecordDumper.h"
+#include "controller/reading/TextOutput.h"
 #include "gen/ApiDescription.h"
 
 namespace kestrel::test {

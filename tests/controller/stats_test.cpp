@@ -7,10 +7,10 @@
 
 #include "CaptureBuilder.h"
 #include "ReadBack.h"
-#include "controller/FrameTimes.h"
-#include "controller/StatsOptions.h"
-#include "controller/StatsReport.h"
-#include "controller/TextOutput.h"
+#include "controller/stats/FrameTimes.h"
+#include "controller/stats/StatsOptions.h"
+#include "controller/stats/StatsReport.h"
+#include "controller/reading/TextOutput.h"
 
 namespace kestrel::test {
 namespace {

@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-#include "controller/TextOutput.h"
+#include "controller/reading/TextOutput.h"
 
 namespace kestrel::test {
 namespace {

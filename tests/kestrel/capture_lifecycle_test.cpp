@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "controller/CaptureFileReader.h"
+#include "controller/reading/CaptureFileReader.h"
 #include "gen/ApiTable.h"
 #include "stream/RecordHeader.h"
 #include "stream/StreamRecordId.h"

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "controller/CaptureFileReader.h"
+#include "controller/reading/CaptureFileReader.h"
 #include "gen/ApiDescription.h"
 #include "gen/ApiTable.h"
 #include "stream/DrawablePayload.h"

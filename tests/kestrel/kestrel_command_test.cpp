@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "controller/CaptureFileReader.h"
+#include "controller/reading/CaptureFileReader.h"
 #include "gen/ApiTable.h"
 #include "tests/fixtures/BufferDrawData.h"
 #include "tests/support/ChildProcess.h"

@@ -3,9 +3,9 @@
 #include <atomic>
 #include <cstdio>
 
-#include "controller/AppLauncher.h"
-#include "controller/RecorderPlacement.h"
-#include "controller/RingDrainer.h"
+#include "controller/capture/AppLauncher.h"
+#include "controller/capture/RecorderPlacement.h"
+#include "controller/capture/RingDrainer.h"
 
 namespace {
 std::atomic<int> g_runs{0};

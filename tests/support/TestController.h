@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "controller/CaptureFileReader.h"
-#include "controller/SessionServer.h"
+#include "controller/reading/CaptureFileReader.h"
+#include "controller/capture/SessionServer.h"
 
 class TestController {
 public:

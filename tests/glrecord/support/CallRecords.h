@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "controller/CaptureFileReader.h"
+#include "controller/reading/CaptureFileReader.h"
 
 struct CallRecord {
     std::uint32_t id;

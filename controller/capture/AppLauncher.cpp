@@ -1,0 +1,97 @@
+#include "controller/capture/AppLauncher.h"
+
+#include <cstdio>
+
+#include "interposer/ThreadDepthTable.h"
+
+namespace kestrel {
+
+namespace {
+// As the C runtime splits a command line: backslashes are literal except before a quote, where each
+// pair stands for one backslash; so those before a quote, and before the closing quote, are doubled.
+std::string Quote(const std::string& word) {
+    if (!word.empty() && word.find_first_of(" \t\"") == std::string::npos) return word;
+    std::string quoted = "\"";
+    std::size_t backslashes = 0;
+    for (char c : word) {
+        if (c == '\\') {
+            ++backslashes;
+        } else {
+            if (c == '"') quoted.append(backslashes + 1, '\\');
+            backslashes = 0;
+        }
+        quoted += c;
+    }
+    quoted.append(backslashes, '\\');
+    return quoted + "\"";
+}
+}  // namespace
+
+AppLauncher::~AppLauncher() {
+    if (process_) CloseHandle(process_);
+    if (depthBlock_) CloseHandle(depthBlock_);
+}
+
+bool AppLauncher::CheckApplication(const std::string& path, std::string& error) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = "application not found: " + path;
+        return false;
+    }
+    IMAGE_DOS_HEADER dos{};
+    DWORD got = 0;
+    bool ok = ReadFile(file, &dos, sizeof dos, &got, nullptr) && got == sizeof dos && dos.e_magic == IMAGE_DOS_SIGNATURE;
+    DWORD signature = 0;
+    IMAGE_FILE_HEADER header{};
+    if (ok) {
+        ok = SetFilePointer(file, dos.e_lfanew, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+             ReadFile(file, &signature, sizeof signature, &got, nullptr) && got == sizeof signature &&
+             signature == IMAGE_NT_SIGNATURE && ReadFile(file, &header, sizeof header, &got, nullptr) &&
+             got == sizeof header;
+    }
+    CloseHandle(file);
+    if (!ok) {
+        error = path + " is not a Windows program";
+        return false;
+    }
+    if (header.Machine != IMAGE_FILE_MACHINE_I386 || (header.Characteristics & IMAGE_FILE_DLL)) {
+        error = path + " is not a 32-bit Windows program";
+        return false;
+    }
+    return true;
+}
+
+bool AppLauncher::Launch(const std::string& application, const std::vector<std::string>& arguments, std::string& error) {
+    std::string commandLine = Quote(application);
+    for (const std::string& argument : arguments) {
+        commandLine += ' ';
+        commandLine += Quote(argument);
+    }
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(application.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        nullptr, &si, &pi)) {
+        char text[64];
+        std::snprintf(text, sizeof text, " (error %lu)", GetLastError());
+        error = "cannot start ";
+        error += application;
+        error += text;
+        return false;
+    }
+    process_ = pi.hProcess;
+    processId_ = pi.dwProcessId;
+    // The depth block must exist before the application's first OpenGL call.
+    depthBlock_ = ThreadDepthTable::CreateBlock(processId_);
+    ResumeThread(pi.hThread);
+    CloseHandle(pi.hThread);
+    return true;
+}
+
+DWORD AppLauncher::ExitCode() const {
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    return code;
+}
+
+}  // namespace kestrel

@@ -1,0 +1,129 @@
+#include "controller/capture/CaptureOptions.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace kestrel {
+
+namespace {
+bool ParseNumber(const std::string& text, std::uint32_t low, std::uint32_t high, std::uint32_t& value) {
+    if (text.empty() || text[0] == '-' || text[0] == '+') return false;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long parsed = std::strtoull(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || parsed < low || parsed > high) return false;
+    value = static_cast<std::uint32_t>(parsed);
+    return true;
+}
+
+struct NumberOption {
+    const char* name;
+    std::uint32_t CaptureOptions::*field;
+    std::uint32_t low, high;
+};
+
+// The ring and its unwrap area are mapped in one piece into the 32-bit program, beside its own
+// modules and heaps: 256 MiB (a 512 MiB view) is the most that leaves room in a 2 GiB address space.
+constexpr std::uint32_t kLargestRingMiB = 256;
+
+const NumberOption kNumberOptions[] = {
+    {"--ring-mib", &CaptureOptions::ringMiB, 1, kLargestRingMiB},
+    {"--fps-limit", &CaptureOptions::fpsLimit, 0, 1000},
+    {"--images-every", &CaptureOptions::imagesEvery, 0, 1000000},
+    {"--images-first", &CaptureOptions::imagesFirst, 0, 100000000},
+    {"--images-limit", &CaptureOptions::imagesLimit, 0, 100000000},
+    {"--hook-mode", &CaptureOptions::hookMode, 0, 1},
+    {"--stop-after-frames", &CaptureOptions::stopAfterFrames, 1, 100000000},
+};
+}  // namespace
+
+const char* CaptureUsage() {
+    return "usage: kestrel capture [options] -- APP.exe [ARGS...]\n"
+           "  --out FILE            capture file (default: <app>-<date>-<time>.kcap in the current folder)\n"
+           "  --ring-mib N          ring buffer size in MiB, 1 to 256 (default 64); the ring is mapped twice over,\n"
+           "                        in one piece, into the 32-bit program, so larger rings cannot work\n"
+           "  --fps-limit N         hold the application to N frames per second, 0 for none (default 0)\n"
+           "  --images-every N      save a frame image every N frames (or draw calls), 0 for none\n"
+           "  --images-first N      images start after frame N: the first ends frame N + every (default 0)\n"
+           "  --images-limit N      most frame images taken (default: no limit)\n"
+           "  --images-dir DIR      folder of the frame images, created when missing (default: the current folder)\n"
+           "  --images-by-draw      take images after every N-th draw call of the first frame instead;\n"
+           "                        each replaces the last, in <name>_0001.png\n"
+           "  --stop-after-frames N once frame N has ended, close the application's windows, give it a few\n"
+           "                        seconds, then end it; the capture holds frames 1 to N whole\n"
+           "  --hook-mode N         0: real library is OpenGL32.dll, 1: OpenGL32-orig.dll (default 0)\n"
+           "  --recorder DLL        the recorder to load (default: GLKESTREL.dll beside kestrel.exe)\n"
+           "  --quiet               no progress line\n"
+           "exit code: the application's own when it was captured; otherwise kestrel's own, with a line that\n"
+           "says why: 2 bad options or input, 70 the program never loaded opengl32.dll (the recorder), 71 it\n"
+           "ended before its first OpenGL call, 72 the recorder registered but its capture could not start\n"
+           "(most often a ring too large for the program's address space), 73 a 64-bit program\n"
+           "Ctrl-C, or closing the console, ends the application as --stop-after-frames does, at once; what the\n"
+           "ring holds is written either way. A process the program starts that loads the recorder is captured\n"
+           "too, into a file of its own: <out>-<process id>.kcap beside the first.\n";
+}
+
+bool ParseCaptureOptions(const std::vector<std::string>& words, CaptureOptions& options, std::string& error) {
+    std::size_t i = 0;
+    for (; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (word == "--") {
+            ++i;
+            break;
+        }
+        auto value = [&](std::string& out) {
+            if (i + 1 >= words.size()) {
+                error = word + " needs a value";
+                return false;
+            }
+            out = words[++i];
+            return true;
+        };
+        bool known = false;
+        for (const NumberOption& option : kNumberOptions) {
+            if (word != option.name) continue;
+            known = true;
+            std::string text;
+            if (!value(text)) return false;
+            if (!ParseNumber(text, option.low, option.high, options.*option.field)) {
+                error = word + " takes a whole number from " + std::to_string(option.low) + " to " +
+                        std::to_string(option.high) + ", not '" + text + "'";
+                if (option.field == &CaptureOptions::ringMiB)
+                    error += ": a larger ring, mapped twice over in one piece, does not fit in a 32-bit program";
+                return false;
+            }
+        }
+        if (known) continue;
+        if (word == "--out") {
+            if (!value(options.output)) return false;
+        } else if (word == "--images-dir") {
+            if (!value(options.imagesDir)) return false;
+        } else if (word == "--recorder") {
+            if (!value(options.recorder)) return false;
+        } else if (word == "--images-by-draw") {
+            options.imagesByDraw = true;
+        } else if (word == "--quiet") {
+            options.quiet = true;
+        } else {
+            error = "unknown option '" + word + "'";
+            return false;
+        }
+    }
+    if (i >= words.size()) {
+        error = "no application given (put it after --)";
+        return false;
+    }
+    options.application = words[i];
+    options.arguments.assign(words.begin() + static_cast<std::ptrdiff_t>(i) + 1, words.end());
+    if (options.imagesByDraw && options.imagesEvery == 0) {
+        error = "--images-by-draw needs --images-every N";
+        return false;
+    }
+    if (options.imagesByDraw && options.imagesFirst != 0) {
+        error = "--images-by-draw takes images in the first frame only; drop --images-first";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace kestrel

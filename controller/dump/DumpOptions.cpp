@@ -1,0 +1,83 @@
+#include "controller/dump/DumpOptions.h"
+#include "controller/reading/ReadingCommand.h"
+
+namespace kestrel {
+
+namespace {
+// "A-B", "A" (one frame) or "A-" (from A on); frames count from 1.
+bool ParseFrames(const std::string& text, std::uint64_t& first, std::uint64_t& last) {
+    const std::size_t dash = text.find('-');
+    if (!ParseCount(text.substr(0, dash), UINT64_MAX - 1, first) || first == 0) return false;
+    if (dash == std::string::npos) {
+        last = first;
+        return true;
+    }
+    const std::string end = text.substr(dash + 1);
+    if (end.empty()) {
+        last = UINT64_MAX;
+        return true;
+    }
+    return ParseCount(end, UINT64_MAX - 1, last) && last >= first;
+}
+}  // namespace
+
+const char* DumpOptions::Usage() {
+    return "usage: kestrel dump FILE [--frames A-B] [--grep NAME] [--blobs[=BYTES]]\n"
+           "  one line per record: index, time stamp, thread, the call or record decoded\n"
+           "  --frames A-B    only frames A to B (also A, or A- for A to the end); frame 1 ends at the first swap\n"
+           "  --grep NAME     only records whose function or record name contains NAME (case-sensitive)\n"
+           "  --blobs[=BYTES] the bytes of data blocks in hex under their record, up to BYTES each (default 256)\n";
+}
+
+bool DumpOptions::Parse(const std::vector<std::string>& words, std::string& error) {
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        std::string name = word, value;
+        bool hasValue = false;
+        if (word.rfind("--", 0) == 0) {
+            if (const std::size_t equals = word.find('='); equals != std::string::npos) {
+                name = word.substr(0, equals);
+                value = word.substr(equals + 1);
+                hasValue = true;
+            }
+        }
+        auto takeValue = [&]() {
+            if (hasValue) return true;
+            if (i + 1 >= words.size()) {
+                error = name + " needs a value";
+                return false;
+            }
+            value = words[++i];
+            return true;
+        };
+        if (name == "--help" || name == "-h") {
+            help = true;
+        } else if (name == "--frames") {
+            if (!takeValue()) return false;
+            if (!ParseFrames(value, firstFrame, lastFrame)) {
+                error = "--frames takes A-B, A or A- with 1 <= A <= B, not '" + value + "'";
+                return false;
+            }
+        } else if (name == "--grep") {
+            if (!takeValue()) return false;
+            if (value.empty()) {
+                error = "--grep needs a name";
+                return false;
+            }
+            grep = value;
+        } else if (name == "--blobs") {
+            blobs = true;
+            std::uint64_t limit = 0;
+            if (hasValue && (!ParseCount(value, kMaxBlobLimit, limit) || limit == 0)) {
+                error = "--blobs takes a byte count from 1 to " + std::to_string(kMaxBlobLimit) + ", not '" + value + "'";
+                return false;
+            }
+            if (hasValue) blobLimit = static_cast<std::uint32_t>(limit);
+        } else if (!TakeCaptureFile(word, path, error)) {
+            return false;
+        }
+    }
+    return help || CaptureFileGiven(path, error);
+}
+
+}  // namespace kestrel

@@ -1,0 +1,171 @@
+#include "controller/dump/StreamRecordFormatter.h"
+
+#include "controller/reading/StreamRecordKind.h"
+#include "environment/ApiTypeName.h"
+#include "gen/ApiDescription.h"
+#include "stream/StreamRecordId.h"
+
+namespace kestrel {
+
+namespace {
+// Offsets in the drawable record and the LOGFONTA and DIBSECTION that it carries.
+constexpr std::uint32_t kFontAt = 28;
+constexpr std::uint32_t kFaceNameAt = kFontAt + 28;
+constexpr std::uint32_t kFaceNameSize = 32;
+constexpr std::uint32_t kChangeFlagsAt = 88;
+constexpr std::uint32_t kDibAt = kDrawableSize;
+
+void Flags(TextOutput& out, std::uint32_t flags, const char* const* names, unsigned count, const char* none) {
+    if (flags == 0) {
+        out << none;
+        return;
+    }
+    bool first = true;
+    for (unsigned bit = 0; bit < count; ++bit) {
+        if (!(flags & (1u << bit))) continue;
+        if (!first) out << '|';
+        first = false;
+        out << names[bit];
+    }
+    if (const std::uint32_t rest = flags & ~((1u << count) - 1)) {
+        if (!first) out << '|';
+        out.Hex(rest);
+    }
+}
+
+void ThreadSwitch(TextOutput& out, const RecordView& r) {
+    out << "thread switch: thread ";
+    out.Unsigned(r.U32(0));
+    out << ", context ";
+    out.Hex(r.U32(4));
+}
+
+void AliasMarker(TextOutput& out, const RecordView& r) {
+    const std::uint32_t target = r.U32(0), number = r.U32(4);
+    const description::AliasDescription* alias = description::FindAlias(number);
+    const description::ApiDescription* api = description::FindApi(target);
+    if (alias && alias->targetApiId == target) {
+        out << "alias marker: " << alias->name << " (alias ";
+        out.Unsigned(number);
+        out << ") records as ";
+    } else {
+        out << "alias marker: unknown alias ";
+        out.Unsigned(number);
+        out << " records as ";
+    }
+    if (api)
+        out << api->name;
+    else
+        out.Hex(target, 8);
+}
+
+std::uint32_t ClientMemory(TextOutput& out, const RecordView& r) {
+    const std::uint32_t flags = r.U32(8);
+    out << "client memory block: address ";
+    out.Hex(r.U32(0), 8);
+    out << ", offset ";
+    out.Unsigned(r.U32(4));
+    out << ", ";
+    out.Unsigned(r.payloadSize > kClientMemoryHeaderSize ? r.payloadSize - kClientMemoryHeaderSize : 0);
+    out << " bytes";
+    if (flags & kVariantArrayFlag) out << ", variant array";
+    if (const std::uint32_t other = flags & ~kVariantArrayFlag) {
+        out << ", flags ";
+        out.Hex(other);
+    }
+    return kClientMemoryHeaderSize;
+}
+
+std::uint32_t Drawable(TextOutput& out, const RecordView& r) {
+    static const char* const kKinds[] = {"full-screen", "no-window", "bitmap"};
+    static const char* const kChanges[] = {"new", "rect", "full-screen", "font", "untracked"};
+    out << "drawable: window ";
+    out.Hex(r.U32(0));
+    out << ", dc ";
+    out.Hex(r.U32(4));
+    out << ", rect ";
+    out.Signed(r.I32(8));
+    out << ',';
+    out.Signed(r.I32(12));
+    out << '-';
+    out.Signed(r.I32(16));
+    out << ',';
+    out.Signed(r.I32(20));
+    out << ", kind ";
+    Flags(out, r.U32(24), kKinds, 3, "windowed");
+    out << ", font ";
+    out.Quoted(r.data + kFaceNameAt, r.Has(kFaceNameAt, kFaceNameSize) ? kFaceNameSize : 0, kFaceNameSize);
+    out << " height ";
+    out.Signed(r.I32(kFontAt));
+    out << ", changes ";
+    Flags(out, r.U32(kChangeFlagsAt), kChanges, 5, "none");
+    if (r.payloadSize <= kDrawableSize) return r.payloadSize;
+    if (r.payloadSize < kDrawableSize + kDibSectionSize) {
+        out << ", ";
+        out.Unsigned(r.payloadSize - kDrawableSize);
+        out << " more bytes";
+        return kDrawableSize;
+    }
+    // DIBSECTION: the BITMAP (type, width, height, row bytes, planes and bits per pixel, bits) first.
+    out << ", bitmap ";
+    out.Signed(r.I32(kDibAt + 4));
+    out << 'x';
+    out.Signed(r.I32(kDibAt + 8));
+    out << ' ';
+    out.Unsigned(r.U32(kDibAt + 16) >> 16);
+    out << " bpp, ";
+    out.Unsigned(r.payloadSize - kDrawableSize - kDibSectionSize);
+    out << " pixel bytes";
+    return kDrawableSize + kDibSectionSize;
+}
+}  // namespace
+
+std::uint32_t StreamRecordFormatter::Append(TextOutput& out, const RecordView& r) {
+    switch (r.id) {
+        case kFormatVersionRecord:
+            out << "format version ";
+            out.Hex(r.U32(0), 8);
+            break;
+        case kRecorderVersionRecord:
+            out << "recorder version ";
+            out.Hex(r.U32(0), 8);
+            if (r.U32(4)) {
+                out << ", ";
+                out.Hex(r.U32(4));
+            }
+            break;
+        case kApiTypeRecord:
+            out << "API type ";
+            out.Unsigned(r.U32(0));
+            out << ' ' << ApiTypeNameOf(r.U32(0)) << ", ";
+            out.Unsigned(r.U32(4));
+            out << "-bit pointers";
+            break;
+        case kSystemDescriptionRecord:
+            out << "system description ";
+            out.Quoted(r.data, r.kept, r.payloadSize);
+            break;
+        case kThreadSwitchRecord:
+            ThreadSwitch(out, r);
+            break;
+        case kAliasMarkerRecord:
+            AliasMarker(out, r);
+            break;
+        case kClientMemoryBlockRecord:
+            return ClientMemory(out, r);
+        case kDrawableRecord:
+            return Drawable(out, r);
+        default: {
+            const StreamRecordKind* kind = FindStreamRecordKind(r.id);
+            out << (kind ? kind->name : "unknown record") << ' ';
+            out.Unsigned(r.id);
+            out << " [";
+            out.Unsigned(r.payloadSize);
+            out << (kind ? " bytes]" : " bytes, skipped]");
+            return 0;
+        }
+    }
+    return r.payloadSize;
+}
+
+}  // namespace kestrel

@@ -1,0 +1,59 @@
+#include "controller/reading/ReadingCommand.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace kestrel {
+
+bool ParseCount(const std::string& text, std::uint64_t max, std::uint64_t& value) {
+    if (text.empty() || text.size() > 20) return false;
+    std::uint64_t result = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        const auto digit = static_cast<std::uint64_t>(c - '0');
+        if (result > (max - digit) / 10) return false;
+        result = result * 10 + digit;
+    }
+    value = result;
+    return true;
+}
+
+void ReportError(const char* command, const std::string& message) {
+    std::fflush(stdout);  // so that the line follows what was printed before it
+    std::fprintf(stderr, "kestrel %s: %s\n", command, message.c_str());
+}
+
+std::string OutputError(const TextOutput& out) {
+    if (out.error() == EPIPE || out.error() == EINVAL) return "the output was closed before the end";
+    return std::string("cannot write the output: ") + std::strerror(out.error());
+}
+
+int FinishReading(const char* command, const std::string& path, const CaptureFileReader& reader) {
+    if (reader.Complete()) return kExitRead;
+    ReportError(command, path + ": stopped at byte " + std::to_string(reader.stopOffset()) + " of " +
+                             std::to_string(reader.fileSize()) + " after " + std::to_string(reader.recordsRead()) +
+                             " records: " + reader.stopReason());
+    return kExitDamaged;
+}
+
+bool TakeCaptureFile(const std::string& word, std::string& path, std::string& error) {
+    if (word.size() > 1 && word[0] == '-') {
+        error = "unknown option " + word;
+        return false;
+    }
+    if (!path.empty()) {
+        error = "one capture file only: '" + path + "' and '" + word + "'";
+        return false;
+    }
+    path = word;
+    return true;
+}
+
+bool CaptureFileGiven(const std::string& path, std::string& error) {
+    if (!path.empty()) return true;
+    error = "no capture file given";
+    return false;
+}
+
+}  // namespace kestrel

@@ -1,0 +1,35 @@
+#include "controller/reading/StreamRecordKind.h"
+
+#include "stream/AliasMarkerPayload.h"
+#include "stream/ApiTypePayload.h"
+#include "stream/FormatVersionPayload.h"
+#include "stream/RecorderVersionPayload.h"
+#include "stream/StreamRecordId.h"
+#include "stream/SystemDescriptionPayload.h"
+#include "stream/ThreadSwitchPayload.h"
+
+namespace kestrel {
+
+namespace {
+constexpr std::uint32_t kAny = 0xFFFFFFFFu;
+
+constexpr StreamRecordKind kKinds[] = {
+    {kFormatVersionRecord, "format version", sizeof(FormatVersionPayload), sizeof(FormatVersionPayload)},
+    {kRecorderVersionRecord, "recorder version", sizeof(RecorderVersionPayload), sizeof(RecorderVersionPayload)},
+    {kApiTypeRecord, "API type", sizeof(ApiTypePayload), sizeof(ApiTypePayload)},
+    {kSystemDescriptionRecord, "system description", sizeof(SystemDescriptionPayload), sizeof(SystemDescriptionPayload)},
+    {kThreadSwitchRecord, "thread switch", sizeof(ThreadSwitchPayload), sizeof(ThreadSwitchPayload)},
+    // The marker's declared size also covers the whole record that it marks.
+    {kAliasMarkerRecord, "alias marker", AliasMarkerPayload::DeclaredSize(0), kAny},
+    {kClientMemoryBlockRecord, "client memory block", kClientMemoryHeaderSize, kAny},
+    {kDrawableRecord, "drawable", kDrawableSize, kAny},
+};
+}  // namespace
+
+const StreamRecordKind* FindStreamRecordKind(std::uint32_t id) {
+    for (const StreamRecordKind& kind : kKinds)
+        if (kind.id == id) return &kind;
+    return nullptr;
+}
+
+}  // namespace kestrel

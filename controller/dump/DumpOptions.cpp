@@ -22,11 +22,14 @@ bool ParseFrames(const std::string& text, std::uint64_t& first, std::uint64_t& l
 }  // namespace
 
 const char* DumpOptions::Usage() {
-    return "usage: kestrel dump FILE [--frames A-B] [--grep NAME] [--blobs[=BYTES]]\n"
+    return "usage: kestrel dump FILE [--frames A-B] [--grep NAME] [--blobs[=BYTES]] [--json]\n"
            "  one line per record: index, time stamp, thread, the call or record decoded\n"
            "  --frames A-B    only frames A to B (also A, or A- for A to the end); frame 1 ends at the first swap\n"
            "  --grep NAME     only records whose function or record name contains NAME (case-sensitive)\n"
-           "  --blobs[=BYTES] the bytes of data blocks in hex under their record, up to BYTES each (default 256)\n";
+           "  --blobs[=BYTES] the bytes of data blocks in hex under their record, up to BYTES each (default 256)\n"
+           "  --json          one JSON object per line and record: number, time stamp, thread, frame, function,\n"
+           "                  arguments by name, result, data blocks by length and FNV-1a hash (with --blobs, whole\n"
+           "                  in base64 as well); stream records by kind and size\n";
 }
 
 bool DumpOptions::Parse(const std::vector<std::string>& words, std::string& error) {
@@ -65,6 +68,8 @@ bool DumpOptions::Parse(const std::vector<std::string>& words, std::string& erro
                 return false;
             }
             grep = value;
+        } else if (name == "--json" && !hasValue) {
+            json = true;
         } else if (name == "--blobs") {
             blobs = true;
             std::uint64_t limit = 0;

@@ -4,6 +4,7 @@
 
 #include "controller/dump/CallFormatter.h"
 #include "controller/dump/HexLines.h"
+#include "controller/dump/JsonRecordWriter.h"
 #include "controller/dump/StreamRecordFormatter.h"
 #include "controller/reading/StreamRecordKind.h"
 #include "stream/RecordHeader.h"
@@ -28,6 +29,7 @@ std::uint32_t LargestDecodedPart() {
 RecordDumper::RecordDumper(const DumpOptions& options, TextOutput& out) : options_(options), out_(out) {}
 
 std::uint32_t RecordDumper::PayloadNeeded(const DumpOptions& options) {
+    if (options.json) return CaptureFileReader::kKeepAll;  // data blocks are hashed whole
     static const std::uint32_t decoded = LargestDecodedPart();
     const std::uint32_t shown = options.blobs ? options.blobLimit : CallFormatter::kStringLimit + 1;
     return decoded + shown;
@@ -55,6 +57,12 @@ bool RecordDumper::Add(const RecordView& record) {
     if (tracker_.frame() > options_.lastFrame) return false;
     if (tracker_.frame() < options_.firstFrame || !Matches(record)) return true;
 
+    if (options_.json) {
+        JsonRecordWriter::Append(out_, record, tracker_, index, options_.blobs);
+        out_.EndLine();
+        ++lines_;
+        return true;
+    }
     out_.Padded(index, 8);
     out_ << "  ";
     out_.PaddedSigned(record.timeStamp, 14);

@@ -7,6 +7,7 @@
 
 #include "CaptureBuilder.h"
 #include "ReadBack.h"
+#include "controller/dump/JsonRecordWriter.h"
 #include "controller/dump/RecordDumper.h"
 #include "controller/reading/TextOutput.h"
 #include "gen/ApiDescription.h"
@@ -85,6 +86,57 @@ TEST(Dump, DecodesEachRecordOnItsLine) {
         const std::vector<std::string> lines = DumpLines(b.bytes());
         ASSERT_EQ(lines.size(), b.recordStarts().size());
         EXPECT_EQ(Body(lines.back()), c.line);
+    }
+}
+
+// One JSON object per record, in record order and agreeing with the text dump line for line: the
+// columns as fields, arguments by name (enums by name, numbers as numbers), the result, a data block
+// by size and hash (in base64 with --blobs), a string block as text with JSON's escapes.
+TEST(Dump, JsonGivesOneObjectPerRecordWithArgumentsByName) {
+    const std::uint8_t block[5] = {1, 2, 3, 4, 5};
+    char hash[40];
+    std::snprintf(hash, sizeof hash, "0x%016llX", static_cast<unsigned long long>(JsonRecordWriter::Hash(block, 5)));
+    struct JsonCase {
+        const char* name;
+        std::function<void(CaptureBuilder&)> add;
+        bool base64;
+        std::string object;  // after the number, time stamp, thread and frame fields
+    } cases[] = {
+        {"enum by name", [](CaptureBuilder& b) { b.Call("glEnable", Payload().U32(0x0B71)); }, false,
+         R"("function":"glEnable","args":{"cap":"GL_DEPTH_TEST"}})"},
+        {"numbers and a vector", [](CaptureBuilder& b) { b.Call("glColor3fv", Payload().F32(1).F32(0.5f).F32(-0.25f)); }, false,
+         R"("function":"glColor3fv","args":{"v":[1,0.5,-0.25]}})"},
+        {"bitfield and a result", [](CaptureBuilder& b) { b.Call("glIsEnabled", Payload().U32(0x0BE2).U8(1)); }, false,
+         R"("function":"glIsEnabled","args":{"cap":"GL_BLEND"},"result":"GL_TRUE"})"},
+        {"data block by hash", [&](CaptureBuilder& b) { b.Call("glGenTextures", Payload().I32(2).U32(0x0012FF00).Raw(block, 5)); }, false,
+         std::string(R"("function":"glGenTextures","args":{"n":2,"textures":"0x0012FF00"},"data":{"source":"textures","bytes":5,"fnv1a64":")") + hash + "\"}}"},
+        {"data block in base64", [&](CaptureBuilder& b) { b.Call("glGenTextures", Payload().I32(2).U32(0x0012FF00).Raw(block, 5)); }, true,
+         std::string(R"("function":"glGenTextures","args":{"n":2,"textures":"0x0012FF00"},"data":{"source":"textures","bytes":5,"fnv1a64":")") + hash + R"(","base64":"AQIDBAU="}})"},
+        {"string with escapes", [](CaptureBuilder& b) { b.Call("glGetUniformLocationARB", Payload().U32(3).U32(0).I32(-1).Text("a\"b\x01")); }, false,
+         R"("function":"glGetUniformLocationARB","args":{"programObj":"0x3","name":"0x00000000"},"result":-1,"data":{"source":"name","bytes":5,"text":"a\"b\u0001","fnv1a64":")"},
+        {"thread switch", [](CaptureBuilder& b) { b.ThreadSwitch(77, 0x20000); }, false,
+         R"("record":"thread switch","id":104,"bytes":8})"},
+    };
+    for (const JsonCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        CaptureBuilder b;
+        b.Opening();
+        c.add(b);
+        DumpOptions options;
+        options.json = true;
+        options.blobs = c.base64;
+        const std::vector<std::string> lines = DumpLines(b.bytes(), options);
+        ASSERT_EQ(lines.size(), b.recordStarts().size());
+        ASSERT_EQ(lines.size(), DumpLines(b.bytes()).size()) << "a line for every line of the text dump";
+        const std::string& last = lines.back();
+        EXPECT_EQ(last.rfind("{\"n\":4,\"t\":", 0), 0u) << last;
+        const std::size_t body = last.find(",\"frame\":1,");
+        ASSERT_NE(body, std::string::npos) << last;
+        const std::string object = last.substr(body + std::strlen(",\"frame\":1,"));
+        if (std::string(c.name) == "string with escapes")
+            EXPECT_EQ(object.rfind(c.object, 0), 0u) << object;  // its hash follows
+        else
+            EXPECT_EQ(object, c.object);
     }
 }
 

@@ -22,14 +22,17 @@ bool ParseFrames(const std::string& text, std::uint64_t& first, std::uint64_t& l
 }  // namespace
 
 const char* DumpOptions::Usage() {
-    return "usage: kestrel dump FILE [--frames A-B] [--grep NAME] [--blobs[=BYTES]] [--json]\n"
+    return "usage: kestrel dump FILE [--frames A-B] [--grep NAME] [--blobs[=BYTES]] [--json] [--chrome-trace OUT.json]\n"
            "  one line per record: index, time stamp, thread, the call or record decoded\n"
            "  --frames A-B    only frames A to B (also A, or A- for A to the end); frame 1 ends at the first swap\n"
            "  --grep NAME     only records whose function or record name contains NAME (case-sensitive)\n"
            "  --blobs[=BYTES] the bytes of data blocks in hex under their record, up to BYTES each (default 256)\n"
            "  --json          one JSON object per line and record: number, time stamp, thread, frame, function,\n"
            "                  arguments by name, result, data blocks by length and FNV-1a hash (with --blobs, whole\n"
-           "                  in base64 as well); stream records by kind and size\n";
+           "                  in base64 as well); stream records by kind and size\n"
+           "  --chrome-trace OUT.json  write the capture as Chrome trace-event JSON instead (open it in Perfetto or\n"
+           "                  chrome://tracing): a track per thread with each call, a frames track with a slice per\n"
+           "                  frame and its call count; microseconds by this machine's counter rate\n";
 }
 
 bool DumpOptions::Parse(const std::vector<std::string>& words, std::string& error) {
@@ -68,6 +71,13 @@ bool DumpOptions::Parse(const std::vector<std::string>& words, std::string& erro
                 return false;
             }
             grep = value;
+        } else if (name == "--chrome-trace") {
+            if (!takeValue()) return false;
+            if (value.empty()) {
+                error = "--chrome-trace needs a file name";
+                return false;
+            }
+            chromeTrace = value;
         } else if (name == "--json" && !hasValue) {
             json = true;
         } else if (name == "--blobs") {

@@ -15,7 +15,8 @@ struct DumpOptions {
     std::uint64_t lastFrame = UINT64_MAX;
     std::string grep;  // a substring of the function or record name; empty for all
     bool blobs = false;
-    bool json = false;  // one JSON object per record; with blobs, data blocks in base64
+    bool json = false;
+    std::string chromeTrace;  // the trace-event file to write instead of the lines; empty for none  // one JSON object per record; with blobs, data blocks in base64
     std::uint32_t blobLimit = kDefaultBlobLimit;  // bytes of each block shown
     bool help = false;
 

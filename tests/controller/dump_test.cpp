@@ -7,6 +7,7 @@
 
 #include "CaptureBuilder.h"
 #include "ReadBack.h"
+#include "controller/dump/ChromeTraceWriter.h"
 #include "controller/dump/JsonRecordWriter.h"
 #include "controller/dump/RecordDumper.h"
 #include "controller/reading/TextOutput.h"
@@ -137,6 +138,56 @@ TEST(Dump, JsonGivesOneObjectPerRecordWithArgumentsByName) {
             EXPECT_EQ(object.rfind(c.object, 0), 0u) << object;  // its hash follows
         else
             EXPECT_EQ(object, c.object);
+    }
+}
+
+std::size_t Occurrences(std::string_view text, std::string_view part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string_view::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+// The trace-event file: a track per thread that called, one event per call up to the cap, and a
+// frames track with a slice from swap to swap carrying its call count; a capped trace says so.
+TEST(Dump, ChromeTraceHasAFrameSliceForEverySwapAndATrackPerThread) {
+    CaptureBuilder b;
+    const Payload swap = Payload().U32(0x1F010042).U32(1);
+    b.Opening().ThreadSwitch(77, 0).Call("glFlush").Call("wglSwapBuffers", swap).ThreadSwitch(78, 0).Call("glFinish")
+        .Call("glFlush").Call("wglSwapBuffers", swap).Call("glFlush");
+    struct Case {
+        std::uint64_t limit;
+        std::size_t callEvents;
+        bool capped;
+    } cases[] = {{100, 6, false}, {2, 2, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.limit);
+        TextOutput out;
+        ChromeTraceWriter trace(out, 1e6, c.limit);  // a tick is a microsecond
+        StreamTracker tracker;
+        CaptureFileReader reader;
+        reader.OpenMemory(b.bytes().data(), b.size());
+        CaptureRecord record;
+        while (reader.Next(record)) {
+            const RecordView view = RecordView::Of(record);
+            tracker.Advance(view);
+            trace.Add(view, tracker);
+        }
+        trace.Finish();
+        const std::string_view text = out.text();
+        EXPECT_EQ(text.substr(0, 40), R"({"displayTimeUnit":"ms","traceEvents":[)" "\n");
+        EXPECT_EQ(trace.frames(), 2u);
+        EXPECT_EQ(trace.threads(), 2u);
+        EXPECT_EQ(trace.callEvents(), c.callEvents);
+        EXPECT_EQ(trace.capped(), c.capped);
+        EXPECT_EQ(Occurrences(text, R"("cat":"call")"), c.callEvents);
+        EXPECT_EQ(Occurrences(text, R"("ph":"M")"), 3u) << "the frames track and two threads";
+        // Records are 10 ticks apart from the first at 1000: the first swap is record 6, the second 10.
+        EXPECT_NE(text.find(R"({"name":"frame 1","cat":"frame","ph":"X","pid":1,"tid":0,"ts":0.000,"dur":60.000,"args":{"calls":2}})"),
+                  std::string_view::npos) << text;
+        EXPECT_NE(text.find(R"({"name":"frame 2","cat":"frame","ph":"X","pid":1,"tid":0,"ts":60.000,"dur":40.000,"args":{"calls":3}})"),
+                  std::string_view::npos) << text;
+        EXPECT_EQ(text.find("capped") != std::string_view::npos, c.capped);
+        EXPECT_EQ(text.substr(text.size() - 3), "]}\n");
     }
 }
 

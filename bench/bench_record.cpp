@@ -26,18 +26,8 @@ constexpr std::uint32_t kBlockBytes = 1u << 20;
 constexpr std::uint32_t kRingMiB = 64;
 constexpr int kRounds = 7;
 
-// Best of several rounds: a busy neighbour on the machine shows less.
 template <class Body>
-double NsPerCall(int calls, Body body) {
-    double best = 1e30;
-    for (int round = 0; round < kRounds; ++round) {
-        const double start = bench::Now();
-        for (int i = 0; i < calls; ++i) body(i);
-        const double ns = (bench::Now() - start) * 1e9 / calls;
-        if (ns < best) best = ns;
-    }
-    return best;
-}
+double NsPerCall(int calls, Body body) { return bench::BestNsPerCall(kRounds, calls, body); }
 
 using Vertex3fFn = void(WINAPI*)(float, float, float);
 using Color4fFn = void(WINAPI*)(float, float, float, float);

@@ -14,6 +14,20 @@ namespace bench {
 // Seconds on the performance counter.
 double Now();
 
+// Nanoseconds per call of body(i) over `calls` calls, the best of `rounds` rounds: a busy
+// neighbour on the machine shows less.
+template <class Body>
+double BestNsPerCall(int rounds, int calls, Body body) {
+    double best = 1e30;
+    for (int round = 0; round < rounds; ++round) {
+        const double start = Now();
+        for (int i = 0; i < calls; ++i) body(i);
+        const double ns = (Now() - start) * 1e9 / calls;
+        if (ns < best) best = ns;
+    }
+    return best;
+}
+
 // A small window whose context the recorder creates and makes current, so that the recorder's real
 // library renders into it.
 bool MakeRecorderContext(HMODULE recorder, const char* className);

@@ -2,6 +2,7 @@
 // record 120 when it is first seen and whenever its rectangle, full-screen state or font changes.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -119,12 +120,10 @@ void GLKestrel::TrackDrawable(kgl::HDC dc) {
                 RGBQUAD colours[256];
             } info{};
             info.header = section.dsBmih;
-            if (pixels.empty() ||
-                GetDIBits(dc, bitmap.handle, 0, static_cast<UINT>(height), pixels.data(),
-                          reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) == 0) {
-                // The section's own memory holds the same rows when the system will not copy them.
-                if (!pixels.empty()) std::memcpy(pixels.data(), section.dsBm.bmBits, pixels.size());
-            }
+            // Rows the system will not copy are recorded as zeros: the record keeps its size.
+            if (!pixels.empty() && GetDIBits(dc, bitmap.handle, 0, static_cast<UINT>(height), pixels.data(),
+                                             reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) == 0)
+                std::fill(pixels.begin(), pixels.end(), std::uint8_t{0});
         }
         if (!SameRect(record.rect, rect)) {
             record.changeFlags |= kDrawableRectChanged;

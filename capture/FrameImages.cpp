@@ -10,20 +10,21 @@ namespace {
 
 // The real library's entry points: the read-back is never recorded. Extension slots are filled at a
 // context's first activation, so they are taken afresh for every read.
-ReadBackFunctions RealReadBackFunctions() {
+ReadBackFunctions RealReadBackFunctions(const ContextFeatures& features) {
     using realgl::Entry;
     ReadBackFunctions gl;
     gl.getIntegerv = Entry<decltype(gl.getIntegerv)>(fn::glGetIntegerv);
-    gl.getError = Entry<decltype(gl.getError)>(fn::glGetError);
     gl.readBuffer = Entry<decltype(gl.readBuffer)>(fn::glReadBuffer);
     gl.readPixels = Entry<decltype(gl.readPixels)>(fn::glReadPixels);
     gl.pixelStorei = Entry<decltype(gl.pixelStorei)>(fn::glPixelStorei);
     gl.makeCurrent = Entry<decltype(gl.makeCurrent)>(fn::wglMakeCurrent);
     gl.getCurrentDC = Entry<decltype(gl.getCurrentDC)>(fn::wglGetCurrentDC);
     gl.getCurrentContext = Entry<decltype(gl.getCurrentContext)>(fn::wglGetCurrentContext);
-    gl.bindBuffer = Entry<decltype(gl.bindBuffer)>(fn::glBindBuffer, fn::glBindBufferARB);
+    // Only what the context has: the binding queries of the others would raise errors.
+    if (features.pixelBuffers) gl.bindBuffer = Entry<decltype(gl.bindBuffer)>(fn::glBindBuffer, fn::glBindBufferARB);
     // Only the core function takes the read framebuffer as its own target.
-    gl.bindFramebuffer = Entry<decltype(gl.bindFramebuffer)>(fn::glBindFramebuffer);
+    if (features.framebufferObjects) gl.bindFramebuffer = Entry<decltype(gl.bindFramebuffer)>(fn::glBindFramebuffer);
+    gl.displayLists = features.fixedFunction;
     gl.getPixelFormat = Entry<decltype(gl.getPixelFormat)>(fn::wglGetPixelFormat);
     gl.describePixelFormat = Entry<decltype(gl.describePixelFormat)>(fn::wglDescribePixelFormat);
     return gl;
@@ -50,19 +51,29 @@ FramePixels GLKestrel::FrameImageBeforeSwap(kgl::HDC dc) {
 }
 
 FramePixels GLKestrel::ReadFrame(kgl::HDC dc) {
-    const ReadBackFunctions gl = RealReadBackFunctions();
-    if (!gl.complete() || !frameImages_) return {};
+    auto currentContext = realgl::Entry<HGLRC(__stdcall*)()>(fn::wglGetCurrentContext);
+    auto currentDC = realgl::Entry<HDC(__stdcall*)()>(fn::wglGetCurrentDC);
+    if (!frameImages_ || !currentContext || !currentDC) return {};
     HGLRC context = nullptr;
+    const ContextState* read = nullptr;
     // Any context on the window reads its framebuffer; the current one needs no switch.
-    const bool currentOnDC = gl.getCurrentContext() && gl.getCurrentDC() == dc;
+    const bool currentOnDC = currentContext() && currentDC() == dc;
     if (dc && !currentOnDC) {
         for (const auto& [handle, state] : contextStates_) {
             if (state->deviceContext == HandleValue(dc)) {
                 context = reinterpret_cast<HGLRC>(static_cast<std::uintptr_t>(handle));
+                read = state.get();
                 break;
             }
         }
+    } else {
+        read = CurrentState();
     }
+    // A context the recorder has not seen activated has unknown features; one between glBegin and
+    // glEnd may not be read at all.
+    if (!read || !read->initialised() || read->insideBeginEnd) return {};
+    const ReadBackFunctions gl = RealReadBackFunctions(read->features);
+    if (!gl.complete()) return {};
     const FramePixels frame = frameReader_.Read(gl, context ? dc : nullptr, context);
     if (frame) frameImages_->SetUpFrame(frame.width, frame.height);
     return frame;

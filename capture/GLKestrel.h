@@ -1,12 +1,14 @@
 // The concrete capturer: the recorders that keep state across calls override the generated ones.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "capture/GLBaseCapturer.h"
 #include "glrecord/IndexRange.h"
 #include "images/FrameReader.h"
 #include "glrecord/MappedBuffers.h"
+#include "glrecord/SymbolTypes.h"
 
 namespace kestrel {
 
@@ -79,8 +81,11 @@ public:
     // Fills the mapping entry of a map call from the GL's answers; target 0 for a named map.
     void NoteMapping(kgl::GLenum target, kgl::GLuint buffer, const void* mapped, std::uint32_t offset,
                      std::uint32_t length);
-    // The record of an unmap, with the bytes of the buffer's mapping when it had a writable one.
-    void RecordUnmap(std::uint32_t apiId, std::uint32_t argument, kgl::GLuint buffer);
+    // The bytes an unmap records, taken from the buffer's mapping when it had a writable one: a copy
+    // made while the buffer is still mapped (see OwnsUnmapCopy), or the mapping itself when no copy
+    // could be made.
+    WrittenBytes CopyUnmapped(kgl::GLuint buffer);
+    bool OwnsUnmapCopy(const void* bytes) const { return bytes == unmapCopy_.get(); }
 
     const std::map<std::uint32_t, DrawableRecord>& drawables() const { return drawables_; }
 
@@ -90,8 +95,10 @@ public:
 
 private:
     kgl::HDC lastPresentedDC_ = nullptr;
+    std::unique_ptr<std::uint8_t[]> unmapCopy_;  // the bytes of the last unmap; grows only
+    std::uint32_t unmapCopySize_ = 0;
     std::vector<std::uint8_t> indexReadBack_;  // indices read back from an element buffer; grows only
-    std::vector<std::uint32_t> symbolTypes_;   // data type of each generated symbol id, by id
+    SymbolTypes symbolTypes_;                  // data type of each generated symbol id
     FrameReader frameReader_;                  // its read-back buffer grows only
     MappedBuffers mappedBuffers_;              // the mappings of every context, by its state
 };

@@ -62,11 +62,11 @@ bool GLKestrel::RestartIndex(const ContextState& state, std::uint32_t type, std:
     // The core forms are asked of the GL, and only of a GL that has them (no error for the application).
     auto isEnabled = realgl::Entry<kgl::GLboolean(__stdcall*)(kgl::GLenum)>(fn::glIsEnabled);
     if (!isEnabled) return false;
-    if (state.glVersion >= 43 && isEnabled(0x8D69)) {  // fixed index: the type's largest value
+    if (state.features.version >= 43 && isEnabled(0x8D69)) {  // fixed index: the type's largest value
         *index = type == 0x1401 ? 0xFFu : type == 0x1403 ? 0xFFFFu : 0xFFFFFFFFu;
         return true;
     }
-    if (state.glVersion >= 31 && isEnabled(0x8F9D)) {
+    if (state.features.version >= 31 && isEnabled(0x8F9D)) {
         *index = static_cast<std::uint32_t>(realgl::GetInteger(0x8F9E));
         return true;
     }
@@ -84,21 +84,30 @@ VertexRange GLKestrel::BufferIndexRange(ContextState& state, std::uint32_t count
                                         std::uintptr_t offset, std::int32_t baseVertex) {
     const std::uint32_t typeSize = rules::TypeSize(type);
     if (count == 0 || typeSize == 0 || (type != 0x1401 && type != 0x1403 && type != 0x1405)) return {};
+    // A buffer the application holds mapped (not persistently) cannot be read back, and the GL
+    // refused the draw anyway.
+    if (!realgl::BufferReadable(0x8893, state.features.bufferStorage)) return {};
     // The draw's own indices, and never past the buffer's end: the GL reads no others.
     const auto bufferSize = static_cast<std::uint64_t>(realgl::GetBufferParameter(0x8893, 0x8764));
     std::uint64_t bytes = static_cast<std::uint64_t>(count) * typeSize;
     if (offset >= bufferSize) return {};
     if (bytes > bufferSize - offset) bytes = (bufferSize - offset) / typeSize * typeSize;
-    if (bytes == 0) return {};
-    if (indexReadBack_.size() < bytes) indexReadBack_.resize(static_cast<std::size_t>(bytes));
-    std::fill_n(indexReadBack_.begin(), static_cast<std::size_t>(bytes), std::uint8_t{0});
-    realgl::GetBufferSubData(0x8893, static_cast<std::intptr_t>(offset), static_cast<std::intptr_t>(bytes),
-                             indexReadBack_.data());
     std::uint32_t restartIndex = 0;
-    const bool restart = RestartIndex(state, type, &restartIndex);
-    return RangeOf(ScanIndices(indexReadBack_.data(), static_cast<std::uint32_t>(bytes / typeSize), type, restart,
-                               restartIndex),
-                   baseVertex);
+    const bool restart = bytes != 0 && RestartIndex(state, type, &restartIndex);
+    // Read in pieces of a bounded size: the buffer may be far larger than the recorder should hold.
+    constexpr std::uint64_t kPiece = 64 * 1024;
+    if (indexReadBack_.size() < kPiece) indexReadBack_.resize(kPiece);
+    IndexScan scan{0, 0, false};
+    for (std::uint64_t done = 0; done < bytes;) {
+        const std::uint64_t piece = std::min(kPiece, bytes - done);
+        std::fill_n(indexReadBack_.begin(), static_cast<std::size_t>(piece), std::uint8_t{0});
+        realgl::GetBufferSubData(0x8893, static_cast<std::intptr_t>(offset + done), static_cast<std::intptr_t>(piece),
+                                 indexReadBack_.data());
+        scan.Merge(ScanIndices(indexReadBack_.data(), static_cast<std::uint32_t>(piece / typeSize), type, restart,
+                               restartIndex));
+        done += piece;
+    }
+    return RangeOf(scan, baseVertex);
 }
 
 void GLKestrel::DumpIndexed(ContextState* state, std::uint32_t count, std::uint32_t type, const void* indices,

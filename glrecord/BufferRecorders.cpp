@@ -1,6 +1,9 @@
 // Buffer object recorders: the data that uploads carry, the bound-buffer flags that decide whether a
 // draw's vertices and indices lie in client memory, and the mappings whose bytes the application
 // writes directly, recorded at unmap.
+#include <cstring>
+#include <new>
+
 #include "capture/GLKestrel.h"
 #include "gen/ApiTable.h"
 #include "glrecord/MappedBuffers.h"
@@ -28,6 +31,13 @@ kgl::GLenum BindingOf(kgl::GLenum target) {
     case 0x8C2A: return 0x8C2A;
     case 0x8DEE: return 0x8DEF;
     case 0x8F3F: return 0x8F43;
+    case 0x8F36: return 0x8F36;  // the copy targets are their own binding queries
+    case 0x8F37: return 0x8F37;
+    case 0x90D2: return 0x90D3;
+    case 0x8C8E: return 0x8C8F;
+    case 0x92C0: return 0x92C1;
+    case 0x9192: return 0x9193;
+    case 0x90EE: return 0x90EF;
     default: return 0;
     }
 }
@@ -78,11 +88,16 @@ void GLKestrel::glDeleteBuffersARB(kgl::GLsizei n, const kgl::GLuint* buffers) {
     RecordWithBlock(*this, api::glDeleteBuffersARB, buffers, count * 4, n, buffers);
     if (ContextState* state = CurrentState()) {
         // Deleting a bound buffer unbinds it: the GL's bindings tell which flags to clear.
-        static constexpr struct {
+        // Only the bindings the context has are asked: another query would raise an error.
+        const ContextFeatures& has = state->features;
+        const struct {
             kgl::GLenum binding, target;
-        } kBindings[] = {{0x8894, 0x8892}, {0x8895, 0x8893}, {0x8F43, 0x8F3F}, {0x88ED, 0x88EB}, {0x88EF, 0x88EC}};
-        for (const auto& b : kBindings)
-            if (realgl::GetInteger(b.binding) == 0) state->BindBuffer(b.target, 0);
+            bool known;
+        } bindings[] = {{0x8894, 0x8892, has.bufferObjects}, {0x8895, 0x8893, has.bufferObjects},
+                        {0x8F43, 0x8F3F, has.drawIndirect}, {0x88ED, 0x88EB, has.pixelBuffers},
+                        {0x88EF, 0x88EC, has.pixelBuffers}};
+        for (const auto& b : bindings)
+            if (b.known && realgl::GetInteger(b.binding) == 0) state->BindBuffer(b.target, 0);
         // A deleted buffer is unmapped, and its name may come back for another buffer.
         if (MappedBufferTable* table = mappedBuffers_.Find(state))
             for (std::uint32_t i = 0; i < count; ++i) table->Unmap(buffers[i]);
@@ -409,40 +424,62 @@ void* GLKestrel::glMapNamedBufferRangeEXT(kgl::GLuint buffer, kgl::GLintptr offs
     return result;
 }
 
-// Unmapping: the bytes are read while the buffer is still mapped, so the record comes before the
-// real call and its result byte is 1. A buffer without a mapping to read records the fixed part.
+// Unmapping: the bytes are copied while the buffer is still mapped, then the real unmap runs, and
+// the record carries the bytes and the real result. A buffer without a mapping to read records the
+// fixed part.
 
-void GLKestrel::RecordUnmap(std::uint32_t apiId, std::uint32_t argument, kgl::GLuint buffer) {
+WrittenBytes GLKestrel::CopyUnmapped(kgl::GLuint buffer) {
     WrittenBytes written;
     if (ContextState* state = CurrentState())
         if (MappedBufferTable* table = mappedBuffers_.Find(state)) written = table->Unmap(buffer);
-    RecordWithBlock(*this, apiId, written.pointer, written.length, argument, kgl::GLboolean{1});
+    if (written.length == 0) return {};
+    if (unmapCopySize_ < written.length) {
+        // The copy buffer only grows; a mapping too large for this process's memory is recorded
+        // before the real unmap instead, as if it succeeded.
+        std::unique_ptr<std::uint8_t[]> larger(new (std::nothrow) std::uint8_t[written.length]);
+        if (!larger) return {written.pointer, written.length};
+        unmapCopy_ = std::move(larger);
+        unmapCopySize_ = written.length;
+    }
+    // A mapping without read access may not be readable: what cannot be read is recorded as zeros.
+    const std::uint32_t readable = ReadablePrefix(written.pointer, written.length, DriverMemoryReadable);
+    std::memcpy(unmapCopy_.get(), written.pointer, readable);
+    std::memset(unmapCopy_.get() + readable, 0, written.length - readable);
+    return {unmapCopy_.get(), written.length};
 }
 
-kgl::GLboolean GLKestrel::glUnmapBufferARB(kgl::GLenum target) {
-    EnterCall();
-    if (ShouldRecord()) RecordUnmap(api::glUnmapBufferARB, target, BoundBuffer(target));
-    const kgl::GLboolean result = CallReal<kgl::GLboolean>(*this, fn::glUnmapBufferARB, api::glUnmapBufferARB, target);
-    LeaveCall();
+namespace {
+
+template <class Argument>
+kgl::GLboolean Unmap(GLKestrel& k, unsigned index, std::uint32_t apiId, Argument argument, kgl::GLuint buffer) {
+    k.EnterCall();
+    const bool record = k.ShouldRecord();
+    const WrittenBytes written = record ? k.CopyUnmapped(buffer) : WrittenBytes{};
+    if (record && written.length != 0 && !k.OwnsUnmapCopy(written.pointer)) {
+        // Not copied: recorded while the mapping still holds the bytes.
+        RecordWithBlock(k, apiId, written.pointer, written.length, argument, kgl::GLboolean{1});
+        const kgl::GLboolean result = CallReal<kgl::GLboolean>(k, index, apiId, argument);
+        k.LeaveCall();
+        return result;
+    }
+    const kgl::GLboolean result = CallReal<kgl::GLboolean>(k, index, apiId, argument);
+    if (record) RecordWithBlock(k, apiId, written.pointer, written.length, argument, result);
+    k.LeaveCall();
     return result;
+}
+
+}  // namespace
+
+kgl::GLboolean GLKestrel::glUnmapBufferARB(kgl::GLenum target) {
+    return Unmap(*this, fn::glUnmapBufferARB, api::glUnmapBufferARB, target, BoundBuffer(target));
 }
 
 kgl::GLboolean GLKestrel::glUnmapNamedBuffer(kgl::GLuint buffer) {
-    EnterCall();
-    if (ShouldRecord()) RecordUnmap(api::glUnmapNamedBuffer, buffer, buffer);
-    const kgl::GLboolean result = CallReal<kgl::GLboolean>(*this, fn::glUnmapNamedBuffer, api::glUnmapNamedBuffer,
-                                                           buffer);
-    LeaveCall();
-    return result;
+    return Unmap(*this, fn::glUnmapNamedBuffer, api::glUnmapNamedBuffer, buffer, buffer);
 }
 
 kgl::GLboolean GLKestrel::glUnmapNamedBufferEXT(kgl::GLuint buffer) {
-    EnterCall();
-    if (ShouldRecord()) RecordUnmap(api::glUnmapNamedBufferEXT, buffer, buffer);
-    const kgl::GLboolean result = CallReal<kgl::GLboolean>(*this, fn::glUnmapNamedBufferEXT,
-                                                           api::glUnmapNamedBufferEXT, buffer);
-    LeaveCall();
-    return result;
+    return Unmap(*this, fn::glUnmapNamedBufferEXT, api::glUnmapNamedBufferEXT, buffer, buffer);
 }
 
 }  // namespace kestrel

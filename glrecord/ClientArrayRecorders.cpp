@@ -47,7 +47,7 @@ void GLKestrel::glVertexPointer(kgl::GLint size, kgl::GLenum type, kgl::GLsizei 
     CallReal<void>(*this, fn::glVertexPointer, api::glVertexPointer, size, type, stride, pointer);
     if (ShouldRecordOrLeave()) return;
     if (ContextState* state = CurrentState(); state && Components(size)) {
-        SetArray(*this, *state, state->vertex, pointer, Components(size) * rules::TypeSize(type), type, stride,
+        SetArray(*this, *state, state->vertex, pointer, rules::ElementBytes(size, type), type, stride,
                  Components(size), type);
         state->interleavedCoverage &= ~kCoversVertex;
     }
@@ -60,7 +60,7 @@ void GLKestrel::glColorPointer(kgl::GLint size, kgl::GLenum type, kgl::GLsizei s
     CallReal<void>(*this, fn::glColorPointer, api::glColorPointer, size, type, stride, pointer);
     if (ShouldRecordOrLeave()) return;
     if (ContextState* state = CurrentState(); state && Components(size)) {
-        SetArray(*this, *state, state->colour, pointer, Components(size) * rules::TypeSize(type), type, stride,
+        SetArray(*this, *state, state->colour, pointer, rules::ElementBytes(size, type), type, stride,
                  Components(size), type);
         state->interleavedCoverage &= ~kCoversColour;
     }
@@ -86,7 +86,7 @@ void GLKestrel::glTexCoordPointer(kgl::GLint size, kgl::GLenum type, kgl::GLsize
     if (ShouldRecordOrLeave()) return;
     if (ContextState* state = CurrentState(); state && Components(size)) {
         if (ArrayDescriptor* unit = state->ClientActiveTexCoord()) {
-            SetArray(*this, *state, *unit, pointer, Components(size) * rules::TypeSize(type), type, stride,
+            SetArray(*this, *state, *unit, pointer, rules::ElementBytes(size, type), type, stride,
                      Components(size), type);
             if (state->clientActiveTexture == 0) state->interleavedCoverage &= ~kCoversTexCoord0;
         }
@@ -103,7 +103,7 @@ void GLKestrel::glMultiTexCoordPointerEXT(kgl::GLenum texunit, kgl::GLint size, 
     if (ShouldRecordOrLeave()) return;
     if (ContextState* state = CurrentState(); state && Components(size)) {
         if (ArrayDescriptor* unit = state->TexCoord(texunit - kTexture0)) {
-            SetArray(*this, *state, *unit, pointer, Components(size) * rules::TypeSize(type), type, stride,
+            SetArray(*this, *state, *unit, pointer, rules::ElementBytes(size, type), type, stride,
                      Components(size), type);
             if (texunit == kTexture0) state->interleavedCoverage &= ~kCoversTexCoord0;
         }
@@ -138,7 +138,7 @@ void GLKestrel::glSecondaryColorPointerEXT(kgl::GLint size, kgl::GLenum type, kg
     CallReal<void>(*this, fn::glSecondaryColorPointerEXT, api::glSecondaryColorPointerEXT, size, type, stride, pointer);
     if (ShouldRecordOrLeave()) return;
     if (ContextState* state = CurrentState(); state && Components(size))
-        SetArray(*this, *state, state->secondaryColour, pointer, Components(size) * rules::TypeSize(type), type,
+        SetArray(*this, *state, state->secondaryColour, pointer, rules::ElementBytes(size, type), type,
                  stride, Components(size), type);
     RecordValues(*this, api::glSecondaryColorPointerEXT, size, type, stride, pointer);
     LeaveCall();
@@ -158,7 +158,7 @@ void GLKestrel::glWeightPointerARB(kgl::GLint size, kgl::GLenum type, kgl::GLsiz
     EnterCall();
     CallReal<void>(*this, fn::glWeightPointerARB, api::glWeightPointerARB, size, type, stride, pointer);
     if (ShouldRecordOrLeave()) return;
-    if (ContextState* state = CurrentState(); state && size > 0)
+    if (ContextState* state = CurrentState(); state && size > 0 && size <= 64)  // larger: refused
         SetArray(*this, *state, state->weight, pointer, static_cast<std::uint32_t>(size) * rules::TypeSize(type),
                  type, stride, static_cast<std::uint32_t>(size), type);
     RecordValues(*this, api::glWeightPointerARB, size, type, stride, pointer);
@@ -173,7 +173,7 @@ void GLKestrel::glVertexAttribPointerARB(kgl::GLuint index, kgl::GLint size, kgl
     if (ShouldRecordOrLeave()) return;
     if (ContextState* state = CurrentState(); state && Components(size)) {
         if (ArrayDescriptor* attribute = state->Attribute(index))
-            SetArray(*this, *state, *attribute, pointer, Components(size) * rules::TypeSize(type), type, stride,
+            SetArray(*this, *state, *attribute, pointer, rules::ElementBytes(size, type), type, stride,
                      Components(size), type);
     }
     RecordValues(*this, api::glVertexAttribPointerARB, index, size, type, normalized, stride, pointer);
@@ -188,7 +188,7 @@ void GLKestrel::glVertexAttribIPointerEXT(kgl::GLuint index, kgl::GLint size, kg
     if (ShouldRecordOrLeave()) return;
     if (ContextState* state = CurrentState(); state && Components(size)) {
         if (ArrayDescriptor* attribute = state->Attribute(index))
-            SetArray(*this, *state, *attribute, pointer, Components(size) * rules::TypeSize(type), type, stride,
+            SetArray(*this, *state, *attribute, pointer, rules::ElementBytes(size, type), type, stride,
                      Components(size), type);
     }
     RecordValues(*this, api::glVertexAttribIPointerEXT, index, size, type, stride, pointer);
@@ -202,7 +202,7 @@ void GLKestrel::glVertexAttribLPointer(kgl::GLuint index, kgl::GLint size, kgl::
     if (ShouldRecordOrLeave()) return;
     if (ContextState* state = CurrentState(); state && Components(size)) {
         if (ArrayDescriptor* attribute = state->Attribute(index))
-            SetArray(*this, *state, *attribute, pointer, Components(size) * rules::TypeSize(type), type, stride,
+            SetArray(*this, *state, *attribute, pointer, rules::ElementBytes(size, type), type, stride,
                      Components(size), type);
     }
     RecordValues(*this, api::glVertexAttribLPointer, index, size, type, stride, pointer);

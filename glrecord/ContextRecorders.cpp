@@ -272,7 +272,8 @@ kgl::BOOL GLKestrel::wglDeleteContext(kgl::HGLRC oldContext) {
     const std::uint32_t payload[2] = {HandleValue(oldContext), static_cast<std::uint32_t>(result)};
     BeginRecord(api::wglDeleteContext, sizeof payload);
     WriteData(sizeof payload, payload);
-    DropState(oldContext);
+    // A context the system would not delete lives on, and so does its state.
+    if (result) DropState(oldContext);
     LeaveCall();
     return result;
 }
@@ -297,6 +298,9 @@ kgl::HDC GLKestrel::wglGetPbufferDCARB(kgl::HPBUFFERARB hPbuffer) {
 // is not recorded.
 kgl::BOOL GLKestrel::wglSwapIntervalEXT(int interval) {
     EnsureStarted();
+    // The system library never exports it: like every extension it comes from the real lookup, which
+    // may not have run yet.
+    if (!g_realEntries[fn::wglSwapIntervalEXT]) LookupInterceptor("wglSwapIntervalEXT");
     if (!g_realEntries[fn::wglSwapIntervalEXT]) return 0;
     EnterCall();
     const kgl::BOOL result = CallReal<kgl::BOOL>(*this, fn::wglSwapIntervalEXT, api::wglSwapIntervalEXT, interval);

@@ -2,14 +2,14 @@
 
 namespace kestrel {
 
-void ContextState::Initialise(const ContextLimits& limits) {
+void ContextState::Initialise(const ContextLimits& limits, const ContextFeatures& contextFeatures) {
     texCoords.assign(limits.textureUnits > 0 ? static_cast<std::size_t>(limits.textureUnits) : 1, {});
     attributes.assign(limits.vertexAttribs > 0 ? static_cast<std::size_t>(limits.vertexAttribs) : 0, {});
     const std::size_t slots = limits.variantSlots > 0 ? static_cast<std::size_t>(limits.variantSlots) : 0;
     variants.assign(slots, {});
     variantIds.assign(slots, 0);
     variantInUse.assign((slots + 31) / 32, 0);
-    glVersion = limits.version;
+    features = contextFeatures;
     initialised_ = true;
 }
 
@@ -30,7 +30,12 @@ void ContextState::BindBuffer(std::uint32_t target, std::uint32_t buffer) {
     switch (target) {
     case 0x8892:
         arrayBufferBound = bound;
-        if (currentVertexArray != 0 && bound) vertexArrays[currentVertexArray].arrayBuffer = 1;
+        // An object keeps the flag once a buffer was bound while it was current; the context's own
+        // entry follows every bind.
+        if (currentVertexArray == 0)
+            vertexArrays[0].arrayBuffer = bound;
+        else if (bound)
+            vertexArrays[currentVertexArray].arrayBuffer = 1;
         break;
     case 0x8893:
         elementBufferBound = bound;
@@ -48,7 +53,9 @@ void ContextState::BindVertexArray(std::uint32_t name) {
     currentVertexArray = name;
     // The element-array binding is the object's own: a draw after the switch must not take a buffer
     // offset for client memory, nor client memory for an offset.
-    elementBufferBound = vertexArrays[name].elementBuffer;
+    const VertexArrayFlags& flags = vertexArrays[name];
+    elementBufferBound = flags.elementBuffer;
+    arrayBufferBound = flags.arrayBuffer;
 }
 
 }  // namespace kestrel

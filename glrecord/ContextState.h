@@ -6,6 +6,8 @@
 #include <map>
 #include <vector>
 
+#include "glrecord/ContextFeatures.h"
+
 namespace kestrel {
 
 // One client array as the application last set it.
@@ -45,14 +47,13 @@ struct ContextLimits {
     std::int32_t textureUnits = 0;    // 0x84E2
     std::int32_t vertexAttribs = 0;   // 0x8869
     std::int32_t variantSlots = 0;    // 0x87C6
-    std::int32_t version = 0;         // major * 10 + minor; 0 before 3.0
 };
 
 class ContextState {
 public:
     bool initialised() const { return initialised_; }
     // Sizes the tables; a context that reports no texture units still gets one.
-    void Initialise(const ContextLimits& limits);
+    void Initialise(const ContextLimits& limits, const ContextFeatures& features);
 
     // Null when the unit or index is at or above the table's size.
     ArrayDescriptor* TexCoord(std::uint32_t unit) { return unit < texCoords.size() ? &texCoords[unit] : nullptr; }
@@ -64,7 +65,8 @@ public:
     int VariantSlot(std::uint32_t variantId);
     bool VariantInUse(std::size_t slot) const { return (variantInUse[slot / 32] >> (slot % 32)) & 1u; }
 
-    // Bound-buffer flags follow binds; the element-array binding belongs to the vertex array object.
+    // Bound-buffer flags follow binds and are kept per vertex array object (name 0: the context's
+    // own); binding an object loads both flags from its entry.
     void BindBuffer(std::uint32_t target, std::uint32_t buffer);
     void BindVertexArray(std::uint32_t name);
     void ResetVertexArray(std::uint32_t name) { vertexArrays[name] = VertexArrayFlags{}; }
@@ -94,7 +96,9 @@ public:
     std::uint32_t primitiveRestartIndex = 0;
 
     std::uint32_t deviceContext = 0;  // of the context's last successful activation
-    std::int32_t glVersion = 0;       // major * 10 + minor, 0 for a GL before 3.0
+    ContextFeatures features;         // learnt at the first activation
+    // Between a glBegin the GL took and its glEnd: no read-back may run there.
+    bool insideBeginEnd = false;
 
 private:
     bool initialised_ = false;

@@ -1,4 +1,9 @@
 // The per-context recording states: found through the calling thread's current context.
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
 #include "capture/GLKestrel.h"
 #include "glrecord/RealGL.h"
 #include "glrecord/RecorderSupport.h"
@@ -26,18 +31,65 @@ void GLKestrel::DropState(kgl::HGLRC context) {
     contextStates_.erase(state);
 }
 
+namespace {
+
+using GetStringFn = const char*(__stdcall*)(kgl::GLenum);
+using GetStringiFn = const char*(__stdcall*)(kgl::GLenum, kgl::GLuint);
+
+// A string the GL handed out, up to its NUL. Its pages are not asked after: the driver's strings
+// live in the host library's memory, which the system's memory queries do not describe.
+std::string_view GLString(const char* text) {
+    constexpr std::size_t kLongest = 1u << 20;
+    return text ? std::string_view(text, strnlen(text, kLongest)) : std::string_view();
+}
+
+// The context's extension names: read once, asked once per feature.
+struct ExtensionNames {
+    std::vector<std::string_view> names;
+
+    void FromList(std::string_view list) {
+        while (!list.empty()) {
+            const std::size_t space = list.find(' ');
+            if (space != 0) names.push_back(list.substr(0, space));
+            if (space == std::string_view::npos) break;
+            list.remove_prefix(space + 1);
+        }
+    }
+};
+
+bool HasExtension(std::string_view name, void* context) {
+    const auto& extensions = *static_cast<const ExtensionNames*>(context);
+    return std::find(extensions.names.begin(), extensions.names.end(), name) != extensions.names.end();
+}
+
+}  // namespace
+
+// Asks only what the context's version and extensions say it knows: the application's error queue
+// is left exactly as it was.
 void GLKestrel::InitialiseState(ContextState& state) {
+    auto getString = realgl::Entry<GetStringFn>(fn::glGetString);
+    const std::string_view version = GLString(getString ? getString(0x1F02) : nullptr);
+    const std::int32_t number = ParseVersion(version);
+    ExtensionNames extensions;
+    bool core = false, forwardCompatible = false;
+    if (number >= 30) {
+        // From 3.0 the names come one by one; a core profile refuses the single string.
+        const auto byIndex = realgl::Entry<GetStringiFn>(fn::glGetStringi);
+        const kgl::GLint count = byIndex ? std::min(realgl::GetInteger(0x821D), 4096) : 0;
+        for (kgl::GLint i = 0; i < count; ++i)
+            extensions.names.push_back(GLString(byIndex(0x1F03, static_cast<kgl::GLuint>(i))));
+        forwardCompatible = (realgl::GetInteger(0x821E) & 1) != 0;
+        if (number >= 32) core = (realgl::GetInteger(0x9126) & 1) != 0;
+    } else if (getString) {
+        extensions.FromList(GLString(getString(0x1F03)));
+    }
+    const ContextFeatures features =
+        ContextFeatures::From(version, core, forwardCompatible, HasExtension, &extensions);
     ContextLimits limits;
-    limits.textureUnits = realgl::GetInteger(0x84E2);
-    limits.vertexAttribs = realgl::GetInteger(0x8869);
-    // Only a GL that knows the vertex shader extension is asked for its variant count.
-    if (g_realEntries[fn::glGetVariantIntegervEXT]) limits.variantSlots = realgl::GetInteger(0x87C6);
-    const kgl::GLint major = realgl::GetInteger(0x821B);  // raises an error before 3.0, leaving 0
-    if (major >= 3) limits.version = major * 10 + realgl::GetInteger(0x821C);
-    // A context is initialised at its first activation, before the application could have made an
-    // error on it: what these queries raise (a core profile knows no texture-unit count) is ours.
-    realgl::DrainErrors();
-    state.Initialise(limits);
+    if (features.fixedFunction && features.version >= 13) limits.textureUnits = realgl::GetInteger(0x84E2);
+    if (features.vertexAttributes) limits.vertexAttribs = realgl::GetInteger(0x8869);
+    if (features.vertexShaderVariants) limits.variantSlots = realgl::GetInteger(0x87C6);
+    state.Initialise(limits, features);
 }
 
 }  // namespace kestrel

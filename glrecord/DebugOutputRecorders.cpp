@@ -14,18 +14,24 @@ void GLKestrel::glDebugMessageInsertARB(kgl::GLenum source, kgl::GLenum type, kg
     CallReal<void>(*this, fn::glDebugMessageInsertARB, api::glDebugMessageInsertARB, source, type, id, severity, length,
                    buf);
     if (ShouldRecordOrLeave()) return;
-    // The message with a NUL after it. A message given with a length need not end in a NUL: it is
-    // read no further than that length, and the recorder adds the NUL.
-    const std::uint32_t characters =
-        !buf ? 0u : static_cast<std::uint32_t>(length >= 0 ? strnlen(buf, static_cast<std::size_t>(length)) : std::strlen(buf));
+    // The message with a NUL after it. A message given with a length is exactly that many characters
+    // and need not end in a NUL: the recorder adds one. Drivers refuse messages far shorter than the
+    // cap, which keeps a wild length from being copied.
+    constexpr kgl::GLsizei kLongestMessage = 64 * 1024;
+    std::uint32_t characters = 0;
+    if (buf)
+        characters = static_cast<std::uint32_t>(length >= 0 ? (length < kLongestMessage ? length : kLongestMessage)
+                                                             : static_cast<kgl::GLsizei>(std::strlen(buf)));
     const std::uint32_t bytes = buf ? characters + 1 : 0;
+    const std::uint32_t readable = buf ? ReadablePrefix(buf, characters, SystemReadable) : 0;
     const Packed<kgl::GLenum, kgl::GLenum, kgl::GLuint, kgl::GLenum, kgl::GLsizei, const kgl::GLchar*> fixed(
         source, type, id, severity, length, buf);
     BeginRecord(api::glDebugMessageInsertARB, sizeof fixed.bytes + bytes);
     WriteData(sizeof fixed.bytes, fixed.bytes);
     if (buf) {
         static const char kZero = 0;
-        WriteData(characters, buf);
+        WriteData(readable, buf);
+        WriteBlock(characters - readable, nullptr);
         WriteData(1, &kZero);
     }
     LeaveCall();

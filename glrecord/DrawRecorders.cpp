@@ -17,6 +17,11 @@ namespace {
 
 std::uint32_t Count(kgl::GLsizei count) { return count > 0 ? static_cast<std::uint32_t>(count) : 0u; }
 
+// The primitive modes the GL draws: points to polygon, the adjacency modes and patches. The GL
+// refuses any other without drawing.
+bool DrawMode(kgl::GLenum mode) { return mode <= 0xE; }
+bool IndexType(kgl::GLenum type) { return type == 0x1401 || type == 0x1403 || type == 0x1405; }
+
 // Client memory of a range given by the application (first and count, or start and end).
 void DumpRange(GLKestrel& k, ContextState* state, kgl::GLint first, kgl::GLsizei count) {
     if (state && first >= 0 && count > 0) k.DumpArrays(*state, static_cast<std::uint32_t>(first), Count(count));
@@ -53,7 +58,7 @@ void GLKestrel::glDrawArraysInstancedARB(kgl::GLenum mode, kgl::GLint first, kgl
     EnterCall();
     CallReal<void>(*this, fn::glDrawArraysInstancedARB, api::glDrawArraysInstancedARB, mode, first, count, primcount);
     if (ShouldRecordOrLeave()) return;
-    DumpRange(*this, CurrentState(), first, count);
+    if (primcount > 0) DumpRange(*this, CurrentState(), first, count);  // no instance reads no vertex
     RecordValues(*this, api::glDrawArraysInstancedARB, mode, first, count, primcount);
     DrawHook();
     LeaveCall();
@@ -62,18 +67,13 @@ void GLKestrel::glDrawArraysInstancedARB(kgl::GLenum mode, kgl::GLint first, kgl
 void GLKestrel::glMultiDrawArraysEXT(kgl::GLenum mode, const kgl::GLint* first, const kgl::GLsizei* count,
                                      kgl::GLsizei primcount) {
     EnterCall();
-    // Only a call that will be recorded looks at the error queue: the rule below needs this call's
-    // own error, so what was queued before goes.
-    const bool outermost = running() && threadDepths().depth(CurrentThreadId()) == 1;
-    if (outermost) realgl::DrainErrors();
     CallReal<void>(*this, fn::glMultiDrawArraysEXT, api::glMultiDrawArraysEXT, mode, first, count, primcount);
     if (ShouldRecordOrLeave()) return;
-    kgl::GLsizei recorded = primcount;
-    if (realgl::GetError() != 0) {
-        recorded = 0;
-        // The call changed nothing; made again it raises its error again for the application to see.
-        CallReal<void>(*this, fn::glMultiDrawArraysEXT, api::glMultiDrawArraysEXT, mode, first, count, primcount);
-    }
+    // A call the GL refuses records no draws. Its refusal is told from the arguments, never from the
+    // error queue: that is the application's, and may hold an error of an earlier call.
+    bool refused = primcount < 0 || !DrawMode(mode);
+    for (kgl::GLsizei i = 0; !refused && count && i < primcount; ++i) refused = count[i] < 0;
+    const kgl::GLsizei recorded = refused ? 0 : primcount;
     const std::uint32_t draws = first && count ? Count(recorded) : 0;
     if (ContextState* state = CurrentState())
         for (std::uint32_t i = 0; i < draws; ++i) DumpRange(*this, state, first[i], count[i]);
@@ -90,11 +90,12 @@ namespace {
 
 // The common shape of the single indexed draws: arrays from the index range, the fixed part, the
 // index data block.
+// An instanced draw of no instance reaches no vertex.
 template <class... Tail>
-void RecordIndexedDraw(GLKestrel& k, std::uint32_t apiId, kgl::GLenum mode, kgl::GLsizei count, kgl::GLenum type,
-                       const void* indices, std::int32_t baseVertex, Tail... tail) {
+void RecordIndexedDraw(GLKestrel& k, std::uint32_t apiId, bool instances, kgl::GLenum mode, kgl::GLsizei count,
+                       kgl::GLenum type, const void* indices, std::int32_t baseVertex, Tail... tail) {
     ContextState* state = k.CurrentState();
-    k.DumpIndexed(state, Count(count), type, indices, baseVertex);
+    if (instances && DrawMode(mode)) k.DumpIndexed(state, Count(count), type, indices, baseVertex);
     const bool inBuffer = k.ElementBufferBound(state);
     const std::uint32_t data = GLKestrel::IndexDataSize(inBuffer, Count(count), type, indices);
     const Packed<kgl::GLenum, kgl::GLsizei, kgl::GLenum, const void*, Tail...> fixed(mode, count, type, indices,
@@ -110,7 +111,7 @@ void GLKestrel::glDrawElements(kgl::GLenum mode, kgl::GLsizei count, kgl::GLenum
     EnterCall();
     CallReal<void>(*this, fn::glDrawElements, api::glDrawElements, mode, count, type, indices);
     if (ShouldRecordOrLeave()) return;
-    RecordIndexedDraw(*this, api::glDrawElements, mode, count, type, indices, 0);
+    RecordIndexedDraw(*this, api::glDrawElements, true, mode, count, type, indices, 0);
     DrawHook();
     LeaveCall();
 }
@@ -121,7 +122,7 @@ void GLKestrel::glDrawElementsBaseVertex(kgl::GLenum mode, kgl::GLsizei count, k
     CallReal<void>(*this, fn::glDrawElementsBaseVertex, api::glDrawElementsBaseVertex, mode, count, type, indices,
                    basevertex);
     if (ShouldRecordOrLeave()) return;
-    RecordIndexedDraw(*this, api::glDrawElementsBaseVertex, mode, count, type, indices, basevertex, basevertex);
+    RecordIndexedDraw(*this, api::glDrawElementsBaseVertex, true, mode, count, type, indices, basevertex, basevertex);
     DrawHook();
     LeaveCall();
 }
@@ -132,7 +133,7 @@ void GLKestrel::glDrawElementsInstancedARB(kgl::GLenum mode, kgl::GLsizei count,
     CallReal<void>(*this, fn::glDrawElementsInstancedARB, api::glDrawElementsInstancedARB, mode, count, type, indices,
                    primcount);
     if (ShouldRecordOrLeave()) return;
-    RecordIndexedDraw(*this, api::glDrawElementsInstancedARB, mode, count, type, indices, 0, primcount);
+    RecordIndexedDraw(*this, api::glDrawElementsInstancedARB, primcount > 0, mode, count, type, indices, 0, primcount);
     DrawHook();
     LeaveCall();
 }
@@ -144,8 +145,8 @@ void GLKestrel::glDrawElementsInstancedBaseVertex(kgl::GLenum mode, kgl::GLsizei
     CallReal<void>(*this, fn::glDrawElementsInstancedBaseVertex, api::glDrawElementsInstancedBaseVertex, mode, count,
                    type, indices, instancecount, basevertex);
     if (ShouldRecordOrLeave()) return;
-    RecordIndexedDraw(*this, api::glDrawElementsInstancedBaseVertex, mode, count, type, indices, basevertex,
-                      instancecount, basevertex);
+    RecordIndexedDraw(*this, api::glDrawElementsInstancedBaseVertex, instancecount > 0, mode, count, type, indices,
+                      basevertex, instancecount, basevertex);
     DrawHook();
     LeaveCall();
 }
@@ -157,9 +158,12 @@ namespace {
 void RecordRangeDraw(GLKestrel& k, std::uint32_t apiId, kgl::GLenum mode, kgl::GLuint start, kgl::GLuint end,
                      kgl::GLsizei count, kgl::GLenum type, const void* indices, const kgl::GLint* baseVertex) {
     ContextState* state = k.CurrentState();
-    const std::int32_t shift = baseVertex ? *baseVertex : 0;
-    if (state && !(state->elementBufferBound && state->arrayBufferBound))
-        DumpStartEnd(k, state, start + static_cast<std::uint32_t>(shift), end + static_cast<std::uint32_t>(shift));
+    // In 64 bits: a base vertex that moves the range below 0 or past 32 bits reaches no vertex.
+    const std::int64_t shift = baseVertex ? *baseVertex : 0;
+    const std::int64_t first = std::int64_t{start} + shift, last = std::int64_t{end} + shift;
+    if (state && !(state->elementBufferBound && state->arrayBufferBound) && DrawMode(mode) && count > 0 && first >= 0 &&
+        last <= 0xFFFFFFFFll)
+        DumpStartEnd(k, state, static_cast<kgl::GLuint>(first), static_cast<kgl::GLuint>(last));
     const bool inBuffer = k.ElementBufferBound(state);
     const std::uint32_t data = GLKestrel::IndexDataSize(inBuffer, Count(count), type, indices);
     const Packed<kgl::GLenum, kgl::GLuint, kgl::GLuint, kgl::GLsizei, kgl::GLenum, const void*> fixed(
@@ -266,10 +270,21 @@ void GLKestrel::glMultiDrawElementsBaseVertex(kgl::GLenum mode, const kgl::GLsiz
     LeaveCall();
 }
 
+// glBegin and glEnd mark where the frame read-back may not run.
+void GLKestrel::glBegin(kgl::GLenum mode) {
+    EnterCall();
+    CallReal<void>(*this, fn::glBegin, api::glBegin, mode);
+    if (ShouldRecordOrLeave()) return;
+    if (ContextState* state = CurrentState(); state && DrawMode(mode)) state->insideBeginEnd = true;
+    RecordValues(*this, api::glBegin, mode);
+    LeaveCall();
+}
+
 void GLKestrel::glEnd() {
     EnterCall();
     CallReal<void>(*this, fn::glEnd, api::glEnd);
     if (ShouldRecordOrLeave()) return;
+    if (ContextState* state = CurrentState()) state->insideBeginEnd = false;
     BeginRecord(api::glEnd, 0);
     DrawHook();
     LeaveCall();
@@ -279,34 +294,8 @@ void GLKestrel::glEnd() {
 
 namespace {
 
-// The draw commands of an indirect draw, packed one after the other: from client memory, or read
-// from the bound draw-indirect buffer through one read-only map; zeros where they cannot be had.
-// True when they came from client memory (the record then carries them).
-bool ReadCommands(const ContextState* state, const void* indirect, std::uint32_t draws, std::uint32_t stride,
-                  std::uint32_t size, std::vector<std::uint8_t>& commands) {
-    commands.assign(static_cast<std::size_t>(draws) * size, 0);
-    const bool fromBuffer = state ? state->drawIndirectBufferBound != 0 : realgl::GetInteger(0x8F43) != 0;
-    const auto offset = reinterpret_cast<std::uintptr_t>(indirect);
-    if (!fromBuffer) {
-        for (std::uint32_t i = 0; indirect && i < draws; ++i) {
-            const auto* command = reinterpret_cast<const std::uint8_t*>(offset + std::uintptr_t{i} * stride);
-            if (SystemReadable(command, size)) std::memcpy(commands.data() + std::size_t{i} * size, command, size);
-        }
-        return true;
-    }
-    if (draws == 0) return false;
-    const auto bufferSize = static_cast<std::uint64_t>(realgl::GetBufferParameter(0x8F3F, 0x8764));
-    const std::uint64_t end = std::min<std::uint64_t>(offset + std::uint64_t{draws - 1} * stride + size, bufferSize);
-    const void* mapped = end > offset ? realgl::MapBufferRange(0x8F3F, 0, static_cast<std::intptr_t>(end), 0x0001) : nullptr;
-    if (!mapped) return false;
-    for (std::uint32_t i = 0; i < draws; ++i) {
-        const std::uint64_t at = offset + std::uint64_t{i} * stride;
-        if (at + size <= end)
-            std::memcpy(commands.data() + std::size_t{i} * size, static_cast<const std::uint8_t*>(mapped) + at, size);
-    }
-    realgl::UnmapBuffer(0x8F3F);
-    return false;
-}
+constexpr std::uint32_t kArraysCommand = 16;    // count, instances, first, base instance
+constexpr std::uint32_t kElementsCommand = 20;  // count, instances, first index, base vertex, base instance
 
 std::uint32_t Field(const std::uint8_t* command, std::size_t at) {
     std::uint32_t value;
@@ -314,48 +303,110 @@ std::uint32_t Field(const std::uint8_t* command, std::size_t at) {
     return value;
 }
 
-constexpr std::uint32_t kArraysCommand = 16;    // count, instances, first, base instance
-constexpr std::uint32_t kElementsCommand = 20;  // count, instances, first index, base vertex, base instance
+// The draw commands of an indirect draw: in client memory, where the record carries them packed, or
+// in the bound draw-indirect buffer. Those are read back one at a time through the real
+// glGetBufferSubData, never past the buffer's end; the recorder never maps the application's buffer,
+// which the application may hold mapped itself.
+class IndirectCommands {
+public:
+    IndirectCommands(const ContextState* state, const void* indirect, std::uint32_t draws, std::uint32_t stride,
+                     std::uint32_t size)
+        : indirect_(reinterpret_cast<std::uintptr_t>(indirect)), draws_(draws), stride_(stride), size_(size) {
+        fromClient_ = state ? state->drawIndirectBufferBound == 0 : realgl::GetInteger(0x8F43) == 0;
+        const std::uint64_t span = draws ? std::uint64_t{draws - 1} * stride + size : 0;
+        if (fromClient_) {
+            if (indirect && span <= rules::kMaxBlockBytes)
+                readable_ = ReadablePrefix(indirect, static_cast<std::uint32_t>(span), SystemReadable);
+            return;
+        }
+        const bool storage = state && state->features.bufferStorage;
+        const std::uint64_t bufferSize =
+            draws && realgl::BufferReadable(0x8F3F, storage)
+                ? static_cast<std::uint64_t>(realgl::GetBufferParameter(0x8F3F, 0x8764))
+                : 0;
+        // The GL refuses an unaligned offset or commands past the buffer's end, reading none.
+        inBuffer_ = draws == 0 || (indirect_ % 4 == 0 && indirect_ + span <= bufferSize);
+    }
 
-// Each arrays command reaches first..first+count-1 when no array buffer is bound.
-void DumpArraysCommands(GLKestrel& k, ContextState* state, const std::vector<std::uint8_t>& commands) {
+    bool fromClient() const { return fromClient_; }
+    bool drawable() const { return fromClient_ || inBuffer_; }
+    std::uint32_t draws() const { return draws_; }
+    // What the record carries: the commands from client memory, packed.
+    std::uint32_t carried() const { return fromClient_ ? rules::BlockBytes(draws_, size_) : 0u; }
+
+    // Command i, zeros where it cannot be read.
+    const std::uint8_t* Command(std::uint32_t i) {
+        const std::uint64_t at = std::uint64_t{i} * stride_;
+        if (fromClient_ && at + size_ <= readable_)
+            return reinterpret_cast<const std::uint8_t*>(indirect_ + static_cast<std::uintptr_t>(at));
+        std::memset(command_, 0, sizeof command_);
+        if (!fromClient_ && inBuffer_)
+            realgl::GetBufferSubData(0x8F3F, static_cast<std::intptr_t>(indirect_ + at), size_, command_);
+        return command_;
+    }
+
+    void Write(GLKestrel& k) {
+        const std::uint32_t bytes = carried();
+        if (bytes == 0) return;
+        if (stride_ == size_ && bytes <= readable_) {
+            k.WriteData(bytes, reinterpret_cast<const void*>(indirect_));
+            return;
+        }
+        for (std::uint32_t i = 0; i < draws_; ++i) k.WriteData(size_, Command(i));
+    }
+
+private:
+    std::uintptr_t indirect_;
+    std::uint32_t draws_, stride_, size_;
+    bool fromClient_ = true;
+    bool inBuffer_ = false;
+    std::uint32_t readable_ = 0;  // bytes of client memory from indirect on
+    std::uint8_t command_[kElementsCommand] = {};
+};
+
+// Each arrays command with instances reaches first..first+count-1 when no array buffer is bound.
+void DumpArraysCommands(GLKestrel& k, ContextState* state, IndirectCommands& commands) {
     if (!state || state->arrayBufferBound) return;
-    for (std::size_t at = 0; at + kArraysCommand <= commands.size(); at += kArraysCommand)
-        DumpRange(k, state, static_cast<kgl::GLint>(Field(commands.data() + at, 8)),
-                  static_cast<kgl::GLsizei>(Field(commands.data() + at, 0)));
+    for (std::uint32_t i = 0; i < commands.draws(); ++i) {
+        const std::uint8_t* command = commands.Command(i);
+        if (Field(command, 4) == 0) continue;
+        DumpRange(k, state, static_cast<kgl::GLint>(Field(command, 8)), static_cast<kgl::GLsizei>(Field(command, 0)));
+    }
 }
 
 // Each elements command's indices are read back from the element buffer.
-void DumpElementsCommands(GLKestrel& k, ContextState* state, kgl::GLenum type, const std::vector<std::uint8_t>& commands) {
+void DumpElementsCommands(GLKestrel& k, ContextState* state, kgl::GLenum type, IndirectCommands& commands) {
     if (!state || !state->elementBufferBound || state->arrayBufferBound) return;
-    for (std::size_t at = 0; at + kElementsCommand <= commands.size(); at += kElementsCommand) {
-        const std::uint8_t* command = commands.data() + at;
+    for (std::uint32_t i = 0; i < commands.draws(); ++i) {
+        const std::uint8_t* command = commands.Command(i);
+        const std::uint64_t offset = std::uint64_t{Field(command, 8)} * rules::TypeSize(type);
+        if (Field(command, 4) == 0 || offset > 0xFFFFFFFFu) continue;
         const VertexRange range = k.BufferIndexRange(*state, Field(command, 0), type,
-                                                     std::uintptr_t{Field(command, 8)} * rules::TypeSize(type),
+                                                     static_cast<std::uintptr_t>(offset),
                                                      static_cast<std::int32_t>(Field(command, 12)));
         k.DumpArrays(*state, range.first, range.count);
     }
 }
 
+template <class Fixed>
+void RecordIndirect(GLKestrel& k, std::uint32_t apiId, const Fixed& fixed, IndirectCommands& commands) {
+    k.BeginRecord(apiId, sizeof fixed.bytes + commands.carried());
+    k.WriteData(sizeof fixed.bytes, fixed.bytes);
+    commands.Write(k);
+}
+
 }  // namespace
 
+// A draw the GL refuses dumps no client memory. Its refusal is told from the arguments and the
+// buffer, never from the error queue, which is the application's.
 void GLKestrel::glDrawArraysIndirect(kgl::GLenum mode, const void* indirect) {
     EnterCall();
     CallReal<void>(*this, fn::glDrawArraysIndirect, api::glDrawArraysIndirect, mode, indirect);
     if (ShouldRecordOrLeave()) return;
     ContextState* state = CurrentState();
-    // The recorder's own glGetError takes the application's error; the second real call raises it
-    // again so that the application still sees it (the failed draw changed nothing).
-    const bool failed = realgl::GetError() != 0;
-    if (failed) CallReal<void>(*this, fn::glDrawArraysIndirect, api::glDrawArraysIndirect, mode, indirect);
-    std::vector<std::uint8_t> command;
-    const bool fromClient = ReadCommands(state, indirect, 1, kArraysCommand, kArraysCommand, command);
-    if (!failed) DumpArraysCommands(*this, state, command);
-    const Packed<kgl::GLenum, const void*> fixed(mode, indirect);
-    const auto carried = static_cast<std::uint32_t>(fromClient ? command.size() : 0);
-    BeginRecord(api::glDrawArraysIndirect, sizeof fixed.bytes + carried);
-    WriteData(sizeof fixed.bytes, fixed.bytes);
-    WriteData(carried, command.data());
+    IndirectCommands command(state, indirect, 1, kArraysCommand, kArraysCommand);
+    if (DrawMode(mode) && command.drawable()) DumpArraysCommands(*this, state, command);
+    RecordIndirect(*this, api::glDrawArraysIndirect, Packed<kgl::GLenum, const void*>(mode, indirect), command);
     DrawHook();
     LeaveCall();
 }
@@ -365,24 +416,17 @@ void GLKestrel::glDrawElementsIndirect(kgl::GLenum mode, kgl::GLenum type, const
     CallReal<void>(*this, fn::glDrawElementsIndirect, api::glDrawElementsIndirect, mode, type, indirect);
     if (ShouldRecordOrLeave()) return;
     ContextState* state = CurrentState();
-    // As glDrawArraysIndirect: the second call gives the application its error back.
-    const bool failed = realgl::GetError() != 0;
-    if (failed) CallReal<void>(*this, fn::glDrawElementsIndirect, api::glDrawElementsIndirect, mode, type, indirect);
-    std::vector<std::uint8_t> command;
-    const bool fromClient = ReadCommands(state, indirect, 1, kElementsCommand, kElementsCommand, command);
-    if (!failed) DumpElementsCommands(*this, state, type, command);
-    const Packed<kgl::GLenum, kgl::GLenum, const void*> fixed(mode, type, indirect);
-    const auto carried = static_cast<std::uint32_t>(fromClient ? command.size() : 0);
-    BeginRecord(api::glDrawElementsIndirect, sizeof fixed.bytes + carried);
-    WriteData(sizeof fixed.bytes, fixed.bytes);
-    WriteData(carried, command.data());
+    IndirectCommands command(state, indirect, 1, kElementsCommand, kElementsCommand);
+    if (DrawMode(mode) && IndexType(type) && command.drawable()) DumpElementsCommands(*this, state, type, command);
+    RecordIndirect(*this, api::glDrawElementsIndirect, Packed<kgl::GLenum, kgl::GLenum, const void*>(mode, type, indirect),
+                   command);
     DrawHook();
     LeaveCall();
 }
 
 // The multi-draw forms (glMultiDrawArraysIndirect and glMultiDrawElementsIndirect run these): as the
-// single indirect draws, one command after another at the given stride (0: packed). A command list in
-// client memory follows the fixed part, packed.
+// single indirect draws, one command after another at the given stride (0: packed). A refused call
+// (a negative count, a stride that is no multiple of 4) records no commands.
 void GLKestrel::glMultiDrawArraysIndirectAMD(kgl::GLenum mode, const void* indirect, kgl::GLsizei primcount,
                                              kgl::GLsizei stride) {
     EnterCall();
@@ -390,21 +434,13 @@ void GLKestrel::glMultiDrawArraysIndirectAMD(kgl::GLenum mode, const void* indir
                    stride);
     if (ShouldRecordOrLeave()) return;
     ContextState* state = CurrentState();
-    // As glDrawArraysIndirect: the second call gives the application its error back.
-    const bool failed = realgl::GetError() != 0;
-    if (failed)
-        CallReal<void>(*this, fn::glMultiDrawArraysIndirectAMD, api::glMultiDrawArraysIndirectAMD, mode, indirect,
-                       primcount, stride);
-    std::vector<std::uint8_t> commands;
-    const std::uint32_t draws = failed ? 0 : Count(primcount);
-    const bool fromClient = ReadCommands(state, indirect, draws, stride > 0 ? static_cast<std::uint32_t>(stride)
-                                                                            : kArraysCommand, kArraysCommand, commands);
-    DumpArraysCommands(*this, state, commands);
-    const Packed<kgl::GLenum, const void*, kgl::GLsizei, kgl::GLsizei> fixed(mode, indirect, primcount, stride);
-    const auto carried = static_cast<std::uint32_t>(fromClient ? commands.size() : 0);
-    BeginRecord(api::glMultiDrawArraysIndirectAMD, sizeof fixed.bytes + carried);
-    WriteData(sizeof fixed.bytes, fixed.bytes);
-    WriteData(carried, commands.data());
+    const bool refused = !DrawMode(mode) || primcount < 0 || stride < 0 || stride % 4 != 0;
+    IndirectCommands commands(state, indirect, refused ? 0 : Count(primcount),
+                              stride > 0 ? static_cast<std::uint32_t>(stride) : kArraysCommand, kArraysCommand);
+    if (commands.drawable()) DumpArraysCommands(*this, state, commands);
+    RecordIndirect(*this, api::glMultiDrawArraysIndirectAMD,
+                   Packed<kgl::GLenum, const void*, kgl::GLsizei, kgl::GLsizei>(mode, indirect, primcount, stride),
+                   commands);
     DrawHook();
     LeaveCall();
 }
@@ -416,22 +452,14 @@ void GLKestrel::glMultiDrawElementsIndirectAMD(kgl::GLenum mode, kgl::GLenum typ
                    primcount, stride);
     if (ShouldRecordOrLeave()) return;
     ContextState* state = CurrentState();
-    // As glDrawArraysIndirect: the second call gives the application its error back.
-    const bool failed = realgl::GetError() != 0;
-    if (failed)
-        CallReal<void>(*this, fn::glMultiDrawElementsIndirectAMD, api::glMultiDrawElementsIndirectAMD, mode, type,
-                       indirect, primcount, stride);
-    std::vector<std::uint8_t> commands;
-    const std::uint32_t draws = failed ? 0 : Count(primcount);
-    const bool fromClient = ReadCommands(state, indirect, draws, stride > 0 ? static_cast<std::uint32_t>(stride)
-                                                                            : kElementsCommand, kElementsCommand, commands);
-    DumpElementsCommands(*this, state, type, commands);
-    const Packed<kgl::GLenum, kgl::GLenum, const void*, kgl::GLsizei, kgl::GLsizei> fixed(mode, type, indirect,
-                                                                                         primcount, stride);
-    const auto carried = static_cast<std::uint32_t>(fromClient ? commands.size() : 0);
-    BeginRecord(api::glMultiDrawElementsIndirectAMD, sizeof fixed.bytes + carried);
-    WriteData(sizeof fixed.bytes, fixed.bytes);
-    WriteData(carried, commands.data());
+    const bool refused = !DrawMode(mode) || !IndexType(type) || primcount < 0 || stride < 0 || stride % 4 != 0;
+    IndirectCommands commands(state, indirect, refused ? 0 : Count(primcount),
+                              stride > 0 ? static_cast<std::uint32_t>(stride) : kElementsCommand, kElementsCommand);
+    if (commands.drawable()) DumpElementsCommands(*this, state, type, commands);
+    RecordIndirect(*this, api::glMultiDrawElementsIndirectAMD,
+                   Packed<kgl::GLenum, kgl::GLenum, const void*, kgl::GLsizei, kgl::GLsizei>(mode, type, indirect,
+                                                                                            primcount, stride),
+                   commands);
     DrawHook();
     LeaveCall();
 }

@@ -37,7 +37,18 @@ IndexScan ScanIndices(const void* indices, std::uint32_t count, std::uint32_t ty
 
 VertexRange RangeOf(const IndexScan& scan, std::int32_t baseVertex) {
     if (!scan.any) return {};
-    return {scan.minimum + static_cast<std::uint32_t>(baseVertex), scan.maximum - scan.minimum + 1};
+    // In 64 bits: a base vertex that moves the range below 0 or past 32 bits reaches no vertex.
+    const std::int64_t first = std::int64_t{scan.minimum} + baseVertex;
+    const std::int64_t count = std::int64_t{scan.maximum} - scan.minimum + 1;
+    if (first < 0 || first + count > 0xFFFFFFFFll) return {};
+    return {static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(count)};
+}
+
+void IndexScan::Merge(const IndexScan& other) {
+    if (!other.any) return;
+    if (!any || other.minimum < minimum) minimum = other.minimum;
+    if (!any || other.maximum > maximum) maximum = other.maximum;
+    any = true;
 }
 
 std::uint32_t ReadablePrefix(const void* address, std::uint32_t length, ReadableProbe readable) {
@@ -66,7 +77,9 @@ std::uint32_t ReadablePrefix(const void* address, std::uint32_t length, Readable
 
 // Asks the memory manager rather than touching the pages: IsBadReadPtr would take a guard page's
 // guard away (breaking the application's stack growth) and relies on fault handling.
-bool SystemReadable(const void* address, std::uint32_t bytes) {
+namespace {
+
+bool Readable(const void* address, std::uint32_t bytes, bool reservedReadable) {
     if (bytes == 0) return true;
     auto at = reinterpret_cast<std::uintptr_t>(address);
     const std::uintptr_t end = at + bytes;
@@ -76,12 +89,21 @@ bool SystemReadable(const void* address, std::uint32_t bytes) {
     while (at < end) {
         MEMORY_BASIC_INFORMATION region{};
         if (VirtualQuery(reinterpret_cast<const void*>(at), &region, sizeof region) != sizeof region) return false;
-        if (region.State != MEM_COMMIT || (region.Protect & PAGE_GUARD) || !(region.Protect & kReadable)) return false;
+        const bool hostMemory = reservedReadable && region.State == MEM_RESERVE;
+        if (!hostMemory &&
+            (region.State != MEM_COMMIT || (region.Protect & PAGE_GUARD) || !(region.Protect & kReadable)))
+            return false;
         const std::uintptr_t regionEnd = reinterpret_cast<std::uintptr_t>(region.BaseAddress) + region.RegionSize;
         if (regionEnd <= at) return false;
         at = regionEnd;
     }
     return true;
 }
+
+}  // namespace
+
+bool SystemReadable(const void* address, std::uint32_t bytes) { return Readable(address, bytes, false); }
+
+bool DriverMemoryReadable(const void* address, std::uint32_t bytes) { return Readable(address, bytes, true); }
 
 }  // namespace kestrel

@@ -11,6 +11,13 @@ int MappedBufferTable::Group(std::uint32_t target) {
     case 0x8A11: case 0x8DEE: return 4;   // uniform
     case 0x8C2A: return 5;                // texture
     case 0x8F3F: return 6;                // draw indirect
+    case 0x8F36: return 7;                // copy read
+    case 0x8F37: return 8;                // copy write
+    case 0x90D2: return 9;                // shader storage
+    case 0x8C8E: return 10;               // transform feedback
+    case 0x92C0: return 11;               // atomic counter
+    case 0x9192: return 12;               // query
+    case 0x90EE: return 13;               // dispatch indirect
     default: return -1;
     }
 }

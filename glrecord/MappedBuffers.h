@@ -27,9 +27,10 @@ struct WrittenBytes {
 // One context's mappings: a map of buffer names per group of targets.
 class MappedBufferTable {
 public:
-    static constexpr int kGroups = 7;
-    // The group of a target (array, element array, pixel pack, pixel unpack, uniform, texture,
-    // draw indirect); -1 for a target outside them.
+    static constexpr int kGroups = 14;
+    // The group of a target (array, element array, pixel pack, pixel unpack, uniform, texture, draw
+    // indirect, copy read, copy write, shader storage, transform feedback, atomic counter, query,
+    // dispatch indirect); -1 for a target outside them.
     static int Group(std::uint32_t target);
 
     // A buffer name is the context's own whatever target it was mapped through: a map replaces the

@@ -15,10 +15,12 @@ namespace {
 constexpr std::uint32_t kColourIndex = 0x1900, kBitmap = 0x1A00;
 
 // Bytes of a two-dimensional upload from client memory at the GL's unpack state.
-std::uint32_t Unpacked2D(GLKestrel& k, const void* pixels, kgl::GLsizei width, kgl::GLsizei height,
-                         std::uint32_t format, std::uint32_t type) {
-    if (!pixels || k.PixelBufferBound(k.CurrentState(), true)) return 0;
-    return rules::UnpackBytes2D(width, height, format, type, realgl::GetUnpackState(2));
+PixelBlock Unpacked2D(GLKestrel& k, const void* pixels, kgl::GLsizei width, kgl::GLsizei height,
+                      std::uint32_t format, std::uint32_t type) {
+    if (!pixels || k.PixelBufferBound(k.CurrentState(), true)) return {};
+    PixelBlock block;
+    block.bytes = realgl::UnpackBlock2D(width, height, format, type, &block.padding);
+    return block;
 }
 
 // Colour-table proxies, and the texture proxies of paletted textures, only ask whether a table would fit.
@@ -33,7 +35,7 @@ void GLKestrel::glDrawPixels(kgl::GLsizei width, kgl::GLsizei height, kgl::GLenu
     EnterCall();
     CallReal<void>(*this, fn::glDrawPixels, api::glDrawPixels, width, height, format, type, pixels);
     if (ShouldRecordOrLeave()) return;
-    const std::uint32_t bytes = Unpacked2D(*this, pixels, width, height, format, type);
+    const PixelBlock bytes = Unpacked2D(*this, pixels, width, height, format, type);
     RecordWithBlock(*this, api::glDrawPixels, pixels, bytes, width, height, format, type, pixels);
     DrawHook();
     LeaveCall();
@@ -44,7 +46,7 @@ void GLKestrel::glBitmap(kgl::GLsizei width, kgl::GLsizei height, kgl::GLfloat x
     EnterCall();
     CallReal<void>(*this, fn::glBitmap, api::glBitmap, width, height, xorig, yorig, xmove, ymove, bitmap);
     if (ShouldRecordOrLeave()) return;
-    const std::uint32_t bytes = Unpacked2D(*this, bitmap, width, height, kColourIndex, kBitmap);
+    const PixelBlock bytes = Unpacked2D(*this, bitmap, width, height, kColourIndex, kBitmap);
     RecordWithBlock(*this, api::glBitmap, bitmap, bytes, width, height, xorig, yorig, xmove, ymove, bitmap);
     LeaveCall();
 }
@@ -53,7 +55,7 @@ void GLKestrel::glPolygonStipple(const kgl::GLubyte* mask) {
     EnterCall();
     CallReal<void>(*this, fn::glPolygonStipple, api::glPolygonStipple, mask);
     if (ShouldRecordOrLeave()) return;
-    const std::uint32_t bytes = Unpacked2D(*this, mask, 32, 32, kColourIndex, kBitmap);
+    const PixelBlock bytes = Unpacked2D(*this, mask, 32, 32, kColourIndex, kBitmap);
     RecordWithBlock(*this, api::glPolygonStipple, mask, bytes, mask);
     LeaveCall();
 }

@@ -92,10 +92,25 @@ inline rules::UnpackState GetUnpackState(int dimensions) {
     return state;
 }
 
+// A two-dimensional upload's block at the GL's unpack state, with the last row's padding.
+inline std::uint32_t UnpackBlock2D(std::int32_t width, std::int32_t height, std::uint32_t format, std::uint32_t type,
+                                   std::uint32_t* padding) {
+    const rules::UnpackState unpack = GetUnpackState(2);
+    *padding = rules::UnpackPadding2D(width, height, format, type, unpack);
+    return rules::UnpackBytes2D(width, height, format, type, unpack);
+}
+
 inline void GetBufferSubData(kgl::GLenum target, std::intptr_t offset, std::intptr_t size, void* data) {
     if (auto get = Entry<void(__stdcall*)(kgl::GLenum, std::intptr_t, std::intptr_t, void*)>(
             fn::glGetBufferSubData, fn::glGetBufferSubDataARB))
         get(target, offset, size, data);
+}
+
+// Whether the buffer bound to target may be read back with glGetBufferSubData: not while the
+// application holds it mapped, unless persistently.
+inline bool BufferReadable(kgl::GLenum target, bool bufferStorage) {
+    if (GetBufferParameter(target, 0x88BC) == 0) return true;               // not mapped
+    return bufferStorage && (GetBufferParameter(target, 0x911F) & 0x40) != 0;  // mapped persistently
 }
 
 inline void* MapBufferRange(kgl::GLenum target, std::intptr_t offset, std::intptr_t length, kgl::GLbitfield access) {

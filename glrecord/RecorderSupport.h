@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "capture/GLBaseCapturer.h"
+#include "glrecord/IndexRange.h"
 
 namespace kestrel {
 
@@ -48,6 +49,30 @@ void RecordWithBlock(GLBaseCapturer& capturer, std::uint32_t apiId, const void* 
     capturer.BeginRecord(apiId, Packed<T...>::kSize + bytes);
     capturer.WriteData(Packed<T...>::kSize, fixed.bytes);
     capturer.WriteData(bytes, data);
+}
+
+// An upload's pixels: the bytes the size rules give, of which the last `padding` are the last row's
+// padding. The GL itself does not read those, so they may lie past the application's readable
+// memory: they are copied only as far as they can be read, zeros after.
+struct PixelBlock {
+    std::uint32_t bytes = 0;
+    std::uint32_t padding = 0;
+};
+
+template <class... T>
+void RecordWithBlock(GLBaseCapturer& capturer, std::uint32_t apiId, const void* data, PixelBlock block,
+                     T... values) {
+    const Packed<T...> fixed(values...);
+    if (!data) block = {};
+    capturer.BeginRecord(apiId, Packed<T...>::kSize + block.bytes);
+    capturer.WriteData(Packed<T...>::kSize, fixed.bytes);
+    const std::uint32_t read = block.bytes - block.padding;
+    capturer.WriteData(read, data);
+    if (block.padding == 0) return;
+    const auto* tail = static_cast<const std::uint8_t*>(data) + read;
+    const std::uint32_t readable = ReadablePrefix(tail, block.padding, SystemReadable);
+    capturer.WriteData(readable, tail);
+    capturer.WriteBlock(block.padding - readable, nullptr);
 }
 
 }  // namespace kestrel

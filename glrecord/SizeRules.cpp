@@ -63,7 +63,7 @@ std::uint32_t PixelComponents(std::uint32_t format) {
         return 3;
     case 0x1908: case 0x8000: case 0x80E1: case 0x8D99: case 0x8D9B:  // RGBA, ABGR, BGRA and integers
         return 4;
-    case 0x190A: case 0x8227: case 0x84F9: case 0x8D9D:  // luminance alpha, RG, depth stencil, LA integer
+    case 0x190A: case 0x8227: case 0x8228: case 0x84F9: case 0x8D9D:  // LA, RG, RG integer, depth stencil, LA integer
         return 2;
     case 0x1909: case 0x8D9C:                      // luminance, luminance integer
         return 1;
@@ -88,6 +88,18 @@ std::uint32_t BytesPerPixel(std::uint32_t type, std::uint32_t format) {
         return 8;
     default:
         return TypeSize(type) * PixelComponents(format);
+    }
+}
+
+std::uint32_t ElementBytes(std::int32_t size, std::uint32_t type) {
+    const std::uint32_t components =
+        size == 0x80E1 ? 4u : size >= 1 && size <= 4 ? static_cast<std::uint32_t>(size) : 0u;
+    if (components == 0) return 0;
+    switch (type) {
+    case 0x8368: case 0x8D9F: case 0x8C3B:  // 2_10_10_10 reversed, signed and unsigned; 10F_11F_11F
+        return 4;
+    default:
+        return components * TypeSize(type);
     }
 }
 
@@ -155,6 +167,20 @@ std::uint32_t UnpackBytes2D(std::int32_t width, std::int32_t height, std::uint32
         return 0;
     const std::uint64_t last = layout.rowsFull ? layout.rowBytes : layout.lastRowBytes;
     return Capped(layout.skipBytes + (static_cast<std::uint64_t>(height) - 1) * layout.rowBytes + last);
+}
+
+std::uint32_t UnpackPadding2D(std::int32_t width, std::int32_t height, std::uint32_t format, std::uint32_t type,
+                              const UnpackState& unpack) {
+    const std::uint32_t whole = UnpackBytes2D(width, height, format, type, unpack);
+    if (whole == 0) return 0;
+    UnpackState plane = unpack;
+    plane.imageHeight = 0;
+    plane.skipImages = 0;
+    Layout layout;
+    if (!LayOut(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height), format, type, plane, &layout) ||
+        !layout.rowsFull)
+        return 0;
+    return static_cast<std::uint32_t>(layout.rowBytes - layout.lastRowBytes);
 }
 
 std::uint32_t UnpackBytes3D(std::int32_t width, std::int32_t height, std::int32_t depth, std::uint32_t format,

@@ -39,6 +39,10 @@ std::uint32_t TypeSize(std::uint32_t type);
 std::uint32_t PixelComponents(std::uint32_t format);
 // Bytes of one pixel: a packed type holds the whole pixel, any other type one component.
 std::uint32_t BytesPerPixel(std::uint32_t type, std::uint32_t format);
+// Bytes of one vertex's element of a client array from a pointer call's size and type: a size of
+// GL_BGRA is four components, and a packed type holds the whole element in 4 bytes. 0 for a size
+// the GL refuses.
+std::uint32_t ElementBytes(std::int32_t size, std::uint32_t type);
 
 // The pixel store state that unpacking reads, as the GL reports it.
 struct UnpackState {
@@ -58,6 +62,9 @@ std::uint32_t UnpackBytes1D(std::int32_t width, std::uint32_t format, std::uint3
 // unless skip pixels or a row length other than the width leave the image short of it.
 std::uint32_t UnpackBytes2D(std::int32_t width, std::int32_t height, std::uint32_t format, std::uint32_t type,
                             const UnpackState& unpack);
+// The end of UnpackBytes2D that the GL itself does not read: the last row's padding (0 when none).
+std::uint32_t UnpackPadding2D(std::int32_t width, std::int32_t height, std::uint32_t format, std::uint32_t type,
+                              const UnpackState& unpack);
 // Images of image height (or height) rows, after skip images.
 std::uint32_t UnpackBytes3D(std::int32_t width, std::int32_t height, std::int32_t depth, std::uint32_t format,
                             std::uint32_t type, const UnpackState& unpack);

@@ -28,10 +28,12 @@ std::uint32_t Pixels1D(GLKestrel& k, Unpack source, kgl::GLenum target, const vo
     return rules::UnpackBytes1D(width, format, type, realgl::GetUnpackState(1));
 }
 
-std::uint32_t Pixels2D(GLKestrel& k, Unpack source, kgl::GLenum target, const void* pixels, kgl::GLsizei width,
-                       kgl::GLsizei height, kgl::GLenum format, kgl::GLenum type) {
-    if (!ReadsClientPixels(k, source, target, pixels)) return 0;
-    return rules::UnpackBytes2D(width, height, format, type, realgl::GetUnpackState(2));
+PixelBlock Pixels2D(GLKestrel& k, Unpack source, kgl::GLenum target, const void* pixels, kgl::GLsizei width,
+                    kgl::GLsizei height, kgl::GLenum format, kgl::GLenum type) {
+    if (!ReadsClientPixels(k, source, target, pixels)) return {};
+    PixelBlock block;
+    block.bytes = realgl::UnpackBlock2D(width, height, format, type, &block.padding);
+    return block;
 }
 
 std::uint32_t Pixels3D(GLKestrel& k, Unpack source, kgl::GLenum target, const void* pixels, kgl::GLsizei width,
@@ -68,7 +70,7 @@ void GLKestrel::glTexImage2D(kgl::GLenum target, kgl::GLint level, kgl::GLint in
     CallReal<void>(*this, fn::glTexImage2D, api::glTexImage2D, target, level, internalformat, width, height, border,
                    format, type, pixels);
     if (ShouldRecordOrLeave()) return;
-    const std::uint32_t bytes = Pixels2D(*this, Unpack::kStateFlag, target, pixels, width, height, format, type);
+    const PixelBlock bytes = Pixels2D(*this, Unpack::kStateFlag, target, pixels, width, height, format, type);
     RecordWithBlock(*this, api::glTexImage2D, pixels, bytes, target, level, internalformat, width, height, border,
                     format, type, pixels);
     LeaveCall();
@@ -116,7 +118,7 @@ void GLKestrel::glTexSubImage2D(kgl::GLenum target, kgl::GLint level, kgl::GLint
     CallReal<void>(*this, fn::glTexSubImage2D, api::glTexSubImage2D, target, level, xoffset, yoffset, width, height,
                    format, type, pixels);
     if (ShouldRecordOrLeave()) return;
-    const std::uint32_t bytes = Pixels2D(*this, Unpack::kStateFlag, target, pixels, width, height, format, type);
+    const PixelBlock bytes = Pixels2D(*this, Unpack::kStateFlag, target, pixels, width, height, format, type);
     RecordWithBlock(*this, api::glTexSubImage2D, pixels, bytes, target, level, xoffset, yoffset, width, height, format,
                     type, pixels);
     LeaveCall();
@@ -129,7 +131,7 @@ void GLKestrel::glTexSubImage2DEXT(kgl::GLenum target, kgl::GLint level, kgl::GL
     CallReal<void>(*this, fn::glTexSubImage2DEXT, api::glTexSubImage2DEXT, target, level, xoffset, yoffset, width,
                    height, format, type, pixels);
     if (ShouldRecordOrLeave()) return;
-    const std::uint32_t bytes = Pixels2D(*this, Unpack::kStateFlag, target, pixels, width, height, format, type);
+    const PixelBlock bytes = Pixels2D(*this, Unpack::kStateFlag, target, pixels, width, height, format, type);
     RecordWithBlock(*this, api::glTexSubImage2DEXT, pixels, bytes, target, level, xoffset, yoffset, width, height,
                     format, type, pixels);
     LeaveCall();
@@ -170,7 +172,7 @@ void GLKestrel::glTextureImage2DEXT(kgl::GLuint texture, kgl::GLenum target, kgl
     CallReal<void>(*this, fn::glTextureImage2DEXT, api::glTextureImage2DEXT, texture, target, level, internalformat,
                    width, height, border, format, type, pixels);
     if (ShouldRecordOrLeave()) return;
-    const std::uint32_t bytes = Pixels2D(*this, Unpack::kAskGL, target, pixels, width, height, format, type);
+    const PixelBlock bytes = Pixels2D(*this, Unpack::kAskGL, target, pixels, width, height, format, type);
     RecordWithBlock(*this, api::glTextureImage2DEXT, pixels, bytes, texture, target, level, internalformat, width,
                     height, border, format, type, pixels);
     LeaveCall();
@@ -210,7 +212,7 @@ void GLKestrel::glMultiTexImage2DEXT(kgl::GLenum texunit, kgl::GLenum target, kg
     CallReal<void>(*this, fn::glMultiTexImage2DEXT, api::glMultiTexImage2DEXT, texunit, target, level, internalformat,
                    width, height, border, format, type, pixels);
     if (ShouldRecordOrLeave()) return;
-    const std::uint32_t bytes = Pixels2D(*this, Unpack::kAskGL, target, pixels, width, height, format, type);
+    const PixelBlock bytes = Pixels2D(*this, Unpack::kAskGL, target, pixels, width, height, format, type);
     RecordWithBlock(*this, api::glMultiTexImage2DEXT, pixels, bytes, texunit, target, level, internalformat, width,
                     height, border, format, type, pixels);
     LeaveCall();
@@ -249,7 +251,7 @@ void GLKestrel::glTextureSubImage2DEXT(kgl::GLuint texture, kgl::GLenum target, 
     CallReal<void>(*this, fn::glTextureSubImage2DEXT, api::glTextureSubImage2DEXT, texture, target, level, xoffset,
                    yoffset, width, height, format, type, pixels);
     if (ShouldRecordOrLeave()) return;
-    const std::uint32_t bytes = Pixels2D(*this, Unpack::kAskGL, target, pixels, width, height, format, type);
+    const PixelBlock bytes = Pixels2D(*this, Unpack::kAskGL, target, pixels, width, height, format, type);
     RecordWithBlock(*this, api::glTextureSubImage2DEXT, pixels, bytes, texture, target, level, xoffset, yoffset, width,
                     height, format, type, pixels);
     LeaveCall();
@@ -287,7 +289,7 @@ void GLKestrel::glMultiTexSubImage2DEXT(kgl::GLenum texunit, kgl::GLenum target,
     CallReal<void>(*this, fn::glMultiTexSubImage2DEXT, api::glMultiTexSubImage2DEXT, texunit, target, level, xoffset,
                    yoffset, width, height, format, type, pixels);
     if (ShouldRecordOrLeave()) return;
-    const std::uint32_t bytes = Pixels2D(*this, Unpack::kAskGL, target, pixels, width, height, format, type);
+    const PixelBlock bytes = Pixels2D(*this, Unpack::kAskGL, target, pixels, width, height, format, type);
     RecordWithBlock(*this, api::glMultiTexSubImage2DEXT, pixels, bytes, texunit, target, level, xoffset, yoffset, width,
                     height, format, type, pixels);
     LeaveCall();
@@ -325,7 +327,7 @@ void GLKestrel::glTextureSubImage2D(kgl::GLuint texture, kgl::GLint level, kgl::
     CallReal<void>(*this, fn::glTextureSubImage2D, api::glTextureSubImage2D, texture, level, xoffset, yoffset, width,
                    height, format, type, pixels);
     if (ShouldRecordOrLeave()) return;
-    const std::uint32_t bytes = Pixels2D(*this, Unpack::kAskGL, 0, pixels, width, height, format, type);
+    const PixelBlock bytes = Pixels2D(*this, Unpack::kAskGL, 0, pixels, width, height, format, type);
     RecordWithBlock(*this, api::glTextureSubImage2D, pixels, bytes, texture, level, xoffset, yoffset, width, height,
                     format, type, pixels);
     LeaveCall();

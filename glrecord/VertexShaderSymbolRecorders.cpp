@@ -8,7 +8,7 @@
 namespace kestrel {
 
 std::uint32_t GLKestrel::SymbolValues(kgl::GLuint id) const {
-    return id < symbolTypes_.size() ? rules::SymbolTypeValues(symbolTypes_[id]) : 0;
+    return rules::SymbolTypeValues(symbolTypes_.Find(id));
 }
 
 kgl::GLuint GLKestrel::glGenSymbolsEXT(kgl::GLenum datatype, kgl::GLenum storagetype, kgl::GLenum range,
@@ -18,11 +18,8 @@ kgl::GLuint GLKestrel::glGenSymbolsEXT(kgl::GLenum datatype, kgl::GLenum storage
                                                      storagetype, range, components);
     if (ShouldRecordOrLeave()) return result;
     RecordValues(*this, api::glGenSymbolsEXT, datatype, storagetype, range, components, result);
-    // A failed call gives 0 and no ids; a range that would run past 32 bits names no ids either.
-    if (result != 0 && range != 0 && range <= 0xFFFFFFFFu - result && result + range <= (1u << 24)) {
-        if (symbolTypes_.size() < result + range) symbolTypes_.resize(result + range, 0);
-        for (kgl::GLuint id = result; id < result + range; ++id) symbolTypes_[id] = datatype;
-    }
+    // A failed call gives 0 and no ids.
+    if (result != 0) symbolTypes_.Set(result, range, datatype);
     LeaveCall();
     return result;
 }

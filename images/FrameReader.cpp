@@ -41,13 +41,6 @@ int GetInteger(const ReadBackFunctions& gl, unsigned name) {
     return value;
 }
 
-// Bounded: a lost context may report an error for ever. True when there was an error.
-bool DrainErrors(const ReadBackFunctions& gl) {
-    int errors = 0;
-    while (errors < 64 && gl.getError() != 0) ++errors;
-    return errors != 0;
-}
-
 // The buffer the application draws into: the back buffer of a double-buffered window. The pixel
 // format tells it even while a framebuffer object is bound for drawing.
 unsigned DrawnBufferOf(const ReadBackFunctions& gl, HDC dc) {
@@ -136,20 +129,16 @@ FramePixels FrameReader::ReadCurrent(const ReadBackFunctions& gl, HDC dc) {
     if (width <= 0 || height <= 0) return {};
     const std::uint64_t count = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
     if (count > kLargestFramePixels || !Reserve(static_cast<std::uint32_t>(count))) return {};
-    // While a display list is compiled, glReadBuffer would go into the application's list. (A core
-    // context refuses the query; the drain below takes its error.)
-    if (GetInteger(gl, kListIndex) != 0) return {};
+    // While a display list is compiled, glReadBuffer would go into the application's list.
+    if (gl.displayLists && GetInteger(gl, kListIndex) != 0) return {};
 
+    // The error queue is the application's: it is never read here. Every call below is one the
+    // context knows, with values it takes (the window's framebuffer, no pack buffer, default packing),
+    // so none of them raises an error that would join the application's.
     ReadState state;
     state.SelectWindowBuffer(gl, DrawnBufferOf(gl, dc));
-    DrainErrors(gl);
     gl.readPixels(0, 0, static_cast<int>(width), static_cast<int>(height), kRgba, kUnsignedByte, buffer_.get());
-    // A read refused by the GL leaves the buffer as it was: no image rather than a stale one.
-    const bool refused = DrainErrors(gl);
     state.Restore(gl);
-    // Errors of the read-back are the recorder's, never the application's.
-    DrainErrors(gl);
-    if (refused) return {};
     SwapRedAndBlue(buffer_.get(), count);
 
     FramePixels frame;

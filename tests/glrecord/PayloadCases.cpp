@@ -79,10 +79,10 @@ const std::vector<PayloadCase> kCases = {
          if (payload.size() != 15) return {};  // the case itself is wrong
          return {Rec(api::wglGetProcAddress, payload)};
      }},
-    // The first activation resolves every extension entry point through the real lookup, then sizes
-    // the context's recording state from its limits (texture units, vertex attributes, variants, the
-    // version) and empties the error queue of what those queries raised.
-    {"wglMakeCurrent", "wglMakeCurrent wglGetProcAddress*2435 glGetIntegerv*4 glGetError*64",
+    // The first activation resolves every extension entry point through the real lookup, then learns
+    // the context's version and extensions and asks only the limits those say it has: this GL's
+    // version string cannot be read, so it has none, and the error queue is never touched.
+    {"wglMakeCurrent", "wglMakeCurrent wglGetProcAddress*2435 glGetString*2",
      [](CaseContext& c) {
          c.recorder.fake().setResult(c.FakeIndex("wglMakeCurrent"), 1, 0);
          GL(BOOL(HDC, HGLRC), "wglMakeCurrent")(HandleOf<HDC>(0x0DC0), HandleOf<HGLRC>(0x0C70));
@@ -386,18 +386,20 @@ const std::vector<PayloadCase> kCases = {
      [](const Report& r, const std::string& s) -> Records {
          return {Rec(api::glPixelMapusv, Bytes().u32(0x0C72).u32(3).u32(r.U32(s, "v")).u16(10).u16(20).u16(30))};
      }},
-    {"glColorTableEXT", "glColorTableEXT*2",
+    {"glColorTableEXT", "glColorTableEXT*3",
      [](CaseContext& c) {
          static const GLubyte table[6] = {1, 2, 3, 4, 5, 6};
          auto fn = EXT(void(GLenum, GLenum, GLsizei, GLenum, GLenum, const void*), "glColorTableEXT");
          fn(0x80D2, 0x1907, 2, 0x1907, 0x1401, table);  // RGB, unsigned bytes: 2 x 3 x 1
-         fn(0x80D2, 0x1907, 2, 0x8228, 0x1401, table);  // RG integer is outside the components table
+         fn(0x80D2, 0x1907, 2, 0x8228, 0x1401, table);  // RG integer: two components, 2 x 2 x 1
+         fn(0x80D2, 0x1907, 2, 0x8229, 0x1401, table);  // a format outside the components table
          c.Put("table", static_cast<const void*>(table));
      },
      [](const Report& r, const std::string& s) -> Records {
          const std::uint32_t t = r.U32(s, "table");
          return {Rec(api::glColorTableEXT, Bytes().u32(0x80D2).u32(0x1907).u32(2).u32(0x1907).u32(0x1401).u32(t).u8(1).u8(2).u8(3).u8(4).u8(5).u8(6)),
-                 Rec(api::glColorTableEXT, Bytes().u32(0x80D2).u32(0x1907).u32(2).u32(0x8228).u32(0x1401).u32(t))};
+                 Rec(api::glColorTableEXT, Bytes().u32(0x80D2).u32(0x1907).u32(2).u32(0x8228).u32(0x1401).u32(t).u8(1).u8(2).u8(3).u8(4)),
+                 Rec(api::glColorTableEXT, Bytes().u32(0x80D2).u32(0x1907).u32(2).u32(0x8229).u32(0x1401).u32(t))};
      }},
     {"glMap1f", "glMap1f",
      [](CaseContext& c) {
@@ -502,9 +504,10 @@ const std::vector<PayloadCase> kCases = {
                      Bytes().u32(5).i32(0).i32(0).i32(0).i32(2).i32(2).u32(0x1907).u32(0x1401).u32(p))};
      }},
     // A map learns the bound buffer (3), its map pointer (none, so the returned one), its access and
-    // size (8 for both here) from the GL; its unmap records the 8 bytes written, before the real
-    // unmap. An unmap with nothing mapped, before the context has any mapping or after the one it
-    // had was spent, records target and result only.
+    // size (8 for both here) from the GL; its unmap copies the 8 bytes written before the real unmap
+    // and records them with the real result. An unmap with nothing mapped, before the context has any
+    // mapping or after the one it had was spent, records target and result only: the GL's own, even
+    // when it failed.
     {"buffer mappings",
      "glGetIntegerv glUnmapBufferARB glMapBufferARB glGetIntegerv glGetBufferPointerv glGetBufferParameteriv*2 "
      "glGetIntegerv glUnmapBufferARB glGetIntegerv glUnmapBufferARB",
@@ -512,7 +515,9 @@ const std::vector<PayloadCase> kCases = {
          static GLubyte mapped[8];
          const GLint three = 3, eight = 8;
          auto unmap = EXT(GLboolean(GLenum), "glUnmapBufferARB");
+         c.recorder.fake().setResult(c.FakeIndex("glUnmapBufferARB"), 0, 0);
          unmap(0x8892);
+         c.recorder.fake().setResult(c.FakeIndex("glUnmapBufferARB"), 1, 0);
          c.recorder.fake().setResult(c.FakeIndex("glMapBufferARB"), reinterpret_cast<std::uintptr_t>(mapped), 0);
          c.recorder.fake().setOutput(c.FakeIndex("glGetIntegerv"), 4, &three, sizeof three);
          c.recorder.fake().setOutput(c.FakeIndex("glGetBufferParameteriv"), 8, &eight, sizeof eight);
@@ -528,7 +533,7 @@ const std::vector<PayloadCase> kCases = {
      [](const Report& r, const std::string& s) -> Records {
          Bytes written = Bytes().u32(0x8892).u8(1);
          for (int i = 0; i < 8; ++i) written.u8(static_cast<std::uint8_t>(0x30 + i));
-         return {Rec(api::glUnmapBufferARB, Bytes().u32(0x8892).u8(1)),
+         return {Rec(api::glUnmapBufferARB, Bytes().u32(0x8892).u8(0)),
                  Rec(api::glMapBufferARB, Bytes().u32(0x8892).u32(0x88B9).u32(r.U32(s, "mapped"))),
                  Rec(api::glUnmapBufferARB, written),
                  Rec(api::glUnmapBufferARB, Bytes().u32(0x8892).u8(1))};

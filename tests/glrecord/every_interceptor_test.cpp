@@ -59,7 +59,9 @@ std::string CheckPayload(const CallShape& shape, std::uint32_t base, const CallR
         const description::FieldDescription& field = api->fields[i];
         const std::uint32_t size = field.width * field.count;
         std::vector<std::uint8_t> expected;
-        if (field.isResult) {
+        if (field.isResult && fakegl::ReturnsFakeString(shape.name)) {
+            continue;  // the address of the fake's own string, which this process cannot know
+        } else if (field.isResult) {
             expected = ExpectedResult(shape, field);
         } else {
             const auto k = static_cast<std::uint32_t>(field.parameter);

@@ -28,12 +28,13 @@ std::uint32_t Address(const void* p) { return static_cast<std::uint32_t>(reinter
 
 }  // namespace
 
-TEST(MappedBuffers, TargetsFallIntoTheirSevenGroups) {
+TEST(MappedBuffers, EveryMappableTargetHasAGroup) {
     const struct {
         std::uint32_t target;
         int group;
-    } cases[] = {{0x8892, 0}, {0x8893, 1}, {0x88EB, 2}, {0x88EC, 3}, {0x8A11, 4}, {0x8DEE, 4},
-                 {0x8C2A, 5}, {0x8F3F, 6}, {0x8F36, -1}, {0x8F37, -1}, {0x90D2, -1}, {0x8C8E, -1}, {0, -1}};
+    } cases[] = {{0x8892, 0},  {0x8893, 1},  {0x88EB, 2},  {0x88EC, 3},  {0x8A11, 4},  {0x8DEE, 4},
+                 {0x8C2A, 5},  {0x8F3F, 6},  {0x8F36, 7},  {0x8F37, 8},  {0x90D2, 9},  {0x8C8E, 10},
+                 {0x92C0, 11}, {0x9192, 12}, {0x90EE, 13}, {0x8C2C, -1}, {0, -1}};
     for (const auto& c : cases) EXPECT_EQ(MappedBufferTable::Group(c.target), c.group) << std::hex << c.target;
 }
 

@@ -7,10 +7,13 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "glrecord/ContextState.h"
 #include "glrecord/IndexRange.h"
+#include "glrecord/SymbolTypes.h"
 
 using kestrel::ContextLimits;
 using kestrel::ContextState;
@@ -118,25 +121,28 @@ TEST(ReadablePrefix, StopsAtAnUnreadablePageAndLeavesItAsItWas) {
 TEST(ContextState, TablesAreSizedFromTheLimitsAtInitialisation) {
     struct Case {
         ContextLimits limits;
+        std::int32_t version;
         std::size_t units, attributes, variants, variantWords;
     } cases[] = {
-        {{8, 16, 0, 45}, 8, 16, 0, 0},
-        {{0, 0, 0, 0}, 1, 0, 0, 0},    // no unit count: still one texture unit
-        {{-1, -5, -2, 0}, 1, 0, 0, 0},
-        {{4, 4, 32, 0}, 4, 4, 32, 1},
-        {{4, 4, 33, 0}, 4, 4, 33, 2},
+        {{8, 16, 0}, 45, 8, 16, 0, 0},
+        {{0, 0, 0}, 0, 1, 0, 0, 0},    // no unit count: still one texture unit
+        {{-1, -5, -2}, 0, 1, 0, 0, 0},
+        {{4, 4, 32}, 21, 4, 4, 32, 1},
+        {{4, 4, 33}, 21, 4, 4, 33, 2},
     };
     for (const Case& c : cases) {
         ContextState state;
         EXPECT_FALSE(state.initialised());
-        state.Initialise(c.limits);
+        kestrel::ContextFeatures features;
+        features.version = c.version;
+        state.Initialise(c.limits, features);
         EXPECT_TRUE(state.initialised());
         EXPECT_EQ(state.texCoords.size(), c.units);
         EXPECT_EQ(state.attributes.size(), c.attributes);
         EXPECT_EQ(state.variants.size(), c.variants);
         EXPECT_EQ(state.variantIds.size(), c.variants);
         EXPECT_EQ(state.variantInUse.size(), c.variantWords);
-        EXPECT_EQ(state.glVersion, c.limits.version);
+        EXPECT_EQ(state.features.version, c.version);
         EXPECT_EQ(state.TexCoord(static_cast<std::uint32_t>(c.units)), nullptr) << "a unit past the table";
         EXPECT_EQ(state.Attribute(static_cast<std::uint32_t>(c.attributes)), nullptr) << "an index past the table";
     }
@@ -156,7 +162,7 @@ TEST(ContextState, DescriptorTakesTheElementSizeAsStrideBelowOne) {
 
 TEST(ContextState, VariantsTakeTheHighestFreeSlotAndKeepIt) {
     ContextState state;
-    state.Initialise({1, 0, 3, 0});
+    state.Initialise({1, 0, 3}, {});
     EXPECT_EQ(state.VariantSlot(50), 2);
     EXPECT_EQ(state.VariantSlot(60), 1);
     EXPECT_EQ(state.VariantSlot(50), 2) << "a variant keeps its slot";
@@ -164,13 +170,13 @@ TEST(ContextState, VariantsTakeTheHighestFreeSlotAndKeepIt) {
     EXPECT_EQ(state.VariantSlot(80), -1) << "every slot is in use";
     EXPECT_TRUE(state.VariantInUse(0) && state.VariantInUse(1) && state.VariantInUse(2));
     ContextState none;
-    none.Initialise({1, 0, 0, 0});
+    none.Initialise({1, 0, 0}, {});
     EXPECT_EQ(none.VariantSlot(1), -1);
 }
 
-TEST(ContextState, BoundBufferFlagsFollowBindsAndTheElementBufferBelongsToTheVertexArray) {
+TEST(ContextState, BoundBufferFlagsFollowBindsAndBelongToTheVertexArray) {
     ContextState state;
-    state.Initialise({1, 1, 0, 0});
+    state.Initialise({1, 1, 0}, {});
     const std::uint32_t targets[] = {0x8892, 0x8893, 0x8F3F, 0x88EB, 0x88EC};
     std::uint32_t* flags[] = {&state.arrayBufferBound, &state.elementBufferBound, &state.drawIndirectBufferBound,
                               &state.pixelPackBufferBound, &state.pixelUnpackBufferBound};
@@ -183,20 +189,104 @@ TEST(ContextState, BoundBufferFlagsFollowBindsAndTheElementBufferBelongsToTheVer
     state.BindBuffer(0x8A11, 3);  // a target without a flag changes none
     for (std::uint32_t* flag : flags) EXPECT_EQ(*flag, 0u);
 
+    // Each object's flags, and the context's own under name 0, come back when it is bound.
+    state.BindBuffer(0x8892, 7);  // the context's own array buffer
     state.ResetVertexArray(5);
     state.BindVertexArray(5);
+    EXPECT_EQ(state.arrayBufferBound, 0u) << "a new object has no array buffer";
+    EXPECT_EQ(state.elementBufferBound, 0u);
     state.BindBuffer(0x8893, 4);
     state.BindBuffer(0x8892, 2);
     EXPECT_EQ(state.vertexArrays[5].elementBuffer, 1u);
     EXPECT_EQ(state.vertexArrays[5].arrayBuffer, 1u);
     state.BindVertexArray(0);
     EXPECT_EQ(state.elementBufferBound, 0u) << "the default object has no element buffer";
-    EXPECT_EQ(state.arrayBufferBound, 1u) << "the array buffer binding is not the object's";
+    EXPECT_EQ(state.arrayBufferBound, 1u) << "the context's own array buffer";
+    // The element flag cleared while another object is current: binding object 5 back must not take
+    // that, or its next indexed draw would read a buffer offset as an address.
+    state.ResetVertexArray(6);
+    state.BindVertexArray(6);
+    state.BindBuffer(0x8893, 0);
+    state.BindBuffer(0x8892, 0);
     state.BindVertexArray(5);
     EXPECT_EQ(state.elementBufferBound, 1u) << "binding the object back brings its element buffer";
+    EXPECT_EQ(state.arrayBufferBound, 1u) << "and its array buffer";
     state.ResetVertexArray(5);
     state.BindVertexArray(5);
     EXPECT_EQ(state.elementBufferBound, 0u) << "a name generated anew starts without one";
+    EXPECT_EQ(state.arrayBufferBound, 0u);
+}
+
+// What a context is asked rests on its version, profile and extensions: a query it does not know
+// would raise an error in the application's queue.
+TEST(ContextFeatures, ComeFromTheVersionProfileAndExtensions) {
+    struct Case {
+        const char* version;
+        bool core, forwardCompatible;
+        const char* extensions;
+        std::int32_t number;
+        bool fixedFunction, bufferObjects, pixelBuffers, framebufferObjects, drawIndirect, bufferStorage;
+    } cases[] = {
+        {"4.5 (Compatibility Profile) Mesa 22.3.6", false, false, "", 45, true, true, true, true, true, true},
+        {"4.5 (Core Profile) Mesa 22.3.6", true, false, "", 45, false, true, true, true, true, true},
+        {"3.1 Mesa", false, false, "", 31, false, true, true, true, false, false},
+        {"3.1 Mesa", false, false, "GL_ARB_compatibility", 31, true, true, true, true, false, false},
+        {"3.0", false, true, "", 30, false, true, true, true, false, false},
+        {"2.1 Mesa", false, false, "GL_EXT_framebuffer_blit", 21, true, true, true, true, false, false},
+        {"1.4", false, false, "GL_ARB_vertex_buffer_object GL_EXT_pixel_buffer_object", 14, true, true, true, false,
+         false, false},
+        {"1.1", false, false, "GL_ARB_vertex_buffer_objectX", 11, true, false, false, false, false, false},
+        {"", false, false, "", 0, true, false, false, false, false, false},
+        {"OpenGL", false, false, "", 0, true, false, false, false, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.version) + " / " + c.extensions);
+        auto has = [](std::string_view name, void* list) {
+            std::string_view rest = static_cast<const char*>(list);
+            while (!rest.empty()) {
+                const std::size_t space = rest.find(' ');
+                if (rest.substr(0, space) == name) return true;
+                if (space == std::string_view::npos) break;
+                rest.remove_prefix(space + 1);
+            }
+            return false;
+        };
+        const kestrel::ContextFeatures f = kestrel::ContextFeatures::From(
+            c.version, c.core, c.forwardCompatible, has, const_cast<char*>(c.extensions));
+        EXPECT_EQ(f.version, c.number);
+        EXPECT_EQ(f.fixedFunction, c.fixedFunction);
+        EXPECT_EQ(f.bufferObjects, c.bufferObjects);
+        EXPECT_EQ(f.pixelBuffers, c.pixelBuffers);
+        EXPECT_EQ(f.framebufferObjects, c.framebufferObjects);
+        EXPECT_EQ(f.drawIndirect, c.drawIndirect);
+        EXPECT_EQ(f.bufferStorage, c.bufferStorage);
+    }
+}
+
+// Symbol ids are kept as the ranges they were generated in, whatever the range's size.
+TEST(SymbolTypes, RangesOfAnySizeTakeOneEntryAndLaterOnesWin) {
+    kestrel::SymbolTypes types;
+    types.Set(1, 0x7FFFFFFF, 0x87BF);  // a range the application chose: two billion ids
+    EXPECT_EQ(types.ranges(), 1u);
+    EXPECT_EQ(types.Find(1), 0x87BFu);
+    EXPECT_EQ(types.Find(0x7FFFFFFF), 0x87BFu);
+    EXPECT_EQ(types.Find(0x80000000), 0u);
+    EXPECT_EQ(types.Find(0), 0u);
+    types.Set(100, 10, 0x87C0);  // named again inside the first range
+    EXPECT_EQ(types.Find(99), 0x87BFu);
+    EXPECT_EQ(types.Find(100), 0x87C0u);
+    EXPECT_EQ(types.Find(109), 0x87C0u);
+    EXPECT_EQ(types.Find(110), 0x87BFu);
+    EXPECT_EQ(types.ranges(), 3u);
+    types.Set(50, 100, 0x87BE);  // over the middle range and parts of its neighbours
+    EXPECT_EQ(types.Find(49), 0x87BFu);
+    EXPECT_EQ(types.Find(100), 0x87BEu);
+    EXPECT_EQ(types.Find(149), 0x87BEu);
+    EXPECT_EQ(types.Find(150), 0x87BFu);
+    types.Set(0xFFFFFFF0, 0x20, 0x87BE);  // past 32 bits: names nothing
+    EXPECT_EQ(types.Find(0xFFFFFFF8), 0u);
+    types.Set(0xFFFFFFF0, 0x10, 0x87BE);  // up to the last id
+    EXPECT_EQ(types.Find(0xFFFFFFFF), 0x87BEu);
 }
 
 }  // namespace

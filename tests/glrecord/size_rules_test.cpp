@@ -38,7 +38,7 @@ const std::vector<Table> kTables = {
       {0x86DA, 4}, {0x86DB, 4}, {0x86DC, 0}, {0x8D9F, 4}, {0x8D9E, 0}, {0, 0}}},
     {"PixelComponents", rules::PixelComponents,
      {{0x18FF, 0}, {0x1900, 1}, {0x1903, 1}, {0x1906, 1}, {0x1907, 3}, {0x1908, 4}, {0x1909, 1}, {0x190A, 2},
-      {0x190B, 0}, {0x8000, 4}, {0x80E0, 3}, {0x80E1, 4}, {0x8227, 2}, {0x8228, 0}, {0x84F9, 2}, {0x8D93, 0},
+      {0x190B, 0}, {0x8000, 4}, {0x80E0, 3}, {0x80E1, 4}, {0x8227, 2}, {0x8228, 2}, {0x8229, 0}, {0x84F9, 2}, {0x8D93, 0},
       {0x8D94, 1}, {0x8D97, 1}, {0x8D98, 3}, {0x8D99, 4}, {0x8D9A, 3}, {0x8D9B, 4}, {0x8D9C, 1}, {0x8D9D, 2},
       {0x8D9E, 0}}},
     {"InterleavedLayout element size", InterleavedSize,
@@ -240,12 +240,55 @@ TEST(SizeRules, UploadSizesOfTheCommonCases) {
     EXPECT_EQ(rules::BytesPerPixel(0x84FA, 0x84F9), 4u) << "24_8 is one packed value";
     EXPECT_EQ(rules::BytesPerPixel(0x8C3B, 0x1907), 4u);
     EXPECT_EQ(rules::BytesPerPixel(0x8DAD, 0x84F9), 8u);
-    EXPECT_EQ(rules::BytesPerPixel(0x1401, 0x8228), 0u) << "a format outside the components table";
+    EXPECT_EQ(rules::BytesPerPixel(0x1401, 0x8228), 2u) << "RG integer: two components";
+    EXPECT_EQ(rules::BytesPerPixel(0x8C3E, 0x1907), 4u) << "shared exponent: one packed value";
+    EXPECT_EQ(rules::BytesPerPixel(0x1401, 0x8229), 0u) << "a format outside the components table";
 
     for (std::uint32_t proxy : {0x8063u, 0x8064u, 0x84F7u, 0x8070u, 0x851Bu, 0x8C19u, 0x8C1Bu, 0x900Bu})
         EXPECT_TRUE(rules::IsProxyTarget(proxy)) << std::hex << proxy;
     for (std::uint32_t target : {0x0DE0u, 0x0DE1u, 0x806Fu, 0x84F5u, 0x8513u, 0x8515u, 0x8C18u, 0x8C1Au, 0x9009u})
         EXPECT_FALSE(rules::IsProxyTarget(target)) << std::hex << target;
+}
+
+// Element sizes of client arrays: GL_BGRA is four components, a packed type one 4-byte value, and a
+// size the GL refuses none.
+TEST(SizeRules, ElementBytesTakeBgraAndPackedTypesAsTheGLDoes) {
+    const struct {
+        std::int32_t size;
+        std::uint32_t type, expected;
+    } cases[] = {
+        {3, 0x1406, 12}, {4, 0x1401, 4},  {0x80E1, 0x1401, 4}, {0x80E1, 0x8368, 4}, {4, 0x8368, 4},
+        {4, 0x8D9F, 4},  {3, 0x8C3B, 4},  {1, 0x140A, 8},      {0, 0x1406, 0},      {5, 0x1406, 0},
+        {-1, 0x1406, 0}, {2, 0x9999, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(rules::ElementBytes(c.size, c.type), c.expected) << std::hex << c.size << " " << c.type;
+}
+
+// The last row's padding is part of the recorded block but not of what the GL reads.
+TEST(SizeRules, PaddingOfTheLastRowIsWhatTheGLDoesNotRead) {
+    rules::UnpackState defaults;
+    rules::UnpackState skip;
+    skip.skipPixels = 1;
+    rules::UnpackState longRows;
+    longRows.rowLength = 8;
+    const struct {
+        std::int32_t width, height;
+        std::uint32_t format, type;
+        rules::UnpackState unpack;
+        std::uint32_t bytes, padding;
+    } cases[] = {
+        {3, 3, 0x1907, 0x1401, defaults, 36, 3},  // rows of 9 bytes aligned to 12
+        {4, 2, 0x1908, 0x1401, defaults, 32, 0},  // rows already aligned
+        {3, 3, 0x1907, 0x1401, skip, 36, 0},      // skipped pixels: the last row ends where the GL stops
+        {3, 2, 0x1907, 0x1401, longRows, 33, 0},  // a row length other than the width: likewise
+        {10, 1, 0x1900, 0x1A00, defaults, 4, 2},  // a bitmap row of 2 bytes aligned to 4
+        {0, 3, 0x1907, 0x1401, defaults, 0, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(rules::UnpackBytes2D(c.width, c.height, c.format, c.type, c.unpack), c.bytes) << c.width;
+        EXPECT_EQ(rules::UnpackPadding2D(c.width, c.height, c.format, c.type, c.unpack), c.padding) << c.width;
+    }
 }
 
 TEST(SizeRules, ClearValuesByBuffer) {

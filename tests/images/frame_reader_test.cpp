@@ -118,11 +118,14 @@ TEST(FrameReader, ReadsTheBackBufferExactlyWhateverTheReadStateAndPutsItBack) {
     glPixelStorei(GL_PACK_SKIP_PIXELS, 3);
     glPixelStorei(GL_PACK_SKIP_ROWS, 2);
 
+    glEnable(0);  // an error of the program's own, pending across the read-back
+
     FrameReader reader;
     const FramePixels frame = reader.Read(SystemReadBackFunctions(), window.dc(), window.context());
     ExpectSamePixels(frame, truth);
 
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << "the read-back's errors are drained";
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_INVALID_ENUM)) << "the program's error is still its own";
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << "and the read-back raised none";
     EXPECT_EQ(wglGetCurrentContext(), window.context());
     EXPECT_EQ(wglGetCurrentDC(), window.dc());
     EXPECT_EQ(Integer(GL_READ_FRAMEBUFFER_BINDING), static_cast<GLint>(fbo));

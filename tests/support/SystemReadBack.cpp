@@ -13,7 +13,6 @@ kestrel::ReadBackFunctions SystemReadBackFunctions() {
     auto extension = [](const char* name) { return reinterpret_cast<void*>(wglGetProcAddress(name)); };
     kestrel::ReadBackFunctions f;
     Take(f.getIntegerv, exported("glGetIntegerv"));
-    Take(f.getError, exported("glGetError"));
     Take(f.readBuffer, exported("glReadBuffer"));
     Take(f.readPixels, exported("glReadPixels"));
     Take(f.pixelStorei, exported("glPixelStorei"));

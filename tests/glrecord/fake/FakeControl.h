@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 #include <cstdint>
+#include <cstring>
 
 namespace fakegl {
 
@@ -15,9 +16,13 @@ struct LogEntry {
     std::uint8_t args[kMaxArgBytes];
 };
 
-// What every stub returns unless a test programs another value: patterns of its index.
+// What every stub returns unless a test programs another value: patterns of its index. The string
+// queries (glGetString, glGetStringi) return the address of a real string instead.
 constexpr std::uint64_t DefaultResult(std::uint32_t index) {
     return (std::uint64_t{0x5A000000u | index} << 32) | (0xA5000000u | index);
+}
+inline bool ReturnsFakeString(const char* name) {
+    return std::strcmp(name, "glGetString") == 0 || std::strcmp(name, "glGetStringi") == 0;
 }
 constexpr double DefaultFloatResult(std::uint32_t index) { return 0.5 + index; }
 

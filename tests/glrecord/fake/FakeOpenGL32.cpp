@@ -57,6 +57,12 @@ struct State {
                           fakegl::DefaultFloatResult(i)};
             byName[kShapes[i].name] = i;
         }
+        // The string queries hand out a real string, as a driver's are: a recorder reads them.
+        static const char kVersion[] = "1.1 fake";
+        for (const char* name : {"glGetString", "glGetStringi"}) {
+            const auto found = byName.find(name);
+            if (found != byName.end()) returns[found->second].low = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(kVersion));
+        }
     }
 };
 

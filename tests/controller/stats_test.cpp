@@ -290,9 +290,10 @@ TEST(Stats, TheKindsShareOutEveryByteOfTheCapture) {
     EXPECT_EQ(volume[DataKind::StreamRecords].bytes, 344u + 3 * 24);
 }
 
-std::string Report(const CaptureBuilder& b, const StatsReport::Clock& clock, std::size_t top = 2) {
+std::string Report(const CaptureBuilder& b, const StatsReport::Clock& clock, std::size_t top = 2,
+                   const CaptureFileForm& form = {false, 1500000, 1500000, {}}) {
     TextOutput out;
-    StatsReport::Write(out, "two.kcap", StatsOf(b.bytes()), top, clock);
+    StatsReport::Write(out, "two.kcap", form, StatsOf(b.bytes()), top, clock);
     return std::string(out.text());
 }
 

@@ -2,6 +2,8 @@
 
 #include <io.h>
 
+#include <algorithm>
+
 namespace kestrel {
 
 ProcessCaptureFile::~ProcessCaptureFile() { Finish(); }
@@ -44,10 +46,13 @@ void ProcessCaptureFile::Start(ProcessSession& session) {
             zstd_->Write(data, kept, counter_.wholeBytes());
         else if (std::fwrite(data, 1, kept, file_) != kept)
             writeFailed_ = true;
-    }, 5, session.process, [this, &ring](std::uint32_t) {
+    }, 5, session.process, [this, &ring](std::uint32_t handed) {
         if (!zstd_) return;
+        // What piled up while the last round was written, or since: a writer held at a full ring
+        // refills it only after the round, so the round's own size tells best how far behind it is.
         const std::uint32_t capacity = ring.GetCapacity();
-        zstd_->EndOfDrain(capacity ? static_cast<double>(ring.GetUsedSize()) / capacity : 0.0, GetTickCount());
+        const std::uint32_t backlog = std::max(handed, ring.GetUsedSize());
+        zstd_->EndOfDrain(capacity ? static_cast<double>(backlog) / capacity : 0.0, GetTickCount());
     });
 }
 

@@ -42,6 +42,16 @@ void ZstdCaptureWriter::Write(const std::uint8_t* data, std::uint32_t size, std:
         data += n;
         size -= n;
     }
+    if (tail_.empty() && size > kHoldBack) {
+        // A large record from its start: straight into frames of its own, without the copy.
+        frames_.EndFrame();
+        largeFile_ = frames_.fileBytes();
+        largeRecord_ = written_;
+        inLarge_ = true;
+        Compress(data, size);
+        written_ = stream_;
+        return;
+    }
     tail_.insert(tail_.end(), data, data + size);
     if (tail_.size() > kHoldBack) {
         // A frame boundary where the record starts: if the record is never whole, the file goes back to it.

@@ -18,8 +18,8 @@ public:
     // A frame holds at most about this much of the stream.
     static constexpr std::uint64_t kFrameBytes = 4u << 20;
     // The start of a record is held back until the record is whole, up to this much; a larger
-    // record goes out as it comes, in frames of its own, the first of which may be cut off again.
-    static constexpr std::size_t kHoldBack = 4u << 20;
+    // record goes out as it comes (no copy), in frames of its own, the first of which may be cut off again.
+    static constexpr std::size_t kHoldBack = 256u << 10;
 
     explicit ZstdCaptureWriter(int level) : level_(level), lowest_(level) {}
 

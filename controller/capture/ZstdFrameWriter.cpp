@@ -13,6 +13,7 @@ constexpr std::size_t kOutSize = 1u << 20;
 // Stored frames: no content size, a 128 KiB window (descriptor exponent 7) and raw blocks of at most
 // that size, so that any decoder reads them with little memory.
 constexpr std::size_t kStoredBlock = 128u << 10;
+constexpr std::size_t kDirectBlock = 32u << 10;
 constexpr std::uint8_t kStoredHeader[6] = {0x28, 0xB5, 0x2F, 0xFD, 0x00, 7 << 3};
 
 void BlockHeader(std::uint8_t* out, std::size_t size, bool last) {
@@ -84,7 +85,15 @@ bool ZstdFrameWriter::WriteStored(const std::uint8_t* data, std::size_t size) {
         std::uint8_t header[3];
         BlockHeader(header, n, false);
         Append(header, 3);
-        Append(data, n);
+        if (n >= kDirectBlock) {
+            // Large blocks go to the file straight from the ring: stored frames must cost no more
+            // than the raw stream, which is what they fall back to.
+            if (!Flush()) return false;
+            if (std::fwrite(data, 1, n, file_) != n) return !(failed_ = true);
+            fileBytes_ += n;
+        } else {
+            Append(data, n);
+        }
         data += n;
         size -= n;
     }

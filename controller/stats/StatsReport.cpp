@@ -147,7 +147,7 @@ void FileForm(TextOutput& out, const CaptureFileForm& form) {
             if (form.levels.size() > StatsReport::kListedLevels + 1) out << " -> ...";
             out << " (adaptive: ";
             out.Unsigned(form.levels.size() - 1);
-            out << " changes, lowest " << LevelName(*std::min_element(form.levels.begin(), form.levels.end())) << ")";
+            out << (form.levels.size() == 2 ? " change" : " changes") << ", lowest " << LevelName(*std::min_element(form.levels.begin(), form.levels.end())) << ")";
         }
     }
     Fixed(out, ", %.1f MB", static_cast<double>(form.fileBytes) / 1e6);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs everything the build and the tests need on a Debian 12 machine (run as root).
 # Cheap when already done: packages are checked before apt is touched, and the
-# cross-built libpng lives in a cache folder that is rebuilt only when missing.
+# cross-built libpng and zstd live in cache folders that are rebuilt only when missing.
 set -euo pipefail
 
 fail() {
@@ -14,10 +14,11 @@ fail() {
 
 CACHE=${KESTREL_CACHE:-/var/cache/kestrel}
 PNG_DIR=$CACHE/libpng-i686
+ZSTD_DIR=$CACHE/zstd-i686
 
 PACKAGES=(
     cmake make python3 xvfb xauth khronos-api googletest
-    g++-mingw-w64-i686-posix libz-mingw-w64-dev dpkg-dev
+    g++-mingw-w64-i686-posix libz-mingw-w64-dev dpkg-dev zstd
     wine wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 libosmesa6:i386
     libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386 libxcomposite1:i386
     libxfixes3:i386 libxinerama1:i386 libxxf86vm1:i386
@@ -135,6 +136,26 @@ if [ ! -f "$PNG_DIR/lib/libpng16.a" ]; then
     mv "$PNG_DIR.tmp" "$PNG_DIR"
     rm -rf "$work"
 fi
+# zstd, the capture files' compression: only its static library, cross-built from Debian's source
+# package (no legacy formats, no multithreading: the drainer compresses on its own thread).
+if [ ! -f "$ZSTD_DIR/lib/libzstd.a" ]; then
+    echo "setup: building zstd for i686-w64-mingw32 into $ZSTD_DIR"
+    apt_update
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    (cd "$work" && apt-get source -qq libzstd >/dev/null 2>&1) || fail "apt-get source libzstd failed (is $SRC_LIST usable?)"
+    src=$(find "$work" -maxdepth 1 -type d -name 'libzstd-*' | head -n 1)
+    [ -n "$src" ] || fail "zstd source folder not found after apt-get source"
+    make -C "$src/lib" -j"$(nproc)" libzstd.a CC=i686-w64-mingw32-gcc-posix AR=i686-w64-mingw32-ar \
+        ZSTD_LEGACY_SUPPORT=0 >/dev/null || fail "zstd cross-build failed"
+    rm -rf "$ZSTD_DIR.tmp"
+    mkdir -p "$ZSTD_DIR.tmp/lib" "$ZSTD_DIR.tmp/include"
+    cp "$src/lib/libzstd.a" "$ZSTD_DIR.tmp/lib/"
+    cp "$src/lib/zstd.h" "$src/lib/zstd_errors.h" "$ZSTD_DIR.tmp/include/"
+    rm -rf "$ZSTD_DIR"
+    mv "$ZSTD_DIR.tmp" "$ZSTD_DIR"
+    rm -rf "$work"
+fi
 # glfw's examples, cross-built from Debian's source package: real third-party OpenGL programs for
 # the main job and the end-to-end tests.
 GLFW_DIR=$CACHE/glfw-i686
@@ -158,4 +179,4 @@ if [ ! -f "$GLFW_DIR/examples/offscreen.exe" ]; then
     mv "$GLFW_DIR.tmp" "$GLFW_DIR"
     rm -rf "$work"
 fi
-echo "setup: ready (libpng in $PNG_DIR, glfw examples in $GLFW_DIR/examples)"
+echo "setup: ready (libpng in $PNG_DIR, zstd in $ZSTD_DIR, glfw examples in $GLFW_DIR/examples)"

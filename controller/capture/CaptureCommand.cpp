@@ -196,6 +196,7 @@ int RunCapture(const std::vector<std::string>& words) {
                                  session->processId());
             }
             if (options.stopAfterFrames) capture->SetFrameLimit(options.stopAfterFrames);
+            if (options.compress) capture->Compress(options.compressLevel);
             capture->Start(*session);
             captures.push_back(std::move(capture));
         }
@@ -317,9 +318,20 @@ int RunCapture(const std::vector<std::string>& words) {
         if (capture.get() != mainCapture)
             who = "process " + std::to_string(capture->session()->processId()) + " (" +
                   capture->session()->registration.fileName + "): ";
-        std::printf("kestrel: %s%llu records, %.2f MB, %u frames -> %s\n", who.c_str(),
+        std::string form;
+        if (const ZstdCaptureWriter* zstd = capture->compression()) {
+            char text[96];
+            std::snprintf(text, sizeof text, " (zstd, %.2f MB", static_cast<double>(zstd->fileBytes()) / 1e6);
+            form = text;
+            if (zstd->lowestLevel() != zstd->chosenLevel())
+                form += zstd->lowestLevel() == kStoredLevel ? "; stored uncompressed while compression fell behind"
+                                                            : "; level lowered to " + std::to_string(zstd->lowestLevel()) +
+                                                                  " while compression fell behind";
+            form += ")";
+        }
+        std::printf("kestrel: %s%llu records, %.2f MB, %u frames -> %s%s\n", who.c_str(),
                     static_cast<unsigned long long>(c.records()), static_cast<double>(c.wholeBytes()) / 1e6, c.frames(),
-                    capture->path().empty() ? "(not written)" : capture->path().c_str());
+                    capture->path().empty() ? "(not written)" : capture->path().c_str(), form.c_str());
         if (capture->cutBytes() > 0)
             std::printf("kestrel: %sthe last record was cut short when the process ended; its %llu bytes were left out\n",
                         who.c_str(), static_cast<unsigned long long>(capture->cutBytes()));

@@ -53,6 +53,11 @@ const char* CaptureUsage() {
            "                        seconds, then end it; the capture holds frames 1 to N whole\n"
            "  --hook-mode N         0: real library is OpenGL32.dll, 1: OpenGL32-orig.dll (default 0)\n"
            "  --recorder DLL        the recorder to load (default: GLKESTREL.dll beside kestrel.exe)\n"
+           "  --compress zstd|none  the file as zstd frames, written by kestrel while it drains the ring (default),\n"
+           "                        or the raw record stream; `zstd -d` turns the first into the second, and\n"
+           "                        kestrel dump and stats read both\n"
+           "  --compress-level N    zstd level to start at, -7 to 19 (default 3); lowered, down to storing the\n"
+           "                        data uncompressed, while compression cannot keep up with the application\n"
            "  --quiet               no progress line\n"
            "exit code: the application's own when it was captured; otherwise kestrel's own, with a line that\n"
            "says why: 2 bad options or input, 70 the program never loaded opengl32.dll (the recorder), 71 it\n"
@@ -100,6 +105,26 @@ bool ParseCaptureOptions(const std::vector<std::string>& words, CaptureOptions& 
             if (!value(options.imagesDir)) return false;
         } else if (word == "--recorder") {
             if (!value(options.recorder)) return false;
+        } else if (word == "--compress") {
+            std::string form;
+            if (!value(form)) return false;
+            if (form != "zstd" && form != "none") {
+                error = "--compress takes zstd or none, not '" + form + "'";
+                return false;
+            }
+            options.compress = form == "zstd";
+        } else if (word == "--compress-level") {
+            std::string text;
+            if (!value(text)) return false;
+            const bool negative = !text.empty() && text[0] == '-';
+            std::uint32_t magnitude = 0;
+            const std::uint32_t most = negative ? -kLowestCompressLevel : kHighestCompressLevel;
+            if (!ParseNumber(negative ? text.substr(1) : text, 0, most, magnitude)) {
+                error = "--compress-level takes a whole number from " + std::to_string(kLowestCompressLevel) + " to " +
+                        std::to_string(kHighestCompressLevel) + ", not '" + text + "'";
+                return false;
+            }
+            options.compressLevel = negative ? -static_cast<int>(magnitude) : static_cast<int>(magnitude);
         } else if (word == "--images-by-draw") {
             options.imagesByDraw = true;
         } else if (word == "--quiet") {

@@ -2,6 +2,8 @@
 
 #include <io.h>
 
+#include <algorithm>
+
 namespace kestrel {
 
 ProcessCaptureFile::~ProcessCaptureFile() { Finish(); }
@@ -33,10 +35,25 @@ void ProcessCaptureFile::Start(ProcessSession& session) {
     session_ = &session;
     started_ = true;
     if (!session.ringReady) return;
-    drainer_.Start(session.ring, [this](const std::uint8_t* data, std::uint32_t size) {
+    if (!file_) zstd_.reset();
+    if (zstd_) zstd_->Begin(file_);
+    RingBuffer& ring = session.ring;
+    // Compression happens here, on the drainer's thread, never on the application's.
+    drainer_.Start(ring, [this](const std::uint8_t* data, std::uint32_t size) {
         const std::uint32_t kept = counter_.Feed(data, size);
-        if (file_ && kept > 0 && std::fwrite(data, 1, kept, file_) != kept) writeFailed_ = true;
-    }, 5, session.process);
+        if (!file_ || kept == 0) return;
+        if (zstd_)
+            zstd_->Write(data, kept, counter_.wholeBytes());
+        else if (std::fwrite(data, 1, kept, file_) != kept)
+            writeFailed_ = true;
+    }, 5, session.process, [this, &ring](std::uint32_t handed) {
+        if (!zstd_) return;
+        // What piled up while the last round was written, or since: a writer held at a full ring
+        // refills it only after the round, so the round's own size tells best how far behind it is.
+        const std::uint32_t capacity = ring.GetCapacity();
+        const std::uint32_t backlog = std::max(handed, ring.GetUsedSize());
+        zstd_->EndOfDrain(capacity ? static_cast<double>(backlog) / capacity : 0.0, GetTickCount());
+    });
 }
 
 bool ProcessCaptureFile::Finish() {
@@ -46,7 +63,9 @@ bool ProcessCaptureFile::Finish() {
     // A process that died inside a record left its start in the ring: the file ends at the last
     // whole record instead.
     cutBytes_ = counter_.bytes() - counter_.wholeBytes();
-    if (file_ && cutBytes_ > 0) {
+    if (file_ && zstd_) {
+        if (!zstd_->Finish()) writeFailed_ = true;
+    } else if (file_ && cutBytes_ > 0) {
         std::fflush(file_);
         if (_chsize_s(_fileno(file_), static_cast<long long>(counter_.wholeBytes())) != 0) writeFailed_ = true;
     }

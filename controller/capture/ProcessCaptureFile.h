@@ -3,11 +3,13 @@
 #pragma once
 #include <atomic>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "controller/capture/ProcessSession.h"
 #include "controller/capture/RingDrainer.h"
 #include "controller/capture/StreamCounter.h"
+#include "controller/capture/ZstdCaptureWriter.h"
 
 namespace kestrel {
 
@@ -23,6 +25,10 @@ public:
     // Takes an already open file (the launched program's, opened before it started).
     void Adopt(std::FILE* file, const std::string& path);
     void SetFrameLimit(std::uint32_t frames) { counter_.SetFrameLimit(frames); }
+    // Writes zstd frames starting at this level instead of the raw stream; before Start.
+    void Compress(int level) { zstd_ = std::make_unique<ZstdCaptureWriter>(level); }
+    // The compressed form's writer, or null for the raw stream.
+    const ZstdCaptureWriter* compression() const { return zstd_.get(); }
 
     // Drains the process's ring from now on. Without a file the ring is still drained, so that the
     // process never waits for room that nobody makes.
@@ -49,6 +55,7 @@ private:
     std::string path_;
     StreamCounter counter_;
     RingDrainer drainer_;
+    std::unique_ptr<ZstdCaptureWriter> zstd_;
     ProcessSession* session_ = nullptr;
     std::atomic<bool> writeFailed_{false};
     std::uint64_t cutBytes_ = 0;

@@ -14,6 +14,8 @@ namespace kestrel {
 class RingDrainer {
 public:
     using Sink = std::function<void(const std::uint8_t* data, std::uint32_t size)>;
+    // After each round that handed bytes to the sink, with their count.
+    using RoundEnd = std::function<void(std::uint32_t handed)>;
 
     RingDrainer() = default;
     ~RingDrainer() { Stop(); }
@@ -21,7 +23,8 @@ public:
     RingDrainer& operator=(const RingDrainer&) = delete;
 
     // With the writing process's handle, a writer that dies holding the ring's lock cannot stall it.
-    void Start(RingBuffer& ring, Sink sink, std::uint32_t intervalMs = 5, HANDLE writerProcess = nullptr);
+    void Start(RingBuffer& ring, Sink sink, std::uint32_t intervalMs = 5, HANDLE writerProcess = nullptr,
+               RoundEnd roundEnd = nullptr);
     // Drains what is left and ends the thread.
     void Stop();
     std::uint64_t bytesDrained() const { return bytes_; }

@@ -1,15 +1,21 @@
 // Reads a capture file record by record, up to its last whole record. A file that ends early or
 // holds a record that cannot be right stops the reader at the start of that record, with the reason.
+// Compressed captures (zstd frames) are told by their first bytes and read the same way.
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "controller/reading/CaptureFileForm.h"
+
 namespace kestrel {
 
+class ZstdFrameReader;
+
 struct CaptureRecord {
-    std::uint64_t offset = 0;  // of the header in the file
+    std::uint64_t offset = 0;  // of the header in the record stream (the file, when not compressed)
     std::uint32_t id = 0;
     // Bytes behind the header; for an alias marker only its own 8, the marked record is read next.
     std::uint32_t payloadSize = 0;
@@ -41,11 +47,14 @@ public:
 
     // After Next returned false: true when the file ended cleanly after its last record.
     bool Complete() const { return stopReason_.empty(); }
-    // Where reading ended: the file's size when complete, else the start of the first bad record.
+    // Where reading ended in the stream: its size when complete, else the start of the first bad record.
     std::uint64_t stopOffset() const { return stopOffset_; }
     const std::string& stopReason() const { return stopReason_; }
     std::uint64_t fileSize() const { return fileSize_; }
     std::uint64_t recordsRead() const { return index_; }
+    bool compressed() const { return zstd_ != nullptr; }
+    // How the file was written; the stream's size and the levels as far as it has been read.
+    CaptureFileForm form() const;
 
 private:
     bool Stop(std::uint64_t offset, std::string reason);
@@ -56,6 +65,14 @@ private:
     bool Take(std::uint8_t* out, std::uint32_t size);
     void Skip(std::uint64_t size) { position_ += size; }
     void Close();
+    // The source of the stream's bytes: the file, or its zstd frames.
+    std::size_t ReadSource(std::uint8_t* out, std::size_t size);
+    bool SeekSource(std::uint64_t position);
+    void StartCompressed(const std::uint8_t* memory, std::size_t size);
+    // Bytes of the stream from `offset` on: exact when fewer than `wanted`, else at least `wanted`.
+    std::uint64_t Remaining(std::uint64_t offset, std::uint64_t wanted);
+    // Why bytes that the stream should have had could not be read.
+    bool SourceFailed(std::uint64_t offset, std::uint32_t id, std::uint32_t payloadSize);
 
     std::FILE* file_ = nullptr;
     std::vector<std::uint8_t> buffer_;
@@ -63,6 +80,10 @@ private:
     std::uint64_t windowOffset_ = 0;
     std::size_t windowSize_ = 0;
     std::uint64_t fileSize_ = 0;
+    std::unique_ptr<ZstdFrameReader> zstd_;
+    std::uint64_t sourcePosition_ = 0;  // stream bytes taken from the source
+    std::uint64_t streamEnd_ = 0;       // the stream's size, once known
+    bool endKnown_ = false;
     std::uint64_t position_ = 0;
     std::uint64_t index_ = 0;
     std::uint32_t payloadLimit_ = kKeepAll;

@@ -31,8 +31,12 @@ std::string OutputError(const TextOutput& out) {
 
 int FinishReading(const char* command, const std::string& path, const CaptureFileReader& reader) {
     if (reader.Complete()) return kExitRead;
-    ReportError(command, path + ": stopped at byte " + std::to_string(reader.stopOffset()) + " of " +
-                             std::to_string(reader.fileSize()) + " after " + std::to_string(reader.recordsRead()) +
+    // A compressed file's offsets are those of the record stream inside it.
+    const std::string where = reader.compressed()
+                                  ? "byte " + std::to_string(reader.stopOffset()) + " of the record stream (a " +
+                                        std::to_string(reader.fileSize()) + "-byte zstd file)"
+                                  : "byte " + std::to_string(reader.stopOffset()) + " of " + std::to_string(reader.fileSize());
+    ReportError(command, path + ": stopped at " + where + " after " + std::to_string(reader.recordsRead()) +
                              " records: " + reader.stopReason());
     return kExitDamaged;
 }

@@ -53,7 +53,7 @@ int RunStats(const std::vector<std::string>& words) {
     std::fflush(stdout);
     _setmode(_fileno(stdout), _O_BINARY);
     TextOutput out(stdout);
-    StatsReport::Write(out, options.path, stats, options.top, ClockOf(options));
+    StatsReport::Write(out, options.path, reader.form(), stats, options.top, ClockOf(options));
     if (!out.Flush()) {
         ReportError("stats", OutputError(out));
         return kExitCannotOpen;

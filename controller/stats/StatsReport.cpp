@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "controller/reading/ZstdLevelNote.h"
 #include "controller/stats/FrameTimes.h"
 
 namespace kestrel {
@@ -125,6 +126,36 @@ void Frames(TextOutput& out, const CaptureStatistics& stats, std::uint64_t hz) {
     out.EndLine();
 }
 
+std::string LevelName(int level) { return level == kStoredLevel ? "stored" : std::to_string(level); }
+
+// How the file was written: raw, or zstd and the levels the drainer went through as it kept up.
+void FileForm(TextOutput& out, const CaptureFileForm& form) {
+    out << "file         ";
+    if (!form.compressed) {
+        Fixed(out, "uncompressed record stream, %.1f MB", static_cast<double>(form.fileBytes) / 1e6);
+        out.EndLine();
+        return;
+    }
+    out << "zstd ";
+    if (form.levels.empty()) {
+        out << "(no levels noted)";
+    } else {
+        out << "level " << LevelName(form.levels.front());
+        if (form.levels.size() > 1) {
+            for (std::size_t i = 1; i < form.levels.size() && i <= StatsReport::kListedLevels; ++i)
+                out << " -> " << LevelName(form.levels[i]);
+            if (form.levels.size() > StatsReport::kListedLevels + 1) out << " -> ...";
+            out << " (adaptive: ";
+            out.Unsigned(form.levels.size() - 1);
+            out << (form.levels.size() == 2 ? " change" : " changes") << ", lowest " << LevelName(*std::min_element(form.levels.begin(), form.levels.end())) << ")";
+        }
+    }
+    Fixed(out, ", %.1f MB", static_cast<double>(form.fileBytes) / 1e6);
+    Fixed(out, " for %.1f MB of stream", static_cast<double>(form.streamBytes) / 1e6);
+    if (form.fileBytes > 0) Fixed(out, " (%.1fx)", static_cast<double>(form.streamBytes) / static_cast<double>(form.fileBytes));
+    out.EndLine();
+}
+
 // Most calls first, so that a long list of threads shows the busy ones.
 void ThreadCalls(TextOutput& out, const CaptureStatistics& stats) {
     out << "calls by thread:";
@@ -211,10 +242,11 @@ void Functions(TextOutput& out, const char* title, const std::vector<CaptureStat
 }
 }  // namespace
 
-void StatsReport::Write(TextOutput& out, const std::string& path, const CaptureStatistics& stats, std::size_t top,
-                        const Clock& clock) {
+void StatsReport::Write(TextOutput& out, const std::string& path, const CaptureFileForm& form,
+                        const CaptureStatistics& stats, std::size_t top, const Clock& clock) {
     out << "capture      " << path;
     out.EndLine();
+    FileForm(out, form);
     out << "records      ";
     out.Unsigned(stats.records());
     out << " (";

@@ -131,7 +131,7 @@ ReadResult ReadChecked(GuardedBuffer& guarded, GuardedBuffer& payloads, const By
         dumper.Add(view);
         stats.Add(view);
     }
-    StatsReport::Write(out, "fuzz", stats, 10, {10000000, true});
+    StatsReport::Write(out, "fuzz", CaptureFileForm{}, stats, 10, {10000000, true});
     EXPECT_EQ(dumper.linesWritten(), read.records.size());
     EXPECT_EQ(stats.records(), read.records.size());
     EXPECT_EQ(stats.bytes(), read.stopOffset);
@@ -324,7 +324,7 @@ TEST_F(CaptureFuzz, DecodersReadOnlyTheBytesAtHand) {
         stats.Add(view);
         if (out.text().size() > (1u << 20)) out.Clear();
     }
-    StatsReport::Write(out, "loose", stats, 10, {10000000, true});
+    StatsReport::Write(out, "loose", CaptureFileForm{}, stats, 10, {10000000, true});
     EXPECT_EQ(dumper.linesWritten(), static_cast<std::uint64_t>(kLooseRecords));
     EXPECT_EQ(stats.records(), static_cast<std::uint64_t>(kLooseRecords));
 }

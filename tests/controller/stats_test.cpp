@@ -7,6 +7,7 @@
 
 #include "CaptureBuilder.h"
 #include "ReadBack.h"
+#include "controller/reading/ZstdLevelNote.h"
 #include "controller/stats/FrameTimes.h"
 #include "controller/stats/StatsOptions.h"
 #include "controller/stats/StatsReport.h"
@@ -290,9 +291,10 @@ TEST(Stats, TheKindsShareOutEveryByteOfTheCapture) {
     EXPECT_EQ(volume[DataKind::StreamRecords].bytes, 344u + 3 * 24);
 }
 
-std::string Report(const CaptureBuilder& b, const StatsReport::Clock& clock, std::size_t top = 2) {
+std::string Report(const CaptureBuilder& b, const StatsReport::Clock& clock, std::size_t top = 2,
+                   const CaptureFileForm& form = {false, 1500000, 1500000, {}}) {
     TextOutput out;
-    StatsReport::Write(out, "two.kcap", StatsOf(b.bytes()), top, clock);
+    StatsReport::Write(out, "two.kcap", form, StatsOf(b.bytes()), top, clock);
     return std::string(out.text());
 }
 
@@ -312,6 +314,31 @@ std::string LineWith(const std::string& text, const std::string& part) {
 std::string PaddedNumber(std::uint64_t value) {
     const std::string digits = std::to_string(value);
     return std::string(12 - digits.size(), ' ') + digits;
+}
+
+// How the file was written: raw, or zstd with the levels the drainer noted as it kept up.
+TEST(Stats, TheFileLineSaysHowTheFileWasWritten) {
+    struct Case {
+        const char* name;
+        CaptureFileForm form;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"raw", {false, 7600000, 7600000, {}}, "file         uncompressed record stream, 7.6 MB"},
+        {"one level", {true, 700000, 7600000, {3}}, "file         zstd level 3, 0.7 MB for 7.6 MB of stream (10.9x)"},
+        {"lowered once", {true, 2000000, 8000000, {3, 1}},
+         "file         zstd level 3 -> 1 (adaptive: 1 change, lowest 1), 2.0 MB for 8.0 MB of stream (4.0x)"},
+        {"down to stored and back",
+         {true, 8000000, 8000000, {3, 1, -1, -5, kStoredLevel, -5}},
+         "file         zstd level 3 -> 1 -> -1 -> -5 -> stored -> -5 (adaptive: 5 changes, lowest stored), 8.0 MB for 8.0 MB of stream (1.0x)"},
+        {"written by another tool", {true, 1000000, 4000000, {}},
+         "file         zstd (no levels noted), 1.0 MB for 4.0 MB of stream (4.0x)"},
+    };
+    const CaptureBuilder b = TwoThreads();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(LineWith(Report(b, {1000, true}, 2, c.form), "file  "), c.line);
+    }
 }
 
 TEST(Stats, TheReportShowsTheFigures) {

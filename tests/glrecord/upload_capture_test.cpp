@@ -139,9 +139,10 @@ TEST_F(Uploads, ReadOnlyAndSpentMappingsRecordNoBytes) {
     EXPECT_EQ(Nth(Case(kReadOnlyMap), api::glMapBufferARB),
               Rec(api::glMapBufferARB, Bytes().u32(0x8892).u32(0x88B8).u32(mapped)));
     EXPECT_EQ(Nth(Case(kReadOnlyMap), api::glUnmapBufferARB), Rec(api::glUnmapBufferARB, Bytes().u32(0x8892).u8(1)));
-    // Unmapping again without a map: the old pointer is the GL's no longer.
+    // Unmapping again without a map: the old pointer is the GL's no longer, and the record carries
+    // the GL's refusal.
     EXPECT_EQ(Nth(Case(kUnmapWithoutMap), api::glUnmapBufferARB),
-              Rec(api::glUnmapBufferARB, Bytes().u32(0x8892).u8(1)));
+              Rec(api::glUnmapBufferARB, Bytes().u32(0x8892).u8(0)));
     EXPECT_EQ(Reported(kUnmapWithoutMap, "result"), 0u) << "the GL itself refused the second unmap";
 }
 

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Ctrl-C ends a capture at once and whole: kestrel, sent the interrupt as a terminal sends it (Wine
+# turns SIGINT into the console's Ctrl-C), closes the application, drains and writes what the ring
+# held, takes the recorder away from beside the application and exits with 130.
+#   usage: ctrl_c_test.sh KESTREL.exe APP.exe   (inside scripts/testbed.sh)
+set -euo pipefail
+kestrel=$1 app=$2
+work=$(mktemp -d /tmp/kestrel-ctrl-c.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "ctrl_c_test: $1" >&2; [ -f "$work/out.txt" ] && cat "$work/out.txt" >&2; exit 1; }
+
+wine "$kestrel" capture --out "Z:$work/interrupted.kcap" -- "Z:$app" --forever > "$work/out.txt" 2>&1 &
+runner=$!
+# Frames are being captured once the file has its first drained bytes.
+for _ in $(seq 1 120); do
+    [ -s "$work/interrupted.kcap" ] && break
+    kill -0 $runner 2>/dev/null || fail "kestrel ended before it was interrupted"
+    sleep 0.5
+done
+[ -s "$work/interrupted.kcap" ] || fail "no capture was written within a minute"
+sleep 2
+# The emulated process of this run's kestrel: its command line names this run's folder.
+pid=$(pgrep -f "kestrel.exe capture --out Z:$work/" | head -n 1)
+[ -n "$pid" ] || fail "kestrel's process not found"
+kill -INT "$pid"
+for _ in $(seq 1 60); do kill -0 $runner 2>/dev/null || break; sleep 0.5; done
+kill -0 $runner 2>/dev/null && fail "kestrel still runs 30 s after Ctrl-C"
+set +e
+wait $runner
+code=$?
+set -e
+[ $code = 130 ] || fail "exit code $code, not 130"
+grep -q "interrupted" "$work/out.txt" || fail "the message does not say the run was interrupted"
+[ -e "$(dirname "$app")/opengl32.dll" ] && fail "the recorder was left beside the application"
+pgrep -f "$(basename "$app") --forever" >/dev/null && fail "the application still runs"
+
+# The file reads whole: its last record complete, frames in it.
+wine "$kestrel" stats "Z:$work/interrupted.kcap" > "$work/stats.txt" 2>&1 || fail "stats could not read the capture: $(cat "$work/stats.txt")"
+frames=$(sed -n 's/^frames *\([0-9][0-9]*\).*/\1/p' "$work/stats.txt" | head -n 1)
+[ -n "$frames" ] && [ "$frames" -gt 0 ] || fail "no frames in the capture: $(cat "$work/stats.txt")"
+echo "ctrl_c_test: exit 130, $frames frames, the file whole"

@@ -31,7 +31,9 @@ code=$?
 set -e
 [ $code = 130 ] || fail "exit code $code, not 130"
 grep -q "interrupted" "$work/out.txt" || fail "the message does not say the run was interrupted"
-[ -e "$(dirname "$app")/opengl32.dll" ] && fail "the recorder was left beside the application"
+for left in opengl32.dll opengl32.dll.kestrel-placed; do
+    [ -e "$(dirname "$app")/$left" ] && fail "the recorder's placement was left beside the application ($left)"
+done
 pgrep -f "$(basename "$app") --forever" >/dev/null && fail "the application still runs"
 
 # The file reads whole: its last record complete, frames in it.

@@ -13,6 +13,13 @@ AdaptiveLevel::AdaptiveLevel(int chosen) {
 }
 
 void AdaptiveLevel::AfterDrain(double ringFill, std::uint32_t nowMs) {
+    if (ringFill >= kFarBehind) {
+        calm_ = false;
+        step_ = steps_.size() - 1;
+        lastDown_ = nowMs;
+        fillAtLastDown_ = ringFill;
+        return;
+    }
     if (ringFill >= kBehind) {
         calm_ = false;
         const bool settled = nowMs - lastDown_ >= kSettleMs || ringFill > fillAtLastDown_;

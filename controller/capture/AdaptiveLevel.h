@@ -11,6 +11,9 @@ class AdaptiveLevel {
 public:
     // Behind: the ring holds this share or more after a drain round.
     static constexpr double kBehind = 0.25;
+    // Far behind: the application is about to wait for room, so blocks are stored at once rather
+    // than one step at a time (large uploads fill a ring faster than any level compresses).
+    static constexpr double kFarBehind = 0.5;
     // Calm: it holds less than this share...
     static constexpr double kCalm = 1.0 / 16;
     // ...in every round for this long.

@@ -1,5 +1,7 @@
 #include "glrecord/ContextFeatures.h"
 
+#include <algorithm>
+
 namespace kestrel {
 
 std::int32_t ParseVersion(std::string_view version) {
@@ -21,8 +23,10 @@ std::int32_t ParseVersion(std::string_view version) {
 }
 
 ContextFeatures ContextFeatures::From(std::string_view version, bool coreProfile, bool forwardCompatible,
-                                      bool (*hasExtension)(std::string_view name, void* context), void* context) {
-    auto has = [&](std::string_view name) { return hasExtension(name, context); };
+                                      const std::vector<std::string_view>& extensions) {
+    auto has = [&](std::string_view name) {
+        return std::find(extensions.begin(), extensions.end(), name) != extensions.end();
+    };
     ContextFeatures f;
     f.version = ParseVersion(version);
     // 3.1 has no compatibility profile of its own: only the extension keeps the old functions.

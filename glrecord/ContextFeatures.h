@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 namespace kestrel {
 
@@ -20,7 +21,7 @@ struct ContextFeatures {
 
     // From the version string ("4.5 (Compatibility Profile) Mesa ..."), the profile and the extensions.
     static ContextFeatures From(std::string_view version, bool coreProfile, bool forwardCompatible,
-                                bool (*hasExtension)(std::string_view name, void* context), void* context);
+                                const std::vector<std::string_view>& extensions);
 };
 
 // The major * 10 + minor of a version string; 0 when it does not start with one.

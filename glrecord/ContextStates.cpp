@@ -43,23 +43,14 @@ std::string_view GLString(const char* text) {
     return text ? std::string_view(text, strnlen(text, kLongest)) : std::string_view();
 }
 
-// The context's extension names: read once, asked once per feature.
-struct ExtensionNames {
-    std::vector<std::string_view> names;
-
-    void FromList(std::string_view list) {
-        while (!list.empty()) {
-            const std::size_t space = list.find(' ');
-            if (space != 0) names.push_back(list.substr(0, space));
-            if (space == std::string_view::npos) break;
-            list.remove_prefix(space + 1);
-        }
+// The names of a list separated by spaces, as GLs before 3.0 give their extensions.
+void AddNames(std::string_view list, std::vector<std::string_view>& names) {
+    while (!list.empty()) {
+        const std::size_t space = list.find(' ');
+        if (space != 0) names.push_back(list.substr(0, space));
+        if (space == std::string_view::npos) break;
+        list.remove_prefix(space + 1);
     }
-};
-
-bool HasExtension(std::string_view name, void* context) {
-    const auto& extensions = *static_cast<const ExtensionNames*>(context);
-    return std::find(extensions.names.begin(), extensions.names.end(), name) != extensions.names.end();
 }
 
 }  // namespace
@@ -70,21 +61,21 @@ void GLKestrel::InitialiseState(ContextState& state) {
     auto getString = realgl::Entry<GetStringFn>(fn::glGetString);
     const std::string_view version = GLString(getString ? getString(0x1F02) : nullptr);
     const std::int32_t number = ParseVersion(version);
-    ExtensionNames extensions;
+    std::vector<std::string_view> extensions;
     bool core = false, forwardCompatible = false;
     if (number >= 30) {
         // From 3.0 the names come one by one; a core profile refuses the single string.
         const auto byIndex = realgl::Entry<GetStringiFn>(fn::glGetStringi);
         const kgl::GLint count = byIndex ? std::min(realgl::GetInteger(0x821D), 4096) : 0;
         for (kgl::GLint i = 0; i < count; ++i)
-            extensions.names.push_back(GLString(byIndex(0x1F03, static_cast<kgl::GLuint>(i))));
+            extensions.push_back(GLString(byIndex(0x1F03, static_cast<kgl::GLuint>(i))));
         forwardCompatible = (realgl::GetInteger(0x821E) & 1) != 0;
         if (number >= 32) core = (realgl::GetInteger(0x9126) & 1) != 0;
     } else if (getString) {
-        extensions.FromList(GLString(getString(0x1F03)));
+        AddNames(GLString(getString(0x1F03)), extensions);
     }
     const ContextFeatures features =
-        ContextFeatures::From(version, core, forwardCompatible, HasExtension, &extensions);
+        ContextFeatures::From(version, core, forwardCompatible, extensions);
     ContextLimits limits;
     if (features.fixedFunction && features.version >= 13) limits.textureUnits = realgl::GetInteger(0x84E2);
     if (features.vertexAttributes) limits.vertexAttribs = realgl::GetInteger(0x8869);

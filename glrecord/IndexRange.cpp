@@ -75,10 +75,10 @@ std::uint32_t ReadablePrefix(const void* address, std::uint32_t length, Readable
     }
 }
 
-// Asks the memory manager rather than touching the pages: IsBadReadPtr would take a guard page's
-// guard away (breaking the application's stack growth) and relies on fault handling.
 namespace {
 
+// Asks the memory manager rather than touching the pages: IsBadReadPtr would take a guard page's
+// guard away (breaking the application's stack growth) and relies on fault handling.
 bool Readable(const void* address, std::uint32_t bytes, bool reservedReadable) {
     if (bytes == 0) return true;
     auto at = reinterpret_cast<std::uintptr_t>(address);

@@ -241,18 +241,15 @@ TEST(ContextFeatures, ComeFromTheVersionProfileAndExtensions) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.version) + " / " + c.extensions);
-        auto has = [](std::string_view name, void* list) {
-            std::string_view rest = static_cast<const char*>(list);
-            while (!rest.empty()) {
-                const std::size_t space = rest.find(' ');
-                if (rest.substr(0, space) == name) return true;
-                if (space == std::string_view::npos) break;
-                rest.remove_prefix(space + 1);
-            }
-            return false;
-        };
-        const kestrel::ContextFeatures f = kestrel::ContextFeatures::From(
-            c.version, c.core, c.forwardCompatible, has, const_cast<char*>(c.extensions));
+        std::vector<std::string_view> extensions;
+        for (std::string_view rest = c.extensions; !rest.empty();) {
+            const std::size_t space = rest.find(' ');
+            extensions.push_back(rest.substr(0, space));
+            if (space == std::string_view::npos) break;
+            rest.remove_prefix(space + 1);
+        }
+        const kestrel::ContextFeatures f =
+            kestrel::ContextFeatures::From(c.version, c.core, c.forwardCompatible, extensions);
         EXPECT_EQ(f.version, c.number);
         EXPECT_EQ(f.fixedFunction, c.fixedFunction);
         EXPECT_EQ(f.bufferObjects, c.bufferObjects);

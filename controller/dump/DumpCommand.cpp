@@ -50,20 +50,8 @@ int WriteChromeTrace(const DumpOptions& options, CaptureFileReader& reader) {
 
 int RunDump(const std::vector<std::string>& words) {
     DumpOptions options;
-    std::string error;
-    if (!options.Parse(words, error)) {
-        ReportError("dump", error + " (see kestrel dump --help)");
-        return kExitUsage;
-    }
-    if (options.help) {
-        std::fputs(DumpOptions::Usage(), stdout);
-        return kExitRead;
-    }
     CaptureFileReader reader;
-    if (!reader.Open(options.path, error)) {
-        ReportError("dump", error);
-        return kExitCannotOpen;
-    }
+    if (const std::optional<int> ended = StartReading("dump", words, options, reader)) return *ended;
     if (!options.chromeTrace.empty()) {
         reader.SetPayloadLimit(64);  // thread switches and alias markers are all it reads
         return WriteChromeTrace(options, reader);

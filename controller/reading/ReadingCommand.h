@@ -1,7 +1,10 @@
 // What `kestrel dump` and `kestrel stats` share: their exit codes and how they end a reading.
 #pragma once
 #include <cstdint>
+#include <cstdio>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "controller/reading/CaptureFileReader.h"
 #include "controller/reading/TextOutput.h"
@@ -27,5 +30,26 @@ std::string OutputError(const TextOutput& out);
 // After the last record: says on stderr where and why the reader stopped, if it did not reach the
 // end cleanly, and gives the exit code for it.
 int FinishReading(const char* command, const std::string& path, const CaptureFileReader& reader);
+
+// The start every reading command shares: its options parsed, its help shown when asked, its capture
+// file opened. Nothing when the reading may begin; otherwise the exit code to end with.
+template <class Options>
+std::optional<int> StartReading(const char* command, const std::vector<std::string>& words, Options& options,
+                                CaptureFileReader& reader) {
+    std::string error;
+    if (!options.Parse(words, error)) {
+        ReportError(command, error + " (see kestrel " + command + " --help)");
+        return kExitUsage;
+    }
+    if (options.help) {
+        std::fputs(Options::Usage(), stdout);
+        return kExitRead;
+    }
+    if (!reader.Open(options.path, error)) {
+        ReportError(command, error);
+        return kExitCannotOpen;
+    }
+    return std::nullopt;
+}
 
 }  // namespace kestrel

@@ -31,20 +31,8 @@ StatsReport::Clock ClockOf(const StatsOptions& options) {
 
 int RunStats(const std::vector<std::string>& words) {
     StatsOptions options;
-    std::string error;
-    if (!options.Parse(words, error)) {
-        ReportError("stats", error + " (see kestrel stats --help)");
-        return kExitUsage;
-    }
-    if (options.help) {
-        std::fputs(StatsOptions::Usage(), stdout);
-        return kExitRead;
-    }
     CaptureFileReader reader;
-    if (!reader.Open(options.path, error)) {
-        ReportError("stats", error);
-        return kExitCannotOpen;
-    }
+    if (const std::optional<int> ended = StartReading("stats", words, options, reader)) return *ended;
     reader.SetPayloadLimit(kStatsPayloadBytes);
     CaptureStatistics stats;
     CaptureRecord record;

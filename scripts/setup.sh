@@ -113,15 +113,21 @@ fi
 [ -f /usr/share/khronos-api/gl.xml ] || fail "khronos-api registry (/usr/share/khronos-api/gl.xml) missing"
 [ -f /usr/src/googletest/CMakeLists.txt ] || fail "GoogleTest sources (/usr/src/googletest) missing"
 
-# libpng, cross-built statically from Debian's source package.
-if [ ! -f "$PNG_DIR/lib/libpng16.a" ]; then
-    echo "setup: building libpng for i686-w64-mingw32 into $PNG_DIR"
+# Debian's source package $1 unpacked into a fresh temporary folder ($work, removed at exit): sets
+# $src to its source tree.
+fetch_source() {
     apt_update
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
-    (cd "$work" && apt-get source -qq libpng1.6 >/dev/null 2>&1) || fail "apt-get source libpng1.6 failed (is $SRC_LIST usable?)"
-    src=$(find "$work" -maxdepth 1 -type d -name 'libpng1.6-*' | head -n 1)
-    [ -n "$src" ] || fail "libpng source folder not found after apt-get source"
+    (cd "$work" && apt-get source -qq "$1" >/dev/null 2>&1) || fail "apt-get source $1 failed (is $SRC_LIST usable?)"
+    src=$(find "$work" -maxdepth 1 -type d -name "$1-*" | head -n 1)
+    [ -n "$src" ] || fail "$1 source folder not found after apt-get source"
+}
+
+# libpng, cross-built statically from Debian's source package.
+if [ ! -f "$PNG_DIR/lib/libpng16.a" ]; then
+    echo "setup: building libpng for i686-w64-mingw32 into $PNG_DIR"
+    fetch_source libpng1.6
     (
         cd "$src"
         CC=i686-w64-mingw32-gcc-posix CPPFLAGS="-I/usr/i686-w64-mingw32/include" \
@@ -140,12 +146,7 @@ fi
 # package (no legacy formats, no multithreading: the drainer compresses on its own thread).
 if [ ! -f "$ZSTD_DIR/lib/libzstd.a" ]; then
     echo "setup: building zstd for i686-w64-mingw32 into $ZSTD_DIR"
-    apt_update
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
-    (cd "$work" && apt-get source -qq libzstd >/dev/null 2>&1) || fail "apt-get source libzstd failed (is $SRC_LIST usable?)"
-    src=$(find "$work" -maxdepth 1 -type d -name 'libzstd-*' | head -n 1)
-    [ -n "$src" ] || fail "zstd source folder not found after apt-get source"
+    fetch_source libzstd
     make -C "$src/lib" -j"$(nproc)" libzstd.a CC=i686-w64-mingw32-gcc-posix AR=i686-w64-mingw32-ar \
         ZSTD_LEGACY_SUPPORT=0 >/dev/null || fail "zstd cross-build failed"
     rm -rf "$ZSTD_DIR.tmp"
@@ -161,12 +162,7 @@ fi
 GLFW_DIR=$CACHE/glfw-i686
 if [ ! -f "$GLFW_DIR/examples/offscreen.exe" ]; then
     echo "setup: building glfw's examples for i686-w64-mingw32 into $GLFW_DIR"
-    apt_update
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
-    (cd "$work" && apt-get source -qq glfw3 >/dev/null 2>&1) || fail "apt-get source glfw3 failed (is $SRC_LIST usable?)"
-    src=$(find "$work" -maxdepth 1 -type d -name 'glfw3-*' | head -n 1)
-    [ -n "$src" ] || fail "glfw source folder not found after apt-get source"
+    fetch_source glfw3
     rm -rf "$GLFW_DIR.tmp"
     cmake -S "$src" -B "$GLFW_DIR.tmp" -DCMAKE_SYSTEM_NAME=Windows \
         -DCMAKE_C_COMPILER=i686-w64-mingw32-gcc-posix -DCMAKE_CXX_COMPILER=i686-w64-mingw32-g++-posix \

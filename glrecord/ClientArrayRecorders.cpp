@@ -11,13 +11,9 @@ namespace kestrel {
 namespace {
 
 constexpr std::uint32_t kTexture0 = 0x84C0;
-constexpr std::uint32_t kBgra = 0x80E1;  // a size of GL_BGRA means four components
 
 // Components of a size argument, or 0 when the GL refuses it (and so keeps its own state).
-std::uint32_t Components(kgl::GLint size) {
-    if (size == static_cast<kgl::GLint>(kBgra)) return 4;
-    return size >= 1 && size <= 4 ? static_cast<std::uint32_t>(size) : 0;
-}
+std::uint32_t Components(kgl::GLint size) { return rules::ElementComponents(size); }
 
 }  // namespace
 

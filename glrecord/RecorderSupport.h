@@ -40,17 +40,6 @@ void RecordValues(GLBaseCapturer& capturer, std::uint32_t apiId, T... values) {
     capturer.WriteData(Packed<T...>::kSize, payload.bytes);
 }
 
-// A record of these values and one data block after them: bytes from data, none when data is null.
-template <class... T>
-void RecordWithBlock(GLBaseCapturer& capturer, std::uint32_t apiId, const void* data, std::uint32_t bytes,
-                     T... values) {
-    const Packed<T...> fixed(values...);
-    if (!data) bytes = 0;
-    capturer.BeginRecord(apiId, Packed<T...>::kSize + bytes);
-    capturer.WriteData(Packed<T...>::kSize, fixed.bytes);
-    capturer.WriteData(bytes, data);
-}
-
 // An upload's pixels: the bytes the size rules give, of which the last `padding` are the last row's
 // padding. The GL itself does not read those, so they may lie past the application's readable
 // memory: they are copied only as far as they can be read, zeros after.
@@ -73,6 +62,13 @@ void RecordWithBlock(GLBaseCapturer& capturer, std::uint32_t apiId, const void* 
     const std::uint32_t readable = ReadablePrefix(tail, block.padding, SystemReadable);
     capturer.WriteData(readable, tail);
     capturer.WriteBlock(block.padding - readable, nullptr);
+}
+
+// A record of these values and one data block after them: bytes from data, none when data is null.
+template <class... T>
+void RecordWithBlock(GLBaseCapturer& capturer, std::uint32_t apiId, const void* data, std::uint32_t bytes,
+                     T... values) {
+    RecordWithBlock(capturer, apiId, data, PixelBlock{bytes, 0}, values...);
 }
 
 }  // namespace kestrel

@@ -91,9 +91,12 @@ std::uint32_t BytesPerPixel(std::uint32_t type, std::uint32_t format) {
     }
 }
 
+std::uint32_t ElementComponents(std::int32_t size) {
+    return size == 0x80E1 ? 4u : size >= 1 && size <= 4 ? static_cast<std::uint32_t>(size) : 0u;
+}
+
 std::uint32_t ElementBytes(std::int32_t size, std::uint32_t type) {
-    const std::uint32_t components =
-        size == 0x80E1 ? 4u : size >= 1 && size <= 4 ? static_cast<std::uint32_t>(size) : 0u;
+    const std::uint32_t components = ElementComponents(size);
     if (components == 0) return 0;
     switch (type) {
     case 0x8368: case 0x8D9F: case 0x8C3B:  // 2_10_10_10 reversed, signed and unsigned; 10F_11F_11F

@@ -39,9 +39,11 @@ std::uint32_t TypeSize(std::uint32_t type);
 std::uint32_t PixelComponents(std::uint32_t format);
 // Bytes of one pixel: a packed type holds the whole pixel, any other type one component.
 std::uint32_t BytesPerPixel(std::uint32_t type, std::uint32_t format);
-// Bytes of one vertex's element of a client array from a pointer call's size and type: a size of
-// GL_BGRA is four components, and a packed type holds the whole element in 4 bytes. 0 for a size
+// Components of a client array's element from a pointer call's size: GL_BGRA is four; 0 for a size
 // the GL refuses.
+std::uint32_t ElementComponents(std::int32_t size);
+// Bytes of one vertex's element of a client array from a pointer call's size and type: a packed type
+// holds the whole element in 4 bytes. 0 for a size the GL refuses.
 std::uint32_t ElementBytes(std::int32_t size, std::uint32_t type);
 
 // The pixel store state that unpacking reads, as the GL reports it.

@@ -13,8 +13,8 @@ import sys
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from kgen import blocks, emit_def, emit_description, emit_recorders, emit_table, emit_test_support, enums, model, \
-    signatures, tables, types  # noqa: E402
+from kgen import blocks, emit_def, emit_description, emit_recorders, emit_replay, emit_table, emit_test_support, enums, \
+    model, replay_rules, signatures, tables, types  # noqa: E402
 from kgen.errors import GenerationError  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -34,8 +34,13 @@ def load(data_dir, registry_dir):
                        os.path.dirname(os.path.abspath(data_dir)))
 
 
-def outputs(api, entry_files, enum_names):
+REPLAY_FILES = 4
+
+
+def outputs(api, entry_files, enum_names, rules):
     files = {
+        "gen/ReplayTable.h": emit_replay.emit_table_header(),
+        "gen/ReplayTable.cpp": emit_replay.emit_table_source(api, rules),
         "gen/ApiDescription.h": emit_description.emit_header(api),
         "gen/ApiDescription.cpp": emit_description.emit_source(api),
         "gen/EnumNames.h": emit_description.emit_enum_header(enum_names),
@@ -51,6 +56,8 @@ def outputs(api, entry_files, enum_names):
     }
     for part in range(entry_files):
         files[f"gen/entry_points_{part}.cpp"] = emit_recorders.emit_entry_points(api, part, entry_files)
+    for part in range(REPLAY_FILES):
+        files[f"gen/replay_calls_{part}.cpp"] = emit_replay.emit_functions(api, rules, part, REPLAY_FILES)
     return files
 
 
@@ -107,7 +114,9 @@ def main():
         if args.entry_files < 1:
             parser.error("--entry-files must be at least 1")
         enum_names = enums.read_enum_names(args.registry)
-        for relative, text in outputs(api, args.entry_files, enum_names).items():
+        rules = replay_rules.read_replay_rules(os.path.join(args.data, "replay_calls.txt"))
+        replay_rules.check(rules, api)
+        for relative, text in outputs(api, args.entry_files, enum_names, rules).items():
             path = os.path.join(args.out, relative)
             os.makedirs(os.path.dirname(path), exist_ok=True)
             with open(path, "w", encoding="utf-8", newline="\n") as out:

@@ -8,5 +8,6 @@ namespace kestrel {
 int RunCapture(const std::vector<std::string>& words);
 int RunDump(const std::vector<std::string>& words);
 int RunStats(const std::vector<std::string>& words);
+int RunReplay(const std::vector<std::string>& words);
 
 }  // namespace kestrel

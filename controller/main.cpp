@@ -12,6 +12,7 @@ void Usage() {
                  "usage: kestrel capture [options] -- APP.exe [ARGS...]   capture an application\n"
                  "       kestrel dump FILE [--frames A-B] [--grep NAME] [--blobs]   one line per record\n"
                  "       kestrel stats FILE [--top N] [--clock-hz HZ]       frame times, calls by thread, bytes by kind\n"
+                 "       kestrel replay FILE [--frames A-B] [--images DIR] [--loop N] [--benchmark]   draw it again\n"
                  "       kestrel help stats                                 what stats shows\n"
                  "       kestrel help capture                               the capture options\n");
 }
@@ -27,9 +28,11 @@ int main(int argc, char** argv) {
     if (command == "capture") return kestrel::RunCapture(words);
     if (command == "dump") return kestrel::RunDump(words);
     if (command == "stats") return kestrel::RunStats(words);
+    if (command == "replay") return kestrel::RunReplay(words);
     if (command == "help" || command == "--help" || command == "-h") {
         if (!words.empty() && words[0] == "capture") return kestrel::RunCapture({"--help"});
         if (!words.empty() && words[0] == "stats") return kestrel::RunStats({"--help"});
+        if (!words.empty() && words[0] == "replay") return kestrel::RunReplay({"--help"});
         Usage();
         return 0;
     }

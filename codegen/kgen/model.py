@@ -30,6 +30,7 @@ class Param:
     length: str = ""       # the registry's len attribute, for variable-count data
     group: str = ""
     fixed_count: int = 0   # values in place of the pointer in a fixed-count vector form, else 0
+    object_class: str = ""  # the kind of GL object the value names (the registry's class), else ""
 
     @property
     def stack(self):
@@ -60,6 +61,7 @@ class Function:
     vector_by_address: bool = False  # a fixed-count form that records the address instead
     layout: object = None          # payload.Layout: what its record carries (an alias: its target's)
     override_file: str = ""        # the file of its hand-written GLKestrel recorder, "" for a generated one
+    result_class: str = ""         # the kind of GL object the result names, else ""
 
     @property
     def is_alias(self):
@@ -129,7 +131,9 @@ def _resolve(function, signature, types):
             raise GenerationError(f"{context}: parameter name '{name}' repeats or is reserved")
         seen.add(name)
         param_type = types.resolve(raw.ctype, f"{context} parameter {raw.name}")
-        function.params.append(Param(name, raw.name, param_type, raw.length, raw.group))
+        function.params.append(Param(name, raw.name, param_type, raw.length, raw.group,
+                                     object_class=raw.object_class))
+    function.result_class = signature.result_class
 
 
 def _check_total(what, actual):

@@ -19,6 +19,7 @@ class RawParam:
     ctype: CType
     length: str = ""   # the registry's len attribute: "n", "COMPSIZE(pname)", "count*4", ...
     group: str = ""    # the registry's enum group
+    object_class: str = ""  # the registry's class: the kind of GL object the value names
 
 
 @dataclass
@@ -27,6 +28,7 @@ class Signature:
     result: CType
     params: list = field(default_factory=list)
     source: str = ""   # where it came from, for messages and for the model's description
+    result_class: str = ""  # the kind of GL object the result names
 
 
 def _split_named(element, context):
@@ -60,8 +62,10 @@ def read_registry(directory):
                 for param in command.findall("param"):
                     param_name, type_text = _split_named(param, context)
                     params.append(RawParam(param_name, parse_ctype(type_text, f"{context}({param_name})"),
-                                           param.get("len", ""), param.get("group", "")))
-                signatures[name] = Signature(name, parse_ctype(result_text, context), params, file_name)
+                                           param.get("len", ""), param.get("group", ""),
+                                           param.get("class", "")))
+                signatures[name] = Signature(name, parse_ctype(result_text, context), params, file_name,
+                                             command.find("proto").get("class", ""))
     return signatures
 
 

@@ -3,23 +3,6 @@
 
 namespace kestrel {
 
-namespace {
-// "A-B", "A" (one frame) or "A-" (from A on); frames count from 1.
-bool ParseFrames(const std::string& text, std::uint64_t& first, std::uint64_t& last) {
-    const std::size_t dash = text.find('-');
-    if (!ParseCount(text.substr(0, dash), UINT64_MAX - 1, first) || first == 0) return false;
-    if (dash == std::string::npos) {
-        last = first;
-        return true;
-    }
-    const std::string end = text.substr(dash + 1);
-    if (end.empty()) {
-        last = UINT64_MAX;
-        return true;
-    }
-    return ParseCount(end, UINT64_MAX - 1, last) && last >= first;
-}
-}  // namespace
 
 const char* DumpOptions::Usage() {
     return "usage: kestrel dump FILE [--frames A-B] [--grep NAME] [--blobs[=BYTES]] [--json] [--chrome-trace OUT.json]\n"
@@ -60,7 +43,7 @@ bool DumpOptions::Parse(const std::vector<std::string>& words, std::string& erro
             help = true;
         } else if (name == "--frames") {
             if (!takeValue()) return false;
-            if (!ParseFrames(value, firstFrame, lastFrame)) {
+            if (!ParseFrameRange(value, firstFrame, lastFrame)) {
                 error = "--frames takes A-B, A or A- with 1 <= A <= B, not '" + value + "'";
                 return false;
             }

@@ -29,6 +29,21 @@ std::string OutputError(const TextOutput& out) {
     return std::string("cannot write the output: ") + std::strerror(out.error());
 }
 
+bool ParseFrameRange(const std::string& text, std::uint64_t& first, std::uint64_t& last) {
+    const std::size_t dash = text.find('-');
+    if (!ParseCount(text.substr(0, dash), UINT64_MAX - 1, first) || first == 0) return false;
+    if (dash == std::string::npos) {
+        last = first;
+        return true;
+    }
+    const std::string end = text.substr(dash + 1);
+    if (end.empty()) {
+        last = UINT64_MAX;
+        return true;
+    }
+    return ParseCount(end, UINT64_MAX - 1, last) && last >= first;
+}
+
 int FinishReading(const char* command, const std::string& path, const CaptureFileReader& reader) {
     if (reader.Complete()) return kExitRead;
     // A compressed file's offsets are those of the record stream inside it.

@@ -19,6 +19,9 @@ constexpr int kExitDamaged = 3;  // truncated or corrupt: read up to the last wh
 // A count in decimal digits only, at most `max`.
 bool ParseCount(const std::string& text, std::uint64_t max, std::uint64_t& value);
 
+// "A-B", "A" (one frame) or "A-" (from A on); frames count from 1.
+bool ParseFrameRange(const std::string& text, std::uint64_t& first, std::uint64_t& last);
+
 // A word that is not an option names the capture file; there is one.
 bool TakeCaptureFile(const std::string& word, std::string& path, std::string& error);
 bool CaptureFileGiven(const std::string& path, std::string& error);

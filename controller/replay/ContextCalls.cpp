@@ -1,0 +1,253 @@
+// Contexts, device contexts and frames: the wgl calls of the capture, re-made on the replay's own
+// windows, and the swaps that end its frames.
+#include <cstring>
+#include <string>
+
+#include "controller/replay/Replayer.h"
+#include "gen/ApiTable.h"
+#include "images/PNG32ImageInterface.h"
+
+namespace kestrel::replay {
+
+namespace {
+constexpr std::uint32_t kDescriptorBytes = 40;
+}  // namespace
+
+void Replayer::MakeCurrent(std::uint32_t dc, std::uint32_t context) {
+    if (current_.dc == dc && current_.context == context) return;
+    auto makeCurrent = gl_.Get<BOOL(__stdcall*)(HDC, HGLRC)>("wglMakeCurrent");
+    if (!makeCurrent) return;
+    const auto found = contexts_.find(context);
+    if (context == 0 || found == contexts_.end() || !found->second.real) {
+        makeCurrent(nullptr, nullptr);
+        current_ = {};
+        return;
+    }
+    HDC real = surfaces_.DeviceContext(dc ? dc : found->second.dc);
+    if (!real || !makeCurrent(real, found->second.real)) {
+        makeCurrent(nullptr, nullptr);
+        current_ = {};
+        return;
+    }
+    current_ = {dc, context};
+    names_.SetScope(found->second.group, context);
+}
+
+void Replayer::SwitchThread(std::uint32_t thread, std::uint32_t context) {
+    thread_ = thread;
+    const auto known = threads_.find(thread);
+    if (known != threads_.end()) {
+        MakeCurrent(known->second.dc, known->second.context);
+        return;
+    }
+    // A thread first seen here has the context the capture says, made current before its capture began.
+    const auto found = contexts_.find(context);
+    MakeCurrent(found != contexts_.end() ? found->second.dc : 0, context);
+}
+
+HGLRC Replayer::CreateContextWithAttributes(HDC dc, HGLRC share, const int* attributes) {
+    using Create = HGLRC(__stdcall*)(HDC, HGLRC, const int*);
+    auto create = gl_.Get<Create>("wglCreateContextAttribsARB");
+    if (!create) {
+        // The extension is found only through a current context: borrow one on the same surface.
+        auto createContext = gl_.Get<HGLRC(__stdcall*)(HDC)>("wglCreateContext");
+        auto makeCurrent = gl_.Get<BOOL(__stdcall*)(HDC, HGLRC)>("wglMakeCurrent");
+        auto deleteContext = gl_.Get<BOOL(__stdcall*)(HGLRC)>("wglDeleteContext");
+        auto currentDC = gl_.Get<HDC(__stdcall*)()>("wglGetCurrentDC");
+        auto currentContext = gl_.Get<HGLRC(__stdcall*)()>("wglGetCurrentContext");
+        if (!createContext || !makeCurrent || !deleteContext || !currentDC || !currentContext) return nullptr;
+        HDC oldDC = currentDC();
+        HGLRC oldContext = currentContext();
+        HGLRC helper = createContext(dc);
+        if (helper && makeCurrent(dc, helper)) create = gl_.Get<Create>("wglCreateContextAttribsARB");
+        makeCurrent(oldDC, oldContext);
+        if (helper) deleteContext(helper);
+        if (!create) return nullptr;
+    }
+    return create(dc, share, attributes);
+}
+
+bool Replayer::ReplayContextCall(const Call& call, Step& step) {
+    switch (call.id) {
+    case api::wglCreateContext:
+    case api::wglCreateLayerContext: {
+        const bool layer = call.id == api::wglCreateLayerContext;
+        const std::uint32_t dc = call.U32(0);
+        const std::uint32_t recorded = call.U32(layer ? 8 : 4);
+        if (recorded == 0) break;  // it failed when it was made
+        surfaces_.EnsurePixelFormat(dc);
+        HDC real = surfaces_.DeviceContext(dc);
+        HGLRC made = nullptr;
+        if (layer) {
+            auto create = gl_.Get<HGLRC(__stdcall*)(HDC, int)>("wglCreateLayerContext");
+            if (create && real) made = create(real, static_cast<int>(call.U32(4)));
+        } else {
+            auto create = gl_.Get<HGLRC(__stdcall*)(HDC)>("wglCreateContext");
+            if (create && real) made = create(real);
+        }
+        if (!made) {
+            NotReplayed(call.name, "the system refused to make the context");
+            return true;
+        }
+        contexts_[recorded] = {made, recorded, dc};
+        break;
+    }
+    case api::wglCreateContextAttribsARB: {
+        const std::uint32_t dc = call.U32(0);
+        const std::uint32_t share = call.U32(4);
+        const std::uint32_t attributeBytes = call.U32(12);
+        const std::uint32_t recorded = call.U32(16);
+        if (recorded == 0) break;
+        surfaces_.EnsurePixelFormat(dc);
+        HDC real = surfaces_.DeviceContext(dc);
+        std::vector<int> attributes;
+        if (attributeBytes >= 4 && call.SizeAfter(40) >= attributeBytes) {
+            attributes.resize(attributeBytes / 4);
+            std::memcpy(attributes.data(), call.After(40), attributes.size() * 4);
+            attributes.back() = 0;
+        }
+        const auto shared = contexts_.find(share);
+        HGLRC shareReal = shared != contexts_.end() ? shared->second.real : nullptr;
+        HGLRC made = real ? CreateContextWithAttributes(real, shareReal, attributes.empty() ? nullptr : attributes.data())
+                          : nullptr;
+        if (!made) {
+            NotReplayed(call.name, "the system refused to make the context");
+            return true;
+        }
+        contexts_[recorded] = {made, shared != contexts_.end() ? shared->second.group : recorded, dc};
+        break;
+    }
+    case api::wglMakeCurrent:
+    case api::wglMakeContextCurrentARB: {
+        const bool arb = call.id == api::wglMakeContextCurrentARB;
+        const std::uint32_t dc = call.U32(0);
+        const std::uint32_t context = call.U32(arb ? 8 : 4);
+        if (call.U32(arb ? 12 : 8) == 0) break;  // failed then, changed nothing
+        threads_[thread_] = {dc, context};
+        MakeCurrent(dc, context);
+        break;
+    }
+    case api::wglDeleteContext: {
+        const std::uint32_t context = call.U32(0);
+        const auto found = contexts_.find(context);
+        if (found == contexts_.end() || call.U32(4) == 0) break;
+        if (current_.context == context) MakeCurrent(0, 0);
+        auto deleteContext = gl_.Get<BOOL(__stdcall*)(HGLRC)>("wglDeleteContext");
+        if (deleteContext) deleteContext(found->second.real);
+        contexts_.erase(found);
+        arrays_.ForgetContext(context);
+        for (auto& [thread, binding] : threads_)
+            if (binding.context == context) binding = {};
+        break;
+    }
+    case api::wglShareLists:
+    case api::wglCopyContext: {
+        const auto first = contexts_.find(call.U32(0));
+        const auto second = contexts_.find(call.U32(4));
+        if (first == contexts_.end() || second == contexts_.end()) break;
+        if (call.id == api::wglShareLists) {
+            auto share = gl_.Get<BOOL(__stdcall*)(HGLRC, HGLRC)>("wglShareLists");
+            if (call.U32(8) && share && share(first->second.real, second->second.real))
+                second->second.group = first->second.group;
+        } else {
+            auto copy = gl_.Get<BOOL(__stdcall*)(HGLRC, HGLRC, UINT)>("wglCopyContext");
+            if (copy) copy(first->second.real, second->second.real, call.U32(8));
+        }
+        break;
+    }
+    case api::wglSetPixelFormat: {
+        if (call.size < 8 + kDescriptorBytes + 4 || call.U32(8 + kDescriptorBytes) == 0) break;
+        PIXELFORMATDESCRIPTOR wanted{};
+        std::memcpy(&wanted, call.payload + 8, kDescriptorBytes);
+        if (!surfaces_.SetPixelFormat(call.U32(0), static_cast<int>(call.U32(4)), wanted))
+            NotReplayed(call.name, "no pixel format of the system has the recorded buffers");
+        break;
+    }
+    case api::wglChoosePixelFormat:
+    case api::wglChoosePixelFormatARB:
+    case api::wglDescribePixelFormat:
+    case api::wglGetProcAddress:
+        ++tally_.queries;  // answers questions; the format is taken from the set call
+        return true;
+    case api::wglSwapIntervalEXT: {
+        auto swapInterval = gl_.Get<BOOL(__stdcall*)(int)>("wglSwapIntervalEXT");
+        if (swapInterval && current_.context) swapInterval(static_cast<int>(call.U32(0)));
+        break;
+    }
+    case api::wglSwapBuffers:
+    case api::wglSwapLayerBuffers:
+        step = EndFrame(call.U32(0));
+        break;
+    case api::wglSwapMultipleBuffers: {
+        // n, the list's address, the result, then n entries of device context and flags.
+        const std::uint32_t n = call.U32(0);
+        step = EndFrame(n > 0 ? call.U32(12) : current_.dc);
+        break;
+    }
+    default:
+        return false;
+    }
+    Issued();
+    return true;
+}
+
+Replayer::Step Replayer::EndFrame(std::uint32_t dc) {
+    const std::uint64_t frame = tracker_.frame();
+    tally_.lastFrame = frame;
+    if (frame >= settings_.firstFrame) {
+        if (!settings_.imagePrefix.empty()) SaveImage(dc, frame);
+        HDC real = surfaces_.DeviceContext(dc);
+        if (real) SwapBuffers(real);
+        ++tally_.framesPresented;
+        rangeEnd_ = Ticks();
+    }
+    return frame >= settings_.lastFrame ? Step::Done : Step::Continue;
+}
+
+void Replayer::SaveImage(std::uint32_t dc, std::uint64_t frame) {
+    ReadBackFunctions gl;
+    gl.getIntegerv = getIntegerv_;
+    gl.readBuffer = gl_.Get<decltype(gl.readBuffer)>("glReadBuffer");
+    gl.readPixels = gl_.Get<decltype(gl.readPixels)>("glReadPixels");
+    gl.pixelStorei = gl_.Get<decltype(gl.pixelStorei)>("glPixelStorei");
+    gl.makeCurrent = gl_.Get<decltype(gl.makeCurrent)>("wglMakeCurrent");
+    gl.getCurrentDC = gl_.Get<decltype(gl.getCurrentDC)>("wglGetCurrentDC");
+    gl.getCurrentContext = gl_.Get<decltype(gl.getCurrentContext)>("wglGetCurrentContext");
+    gl.getPixelFormat = gl_.Get<decltype(gl.getPixelFormat)>("wglGetPixelFormat");
+    gl.describePixelFormat = gl_.Get<decltype(gl.describePixelFormat)>("wglDescribePixelFormat");
+    if (!gl.complete()) return;
+    // The context that reads: the current one when it draws to this window, else one made for it.
+    HDC real = surfaces_.DeviceContext(dc);
+    HGLRC reader = nullptr;
+    std::uint32_t readerHandle = current_.context;
+    if (current_.dc != dc || !current_.context) {
+        readerHandle = 0;
+        for (const auto& [handle, context] : contexts_)
+            if (context.dc == dc) {
+                reader = context.real;
+                readerHandle = handle;
+                break;
+            }
+        if (!reader) return;
+    }
+    // Buffer and framebuffer bindings are saved and restored only where the context has them.
+    const char* version = nullptr;
+    auto getString = gl_.Get<const char*(__stdcall*)(unsigned)>("glGetString");
+    if (getString && readerHandle == current_.context) version = getString(0x1F02);  // GL_VERSION
+    const int major = version ? version[0] - '0' : 0;
+    const int minor = version && version[1] == '.' ? version[2] - '0' : 0;
+    if (major > 2 || (major == 2 && minor >= 1)) gl.bindBuffer = gl_.Get<decltype(gl.bindBuffer)>("glBindBuffer");
+    if (major >= 3) gl.bindFramebuffer = gl_.Get<decltype(gl.bindFramebuffer)>("glBindFramebuffer");
+    if (major > 3 || (major == 3 && minor >= 2)) {
+        int profile = 0;
+        getIntegerv_(0x9126, &profile);  // GL_CONTEXT_PROFILE_MASK: core contexts have no lists
+        gl.displayLists = (profile & 1) == 0;
+    }
+    const FramePixels pixels = frameReader_.Read(gl, reader ? real : nullptr, reader);
+    if (!pixels) return;
+    PNG32ImageInterface image(pixels.width, pixels.height);
+    image.Attach(pixels.top, pixels.stride);
+    if (image.save(settings_.imagePrefix.c_str(), static_cast<int>(frame), -1) == 0) ++tally_.imagesSaved;
+}
+
+}  // namespace kestrel::replay

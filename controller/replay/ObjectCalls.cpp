@@ -1,0 +1,201 @@
+// Buffer mappings, sources given as lists of strings, and read-backs. A mapping's bytes reach the
+// capture at unmap: the replay maps the same range and writes them there before it unmaps.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "controller/replay/Replayer.h"
+#include "gen/ApiTable.h"
+
+namespace kestrel::replay {
+
+namespace {
+constexpr unsigned kMapWrite = 0x0002;
+constexpr unsigned kMapFlushExplicit = 0x0010;
+constexpr unsigned kReadOnly = 0x88B8;
+constexpr unsigned kBufferSize = 0x8764;
+constexpr unsigned kPixelPackBinding = 0x88ED;
+
+// The binding query of a buffer target.
+unsigned BindingOf(unsigned target) {
+    switch (target) {
+    case 0x8892: return 0x8894;  // array
+    case 0x8893: return 0x8895;  // element array
+    case 0x88EB: return 0x88ED;  // pixel pack
+    case 0x88EC: return 0x88EF;  // pixel unpack
+    case 0x8A11: return 0x8A28;  // uniform
+    case 0x8C2A: return 0x8C2A;  // texture buffer: the target names its binding
+    case 0x8C8E: return 0x8C8F;  // transform feedback
+    case 0x8F36: return 0x8F36;  // copy read
+    case 0x8F37: return 0x8F37;  // copy write
+    case 0x8F3F: return 0x8F43;  // draw indirect
+    case 0x90D2: return 0x90D3;  // shader storage
+    case 0x90EE: return 0x90EF;  // dispatch indirect
+    case 0x92C0: return 0x92C1;  // atomic counter
+    case 0x9192: return 0x9193;  // query
+    default: return 0;
+    }
+}
+
+// Splits `count` strings, each ended by its NUL, from the data; false when the data ends first.
+bool SplitStrings(const std::uint8_t* data, std::uint32_t size, std::int32_t count, std::vector<const char*>& out) {
+    std::uint32_t at = 0;
+    for (std::int32_t i = 0; i < count; ++i) {
+        const void* end = at < size ? std::memchr(data + at, 0, size - at) : nullptr;
+        if (!end) return false;
+        out.push_back(reinterpret_cast<const char*>(data + at));
+        at = static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(end) - data) + 1;
+    }
+    return true;
+}
+}  // namespace
+
+void Replayer::Map(const Call& call, std::uint32_t buffer, std::uint32_t length, unsigned access, void* pointer) {
+    mappings_[static_cast<std::uint64_t>(current_.context) << 32 | buffer] = {
+        static_cast<std::uint8_t*>(pointer), pointer ? length : 0, (access & kMapFlushExplicit) != 0};
+    (void)call;
+}
+
+void Replayer::Unmap(const Call& call, std::uint32_t target, std::uint32_t buffer, bool named) {
+    const auto found = mappings_.find(static_cast<std::uint64_t>(current_.context) << 32 | buffer);
+    // The bytes the application could have written, after the 5-byte fixed part.
+    const std::uint32_t bytes = call.SizeAfter(5);
+    if (found != mappings_.end() && found->second.pointer && bytes > 0) {
+        const std::uint32_t n = bytes < found->second.length ? bytes : found->second.length;
+        std::memcpy(found->second.pointer, call.After(5), n);
+        if (found->second.flushExplicit) {
+            auto flush = gl_.Get<void(__stdcall*)(unsigned, std::intptr_t, std::intptr_t)>(
+                named ? "glFlushMappedNamedBufferRange" : "glFlushMappedBufferRange");
+            if (flush) flush(named ? buffer : target, 0, n);
+        }
+    }
+    if (found != mappings_.end()) mappings_.erase(found);
+    reinterpret_cast<unsigned char(__stdcall*)(unsigned)>(call.entry)(named ? buffer : target);
+}
+
+bool Replayer::ReplayObjectCall(const Call& call) {
+    auto v = [&call](std::uint32_t at) { return call.U32(at); };
+    auto i = [&call](std::uint32_t at) { return static_cast<std::int32_t>(call.U32(at)); };
+    switch (call.id) {
+    case api::glMapBufferARB:
+    case api::glMapBufferRange:
+    case api::glMapNamedBuffer:
+    case api::glMapNamedBufferEXT:
+    case api::glMapNamedBufferRange:
+    case api::glMapNamedBufferRangeEXT:
+    case api::glUnmapBufferARB:
+    case api::glUnmapNamedBuffer:
+    case api::glUnmapNamedBufferEXT:
+    case api::glShaderSourceARB:
+    case api::glCreateShaderProgramv:
+    case api::glTransformFeedbackVaryings:
+    case api::glTransformFeedbackVaryingsEXT:
+    case api::glReadPixels:
+        break;
+    default:
+        return false;
+    }
+    if (!call.entry) {
+        NotReplayed(call.name, "the system OpenGL does not have it");
+        return true;
+    }
+    switch (call.id) {
+    case api::glMapBufferARB: {
+        const unsigned target = v(0), access = v(4);
+        const std::uint32_t buffer = Integer(BindingOf(target));
+        int size = 0;
+        auto parameter = gl_.Get<void(__stdcall*)(unsigned, unsigned, int*)>("glGetBufferParameteriv");
+        if (parameter) parameter(target, kBufferSize, &size);
+        void* pointer = reinterpret_cast<void*(__stdcall*)(unsigned, unsigned)>(call.entry)(target, access);
+        Map(call, buffer, access == kReadOnly ? 0 : static_cast<std::uint32_t>(size), 0, pointer);
+        break;
+    }
+    case api::glMapBufferRange: {
+        const unsigned target = v(0), access = v(12);
+        const std::uint32_t buffer = Integer(BindingOf(target));
+        void* pointer = reinterpret_cast<void*(__stdcall*)(unsigned, std::intptr_t, std::intptr_t, unsigned)>(call.entry)(
+            target, i(4), i(8), access);
+        Map(call, buffer, access & kMapWrite ? v(8) : 0, access, pointer);
+        break;
+    }
+    case api::glMapNamedBuffer:
+    case api::glMapNamedBufferEXT: {
+        const std::uint32_t buffer = names_.Map(ObjectKind::Buffer, v(0));
+        const unsigned access = v(4);
+        int size = 0;
+        auto parameter = gl_.Get<void(__stdcall*)(unsigned, unsigned, int*)>(
+            call.id == api::glMapNamedBuffer ? "glGetNamedBufferParameteriv" : "glGetNamedBufferParameterivEXT");
+        if (parameter) parameter(buffer, kBufferSize, &size);
+        void* pointer = reinterpret_cast<void*(__stdcall*)(unsigned, unsigned)>(call.entry)(buffer, access);
+        Map(call, buffer, access == kReadOnly ? 0 : static_cast<std::uint32_t>(size), 0, pointer);
+        break;
+    }
+    case api::glMapNamedBufferRange:
+    case api::glMapNamedBufferRangeEXT: {
+        const std::uint32_t buffer = names_.Map(ObjectKind::Buffer, v(0));
+        const unsigned access = v(12);
+        void* pointer = reinterpret_cast<void*(__stdcall*)(unsigned, std::intptr_t, std::intptr_t, unsigned)>(call.entry)(
+            buffer, i(4), i(8), access);
+        Map(call, buffer, access & kMapWrite ? v(8) : 0, access, pointer);
+        break;
+    }
+    case api::glUnmapBufferARB:
+        Unmap(call, v(0), Integer(BindingOf(v(0))), false);
+        break;
+    case api::glUnmapNamedBuffer:
+    case api::glUnmapNamedBufferEXT:
+        Unmap(call, 0, names_.Map(ObjectKind::Buffer, v(0)), true);
+        break;
+    case api::glShaderSourceARB: {
+        // shader, count, strings, lengths, then count lengths as the application gave them, then each
+        // string with a NUL after it.
+        const std::int32_t count = i(4);
+        const bool lengthsGiven = v(12) != 0;
+        if (count < 0 || call.SizeAfter(16) < 4u * static_cast<std::uint32_t>(count))
+            return NotReplayed(call.name, "its sources are cut short"), true;
+        std::vector<std::int32_t> lengths(count);
+        if (count) std::memcpy(lengths.data(), call.After(16), 4u * count);
+        std::vector<const char*> strings;
+        const std::uint32_t textAt = 16 + 4u * count;
+        if (!SplitStrings(call.After(textAt), call.SizeAfter(textAt), count, strings))
+            return NotReplayed(call.name, "its sources are cut short"), true;
+        reinterpret_cast<void(__stdcall*)(unsigned, std::int32_t, const char* const*, const std::int32_t*)>(call.entry)(
+            names_.Map(ObjectKind::ShaderObject, v(0)), count, strings.data(), lengthsGiven ? lengths.data() : nullptr);
+        break;
+    }
+    case api::glCreateShaderProgramv: {
+        std::vector<const char*> strings;
+        if (i(4) < 0 || !SplitStrings(call.After(16), call.SizeAfter(16), i(4), strings))
+            return NotReplayed(call.name, "its sources are cut short"), true;
+        const unsigned made = reinterpret_cast<unsigned(__stdcall*)(unsigned, std::int32_t, const char* const*)>(
+            call.entry)(v(0), i(4), strings.data());
+        names_.Made(ObjectKind::ShaderObject, v(12), made);
+        break;
+    }
+    case api::glTransformFeedbackVaryings:
+    case api::glTransformFeedbackVaryingsEXT: {
+        std::vector<const char*> strings;
+        if (i(4) < 0 || !SplitStrings(call.After(16), call.SizeAfter(16), i(4), strings))
+            return NotReplayed(call.name, "its names are cut short"), true;
+        reinterpret_cast<void(__stdcall*)(unsigned, std::int32_t, const char* const*, unsigned)>(call.entry)(
+            names_.Map(ObjectKind::ShaderObject, v(0)), i(4), strings.data(), v(12));
+        break;
+    }
+    case api::glReadPixels:
+        // Into client memory it only reads back; into a pixel pack buffer it changes the buffer.
+        if (Integer(kPixelPackBinding) == 0) {
+            ++tally_.queries;
+            return true;
+        }
+        reinterpret_cast<void(__stdcall*)(std::int32_t, std::int32_t, std::int32_t, std::int32_t, unsigned, unsigned,
+                                          const void*)>(call.entry)(i(0), i(4), i(8), i(12), v(16), v(20),
+                                                                    reinterpret_cast<const void*>(v(24)));
+        break;
+    default:
+        break;
+    }
+    Issued();
+    return true;
+}
+
+}  // namespace kestrel::replay

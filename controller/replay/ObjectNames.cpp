@@ -1,0 +1,31 @@
+#include "controller/replay/ObjectNames.h"
+
+namespace kestrel::replay {
+
+std::uint32_t ObjectNames::Map(ObjectKind kind, std::uint32_t recorded) const {
+    if (recorded == 0) return 0;
+    const auto& names = names_[static_cast<int>(kind)];
+    const auto found = names.find(Key(ScopeOf(kind), recorded));
+    return found == names.end() ? recorded : found->second;
+}
+
+void ObjectNames::Made(ObjectKind kind, std::uint32_t recorded, std::uint32_t made, std::uint32_t count) {
+    // A failed creation (0) maps nothing: later uses of the recorded name fail as they did.
+    if (recorded == 0 || made == 0) return;
+    const std::uint32_t scope = ScopeOf(kind);
+    auto& names = names_[static_cast<int>(kind)];
+    for (std::uint32_t i = 0; i < count; ++i) names[Key(scope, recorded + i)] = made + i;
+}
+
+std::int32_t ObjectNames::Location(std::uint32_t program, std::int32_t recorded) const {
+    if (recorded < 0) return recorded;
+    const auto found = locations_.find(Key(program, static_cast<std::uint32_t>(recorded)));
+    return found == locations_.end() ? recorded : found->second;
+}
+
+void ObjectNames::MadeLocation(std::uint32_t program, std::int32_t recorded, std::int32_t made) {
+    if (recorded < 0) return;
+    locations_[Key(program, static_cast<std::uint32_t>(recorded))] = made;
+}
+
+}  // namespace kestrel::replay

@@ -1,0 +1,55 @@
+#include "controller/replay/ReplayCall.h"
+
+#include <vector>
+
+#include "controller/replay/Replayer.h"
+
+namespace kestrel::replay {
+
+const void* ReplayCall::Data(const void* recorded, unsigned binding) {
+    if (BlockSize() > 0) return Block();
+    if (!recorded) return nullptr;
+    if (binding && replayer_.Integer(binding) != 0) return recorded;
+    return replayer_.EmptyData();
+}
+
+const void* ReplayCall::Unrecorded(const void* recorded, const char* parameter) {
+    if (recorded && !failedParameter_) failedParameter_ = parameter;
+    return nullptr;
+}
+
+void* ReplayCall::OutputBuffer() { return replayer_.OutputBuffer(); }
+
+std::uint32_t ReplayCall::MapName(ObjectKind kind, std::uint32_t recorded) { return replayer_.names().Map(kind, recorded); }
+
+const std::uint32_t* ReplayCall::Names(ObjectKind kind, const std::uint8_t* recorded, std::uint32_t count) {
+    auto* names = Output<std::uint32_t>();
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint32_t name = 0;
+        std::memcpy(&name, recorded + 4 * i, 4);
+        names[i] = replayer_.names().Map(kind, name);
+    }
+    return names;
+}
+
+void ReplayCall::MadeNames(ObjectKind kind, const std::uint8_t* recorded, std::uint32_t count, const std::uint32_t* made) {
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint32_t name = 0;
+        std::memcpy(&name, recorded + 4 * i, 4);
+        replayer_.names().Made(kind, name, made[i]);
+    }
+}
+
+void ReplayCall::MadeRange(ObjectKind kind, std::uint32_t recorded, std::uint32_t made, std::int32_t count) {
+    if (count > 0) replayer_.names().Made(kind, recorded, made, static_cast<std::uint32_t>(count));
+}
+
+std::int32_t ReplayCall::Location(std::uint32_t program, std::int32_t recorded) {
+    return replayer_.names().Location(program ? program : replayer_.CurrentProgram(), recorded);
+}
+
+void ReplayCall::MadeLocation(std::uint32_t program, std::int32_t recorded, std::int32_t made) {
+    replayer_.names().MadeLocation(program ? program : replayer_.CurrentProgram(), recorded, made);
+}
+
+}  // namespace kestrel::replay

@@ -1,0 +1,99 @@
+// One recorded call as the replay functions see it: its payload's fields and data, the entry point
+// to call, and the name maps of the replay. A call whose data the capture does not hold is marked
+// failed and not issued.
+#pragma once
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
+#include "controller/replay/ObjectKind.h"
+
+namespace kestrel::replay {
+
+class Replayer;
+
+class ReplayCall {
+public:
+    ReplayCall(Replayer& replayer, const std::uint8_t* payload, std::uint32_t size, std::uint32_t fixedSize,
+               void* entry)
+        : replayer_(replayer), payload_(payload), size_(size), fixedSize_(fixedSize < size ? fixedSize : size),
+          entry_(entry) {}
+
+    // A field at its offset; zero when the payload is shorter.
+    template <class T>
+    std::remove_cv_t<T> Value(std::uint32_t at) const {
+        std::remove_cv_t<T> value{};
+        if (at <= size_ && sizeof(T) <= size_ - at) std::memcpy(&value, payload_ + at, sizeof(T));
+        return value;
+    }
+    // The values of a fixed-count vector form, where they stand in the payload (x86 reads them
+    // unaligned). The record's size was checked against its fixed part before the call.
+    template <class T>
+    const T* Values(std::uint32_t at) const {
+        return reinterpret_cast<const T*>(payload_ + at);
+    }
+    // The data block behind the fixed part.
+    const std::uint8_t* Block() const { return payload_ + fixedSize_; }
+    std::uint32_t BlockSize() const { return size_ - fixedSize_; }
+
+    // What a pointer that the record carries data for stands for in the replay: the data; with none
+    // recorded, null for a null pointer, an offset into the buffer bound at `binding` when one is
+    // bound there, else an empty buffer.
+    const void* Data(const void* recorded, unsigned binding);
+    // An input pointer whose data the record does not carry: fine when null, else the call cannot be
+    // issued.
+    const void* Unrecorded(const void* recorded, const char* parameter);
+    bool failed() const { return failedParameter_ != nullptr; }
+    const char* failedParameter() const { return failedParameter_; }
+    // Room for whatever an output pointer receives; it outlives the call.
+    template <class T>
+    T* Output() {
+        return static_cast<T*>(OutputBuffer());
+    }
+
+    template <class F>
+    F Entry() const {
+        return reinterpret_cast<F>(entry_);
+    }
+
+    // Object names: the replay's name for a recorded one, and the names and results calls make.
+    template <class T>
+    T Name(ObjectKind kind, T recorded) {
+        static_assert(sizeof(T) == 4);
+        std::uint32_t value = 0;
+        std::memcpy(&value, &recorded, 4);
+        value = MapName(kind, value);
+        T mapped;
+        std::memcpy(&mapped, &value, 4);
+        return mapped;
+    }
+    const std::uint32_t* Names(ObjectKind kind, const std::uint8_t* recorded, std::uint32_t count);
+    void MadeNames(ObjectKind kind, const std::uint8_t* recorded, std::uint32_t count, const std::uint32_t* made);
+    template <class T>
+    void MadeName(ObjectKind kind, T recorded, T made) {
+        static_assert(sizeof(T) == 4);
+        std::uint32_t r = 0, m = 0;
+        std::memcpy(&r, &recorded, 4);
+        std::memcpy(&m, &made, 4);
+        MadeRange(kind, r, m, 1);
+    }
+    void MadeRange(ObjectKind kind, std::uint32_t recorded, std::uint32_t made, std::int32_t count);
+    // Uniform locations belong to a program (the replay's name; 0 for the one in use).
+    std::int32_t Location(std::uint32_t program, std::int32_t recorded);
+    void MadeLocation(std::uint32_t program, std::int32_t recorded, std::int32_t made);
+
+    Replayer& replayer() { return replayer_; }
+
+private:
+    std::uint32_t MapName(ObjectKind kind, std::uint32_t recorded);
+    void* OutputBuffer();
+
+    Replayer& replayer_;
+    const std::uint8_t* payload_;
+    std::uint32_t size_;
+    std::uint32_t fixedSize_;
+    void* entry_;
+    const char* failedParameter_ = nullptr;
+};
+
+}  // namespace kestrel::replay

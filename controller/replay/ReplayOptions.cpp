@@ -1,0 +1,65 @@
+#include "controller/replay/ReplayOptions.h"
+
+#include "controller/reading/ReadingCommand.h"
+
+namespace kestrel {
+
+const char* ReplayOptions::Usage() {
+    return "usage: kestrel replay FILE [--frames A-B] [--images FOLDER] [--loop N] [--benchmark]\n"
+           "  draws the capture again with the system OpenGL, in windows of the captured sizes\n"
+           "  --frames A-B      replay everything before frame A unseen, then present frames A to B (also A,\n"
+           "                    or A- for A to the end); frame 1 ends at the first swap\n"
+           "  --images FOLDER   save each presented frame as FOLDER\\<capture name>_<frame>.png, created when\n"
+           "                    missing; the frame numbers are those of the capture's own frame images\n"
+           "  --loop N          replay it N times over, each time from a fresh start (default 1)\n"
+           "  --benchmark       report the frames per second of the presented frames (no images)\n"
+           "exit code: 0 replayed, 1 the file cannot be read, 2 bad options, 3 the capture is cut short or\n"
+           "damaged (replayed up to its last whole record), 4 the system OpenGL cannot be loaded\n";
+}
+
+bool ReplayOptions::Parse(const std::vector<std::string>& words, std::string& error) {
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        auto takeValue = [&](std::string& value) {
+            if (i + 1 >= words.size()) {
+                error = word + " needs a value";
+                return false;
+            }
+            value = words[++i];
+            return true;
+        };
+        std::string value;
+        if (word == "--help" || word == "-h") {
+            help = true;
+        } else if (word == "--frames") {
+            if (!takeValue(value)) return false;
+            if (!ParseFrameRange(value, firstFrame, lastFrame)) {
+                error = "--frames takes A-B, A or A- with 1 <= A <= B, not '" + value + "'";
+                return false;
+            }
+        } else if (word == "--images") {
+            if (!takeValue(images)) return false;
+            if (images.empty()) {
+                error = "--images needs a folder";
+                return false;
+            }
+        } else if (word == "--loop") {
+            if (!takeValue(value)) return false;
+            if (!ParseCount(value, 1000000, loops) || loops == 0) {
+                error = "--loop takes a count from 1 to 1000000, not '" + value + "'";
+                return false;
+            }
+        } else if (word == "--benchmark") {
+            benchmark = true;
+        } else if (!TakeCaptureFile(word, path, error)) {
+            return false;
+        }
+    }
+    if (benchmark && !images.empty()) {
+        error = "--benchmark measures the frames alone: leave out --images";
+        return false;
+    }
+    return help || CaptureFileGiven(path, error);
+}
+
+}  // namespace kestrel

@@ -1,0 +1,29 @@
+// What a replay did: calls re-issued, read-backs left out, and the calls it could not re-issue,
+// by name, with the reason.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+
+namespace kestrel::replay {
+
+struct ReplayTally {
+    struct Left {
+        std::uint64_t count = 0;
+        std::string reason;
+    };
+    std::uint64_t replayed = 0;
+    std::uint64_t queries = 0;
+    std::map<std::string, Left> notReplayed;
+    std::uint64_t framesPresented = 0;
+    std::uint64_t imagesSaved = 0;
+    std::uint64_t lastFrame = 0;  // the last frame that ended
+
+    std::uint64_t notReplayedCalls() const {
+        std::uint64_t total = 0;
+        for (const auto& [name, left] : notReplayed) total += left.count;
+        return total;
+    }
+};
+
+}  // namespace kestrel::replay

@@ -1,0 +1,174 @@
+#include "controller/replay/Replayer.h"
+
+#include <cstring>
+
+#include "controller/reading/RecordView.h"
+#include "controller/replay/ReplayCall.h"
+#include "gen/ApiDescription.h"
+#include "gen/ReplayTable.h"
+#include "stream/StreamRecordId.h"
+
+namespace kestrel::replay {
+
+namespace {
+// Room for what output pointers receive: feedback and selection buffers live on after their call.
+constexpr std::size_t kOutputBytes = 16u << 20;
+// What a pointer with no recorded data reads: uploads of zero bytes and the like.
+constexpr std::size_t kEmptyBytes = 64u << 10;
+constexpr std::uint32_t kFirstApiId = 0x40000000u;
+constexpr std::uint32_t kDrawableBytes = 92;
+}  // namespace
+
+std::int64_t Ticks() {
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+std::uint32_t Replayer::Call::U32(std::uint32_t at) const {
+    std::uint32_t value = 0;
+    if (at <= size && size - at >= 4) std::memcpy(&value, payload + at, 4);
+    return value;
+}
+
+Replayer::Replayer(const ReplaySettings& settings, ReplayTally& tally)
+    : settings_(settings), tally_(tally), output_(kOutputBytes), empty_(kEmptyBytes) {
+    getIntegerv_ = gl_.Get<decltype(getIntegerv_)>("glGetIntegerv");
+}
+
+Replayer::~Replayer() {
+    if (current_.context) {
+        auto makeCurrent = gl_.Get<BOOL(__stdcall*)(HDC, HGLRC)>("wglMakeCurrent");
+        if (makeCurrent) makeCurrent(nullptr, nullptr);
+    }
+    auto deleteContext = gl_.Get<BOOL(__stdcall*)(HGLRC)>("wglDeleteContext");
+    for (auto& [handle, context] : contexts_)
+        if (deleteContext && context.real) deleteContext(context.real);
+}
+
+std::uint32_t Replayer::Integer(unsigned name) {
+    int value = 0;
+    if (getIntegerv_ && current_.context) getIntegerv_(name, &value);
+    return static_cast<std::uint32_t>(value);
+}
+
+std::uint32_t Replayer::CurrentProgram() { return Integer(0x8B8D); }  // GL_CURRENT_PROGRAM
+
+void Replayer::NotReplayed(const char* name, const std::string& reason) {
+    auto& left = tally_.notReplayed[name];
+    ++left.count;
+    if (left.reason.empty()) left.reason = reason;
+}
+
+bool Replayer::Damaged(const CaptureRecord& record, const std::string& why) {
+    error_ = "record " + std::to_string(records_) + " at offset " + std::to_string(record.offset) + ": " + why;
+    return false;
+}
+
+Replayer::Step Replayer::Replay(CaptureRecord& record) {
+    ++records_;
+    tracker_.Advance(RecordView::Of(record));
+    if (!rangeStart_ && tracker_.frame() >= settings_.firstFrame) rangeStart_ = Ticks();
+    switch (record.id) {
+    case kThreadSwitchRecord: {
+        if (record.payload.size() < 8) return Damaged(record, "a thread switch shorter than 8 bytes"), Step::Damaged;
+        std::uint32_t fields[2];
+        std::memcpy(fields, record.payload.data(), 8);
+        SwitchThread(fields[0], fields[1]);
+        return Step::Continue;
+    }
+    case kDrawableRecord: {
+        if (record.payload.size() < kDrawableBytes) return Damaged(record, "a drawable record shorter than 92 bytes"), Step::Damaged;
+        std::uint32_t dc = 0;
+        std::int32_t rect[4];
+        std::memcpy(&dc, record.payload.data() + 4, 4);
+        std::memcpy(rect, record.payload.data() + 8, sizeof rect);
+        surfaces_.Describe(dc, rect);
+        return Step::Continue;
+    }
+    case kClientMemoryBlockRecord:
+        arrays_.AddBlock(std::move(record.payload));
+        return Step::Continue;
+    default:
+        break;
+    }
+    if (record.id < kFirstApiId) return Step::Continue;  // the stream's own records
+    const Step step = ReplayCallRecord(record);
+    // Client memory records feed the one draw that follows them.
+    arrays_.ClearBlocks();
+    return step;
+}
+
+void* Replayer::EntryFor(std::uint32_t id, const char* name) {
+    const std::uint64_t key = static_cast<std::uint64_t>(id) << 32 | reinterpret_cast<std::uintptr_t>(name);
+    const auto known = entries_.find(key);
+    if (known != entries_.end() && known->second) return known->second;
+    // The name the application called first, then every other spelling of the function.
+    void* entry = gl_.Find(name);
+    const description::ApiDescription* api = description::FindApi(id);
+    if (!entry && api) entry = gl_.Find(api->name);
+    for (unsigned i = 0; !entry && i < description::kAliasCount; ++i)
+        if (description::kAliases[i].targetApiId == id) entry = gl_.Find(description::kAliases[i].name);
+    if (entry) entries_[key] = entry;
+    return entry;
+}
+
+Replayer::Step Replayer::ReplayCallRecord(CaptureRecord& record) {
+    const ReplayEntry* entry = FindReplayEntry(record.id);
+    const description::ApiDescription* api = description::FindApi(record.id);
+    if (!entry || !api) return Damaged(record, "unknown call id " + std::to_string(record.id)), Step::Damaged;
+    if (record.payload.size() < api->fixedSize)
+        return Damaged(record, std::string(api->name) + " of " + std::to_string(record.payload.size()) +
+                                   " bytes, shorter than its " + std::to_string(api->fixedSize) + "-byte fixed part"),
+               Step::Damaged;
+    const char* name = tracker_.alias() ? tracker_.alias()->name : api->name;
+    switch (entry->role) {
+    case ReplayRole::Query:
+        ++tally_.queries;
+        return Step::Continue;
+    case ReplayRole::Skipped:
+        NotReplayed(name, entry->reason);
+        return Step::Continue;
+    case ReplayRole::Engine:
+    case ReplayRole::Generated:
+        break;
+    }
+    if (!current_.context && record.id != 0 && entry->role == ReplayRole::Generated) {
+        // A GL call with no context current did nothing when it was made either.
+        NotReplayed(name, "made with no context current");
+        return Step::Continue;
+    }
+    // Arrays held back for a draw point into the client memory records just before it.
+    if (arrays_.HasBlocks() && arrays_.Holds(current_.context)) {
+        const std::uint32_t arrayBuffer = Integer(0x8894);  // GL_ARRAY_BUFFER_BINDING
+        auto bindBuffer = gl_.Get<void(__stdcall*)(unsigned, unsigned)>("glBindBuffer");
+        if (arrayBuffer && bindBuffer) bindBuffer(0x8892, 0);
+        arrays_.Feed(current_.context, [this](const ClientArrays::Array& array, const void* pointer) {
+            IssuePointer(array, pointer);
+        });
+        if (arrayBuffer && bindBuffer) bindBuffer(0x8892, arrayBuffer);
+    }
+    void* function = entry->role == ReplayRole::Engine && std::strncmp(name, "wgl", 3) == 0 ? nullptr
+                                                                                            : EntryFor(record.id, name);
+    const Call call{record.id, name, record.payload.data(), static_cast<std::uint32_t>(record.payload.size()), function};
+    if (entry->role == ReplayRole::Engine) {
+        Step step = Step::Continue;
+        if (ReplayContextCall(call, step) || ReplayArrayCall(call) || ReplayDrawCall(call) || ReplayObjectCall(call))
+            return step;
+        NotReplayed(name, "no replay written for it");
+        return Step::Continue;
+    }
+    if (!function) {
+        NotReplayed(name, "the system OpenGL does not have it");
+        return Step::Continue;
+    }
+    ReplayCall replay(*this, call.payload, call.size, api->fixedSize, function);
+    entry->replay(replay);
+    if (replay.failed())
+        NotReplayed(name, std::string("the capture does not hold the data of ") + replay.failedParameter());
+    else
+        Issued();
+    return Step::Continue;
+}
+
+}  // namespace kestrel::replay

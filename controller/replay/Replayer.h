@@ -1,0 +1,136 @@
+// Draws a capture again: takes its records in stream order and re-issues each recorded call on the
+// system OpenGL. One replay thread stands for every captured thread: at each thread switch it makes
+// current the context that thread had, so calls run in the order the capture holds them, on the
+// context they were made on.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "controller/reading/CaptureFileReader.h"
+#include "controller/reading/StreamTracker.h"
+#include "controller/replay/ClientArrays.h"
+#include "controller/replay/GLEntries.h"
+#include "controller/replay/ObjectNames.h"
+#include "controller/replay/ReplayTally.h"
+#include "controller/replay/Surfaces.h"
+#include "images/FrameReader.h"
+
+namespace kestrel::replay {
+
+struct ReplayEntry;
+
+std::int64_t Ticks();  // the performance counter
+
+struct ReplaySettings {
+    std::uint64_t firstFrame = 1;  // frames before it are replayed, neither presented nor saved
+    std::uint64_t lastFrame = UINT64_MAX;
+    std::string imagePrefix;  // folder and name start of the frame images; empty for none
+};
+
+class Replayer {
+public:
+    enum class Step { Continue, Done, Damaged };
+
+    Replayer(const ReplaySettings& settings, ReplayTally& tally);
+    ~Replayer();
+    Replayer(const Replayer&) = delete;
+    Replayer& operator=(const Replayer&) = delete;
+
+    // Replays one record (its payload may be taken). Done once the last frame asked for has ended;
+    // Damaged, with error(), for a record that cannot be right.
+    Step Replay(CaptureRecord& record);
+    const std::string& error() const { return error_; }
+    bool ready() const { return gl_.loaded() && getIntegerv_ != nullptr; }
+    // Counter ticks from the start of the first frame presented (or `start`) to the last swap presented.
+    std::int64_t rangeTicks(std::int64_t start) const {
+        return rangeEnd_ ? rangeEnd_ - (rangeStart_ ? rangeStart_ : start) : 0;
+    }
+
+    // What the generated replay functions ask of the replay.
+    ObjectNames& names() { return names_; }
+    void* OutputBuffer() { return output_.data(); }
+    const void* EmptyData() const { return empty_.data(); }
+    std::uint32_t Integer(unsigned name);  // glGetIntegerv on the current context
+    std::uint32_t CurrentProgram();
+
+private:
+    struct Context {
+        HGLRC real = nullptr;
+        std::uint32_t group = 0;  // the recorded context whose objects it shares
+        std::uint32_t dc = 0;     // the recorded device context it was made for
+    };
+    struct Binding {
+        std::uint32_t dc = 0;
+        std::uint32_t context = 0;
+    };
+    struct Mapping {
+        std::uint8_t* pointer = nullptr;
+        std::uint32_t length = 0;
+        bool flushExplicit = false;
+    };
+    // A recorded call: its id and payload, the entry point of the name that made it.
+    struct Call {
+        std::uint32_t id;
+        const char* name;
+        const std::uint8_t* payload;
+        std::uint32_t size;
+        void* entry;
+        std::uint32_t U32(std::uint32_t at) const;
+        const std::uint8_t* After(std::uint32_t at) const { return at < size ? payload + at : nullptr; }
+        std::uint32_t SizeAfter(std::uint32_t at) const { return at < size ? size - at : 0; }
+    };
+
+    Step ReplayCallRecord(CaptureRecord& record);
+    void* EntryFor(std::uint32_t id, const char* name);
+    void Issued() { ++tally_.replayed; }
+    void NotReplayed(const char* name, const std::string& reason);
+    bool Damaged(const CaptureRecord& record, const std::string& why);
+
+    // Contexts, surfaces and frames (ContextCalls.cpp).
+    bool ReplayContextCall(const Call& call, Step& step);
+    void MakeCurrent(std::uint32_t dc, std::uint32_t context);
+    void SwitchThread(std::uint32_t thread, std::uint32_t context);
+    HGLRC CreateContextWithAttributes(HDC dc, HGLRC share, const int* attributes);
+    Step EndFrame(std::uint32_t dc);
+    void SaveImage(std::uint32_t dc, std::uint64_t frame);
+
+    // Client arrays and draws (DrawCalls.cpp).
+    bool ReplayArrayCall(const Call& call);
+    bool ReplayDrawCall(const Call& call);
+    void SetArrayPointer(const Call& call);
+    void IssuePointer(const ClientArrays::Array& array, const void* pointer);
+
+    // Buffer mappings, sources and read-backs (ObjectCalls.cpp).
+    bool ReplayObjectCall(const Call& call);
+    void Map(const Call& call, std::uint32_t buffer, std::uint32_t length, unsigned access, void* pointer);
+    void Unmap(const Call& call, std::uint32_t target, std::uint32_t buffer, bool named);
+
+    ReplaySettings settings_;
+    ReplayTally& tally_;
+    GLEntries gl_;
+    Surfaces surfaces_;
+    ObjectNames names_;
+    ClientArrays arrays_;
+    StreamTracker tracker_;
+    FrameReader frameReader_;
+    std::map<std::uint32_t, Context> contexts_;
+    std::map<std::uint32_t, Binding> threads_;   // each captured thread's current context
+    std::map<std::uint64_t, Mapping> mappings_;  // by context and the replay's buffer name
+    std::map<std::uint64_t, void*> entries_;     // by id and name
+    std::uint32_t thread_ = 0;
+    Binding current_;  // what the replay thread has current, in recorded handles
+    std::vector<std::uint8_t> output_;
+    std::vector<std::uint8_t> empty_;
+    void(__stdcall* getIntegerv_)(unsigned, int*) = nullptr;
+    std::uint64_t records_ = 0;
+    std::int64_t rangeStart_ = 0;
+    std::int64_t rangeEnd_ = 0;
+    std::string error_;
+};
+
+}  // namespace kestrel::replay

@@ -1,0 +1,44 @@
+// The replay's windows: one per device context the capture drew to, sized as the capture's
+// drawable records describe it, with the pixel format the capture set on it.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+
+namespace kestrel::replay {
+
+class Surfaces {
+public:
+    Surfaces() = default;
+    ~Surfaces();
+    Surfaces(const Surfaces&) = delete;
+    Surfaces& operator=(const Surfaces&) = delete;
+
+    // A drawable record's rectangle for a recorded device context: the window follows its size.
+    void Describe(std::uint32_t recordedDC, const std::int32_t rect[4]);
+    // The replay's device context for a recorded one, its window made on first use; null when no
+    // window could be made.
+    HDC DeviceContext(std::uint32_t recordedDC);
+    // Sets the format closest to the recorded descriptor; the recorded format number wins when it
+    // describes the same buffers, as it does on the driver that made the capture.
+    bool SetPixelFormat(std::uint32_t recordedDC, int recordedFormat, const PIXELFORMATDESCRIPTOR& wanted);
+    // A surface that a context is made for without a recorded format gets a plain double-buffered one.
+    void EnsurePixelFormat(std::uint32_t recordedDC);
+    void DestroyAll();
+
+private:
+    struct Surface {
+        HWND window = nullptr;
+        HDC dc = nullptr;
+        int width = 0;
+        int height = 0;
+        bool formatSet = false;
+    };
+    Surface* Find(std::uint32_t recordedDC);
+
+    std::map<std::uint32_t, Surface> surfaces_;
+    std::map<std::uint32_t, std::pair<int, int>> sizes_;  // from drawable records, before the window exists
+};
+
+}  // namespace kestrel::replay

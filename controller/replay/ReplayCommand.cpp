@@ -33,9 +33,10 @@ std::int64_t Now() {
 }
 
 void Report(const ReplayOptions& options, const replay::ReplayTally& tally, double seconds) {
-    std::printf("replayed %llu calls, %llu not replayed, %llu read-backs left out; %llu frames presented",
-                static_cast<unsigned long long>(tally.replayed), static_cast<unsigned long long>(tally.notReplayedCalls()),
-                static_cast<unsigned long long>(tally.queries), static_cast<unsigned long long>(tally.framesPresented));
+    std::printf("replayed %llu calls, %llu not replayed\n", static_cast<unsigned long long>(tally.replayed),
+                static_cast<unsigned long long>(tally.notReplayedCalls()));
+    std::printf("%llu read-backs left out, %llu frames presented", static_cast<unsigned long long>(tally.queries),
+                static_cast<unsigned long long>(tally.framesPresented));
     if (!options.images.empty())
         std::printf(", %llu images -> %s\\%s_*.png", static_cast<unsigned long long>(tally.imagesSaved),
                     options.images.c_str(), CaptureName(options.path).c_str());

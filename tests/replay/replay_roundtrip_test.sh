@@ -1,0 +1,165 @@
+#!/usr/bin/env bash
+# kestrel replay draws a capture again with the system OpenGL: for every mode of replay_app, the
+# replay's frame images are byte for byte those the recorder saved while the program drew, frame by
+# frame, and no call is left out. One capture is also replayed for a range of frames (--frames), twice
+# over (--loop) and cut short in the middle of a record.
+#   usage: replay_roundtrip_test.sh KESTREL.exe REPLAY_APP.exe   (inside scripts/testbed.sh)
+set -euo pipefail
+kestrel=$1 app=$2
+work=$(mktemp -d /tmp/kestrel-replay.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "replay_roundtrip_test: $*" >&2; exit 1; }
+
+# Frame images are matched by the frame number that ends their names (_NNNN.png): capture and replay
+# name them after different things.
+#   images expect DIR FIRST LAST   the images are exactly those of frames FIRST to LAST
+#   images distinct DIR            each frame differs from the one before it
+#   images same DIR REFERENCE      the same frames as REFERENCE, byte for byte
+#   images within DIR REFERENCE    every frame is in REFERENCE, byte for byte
+images() {
+    python3 - "$@" <<'PY'
+import os, re, sys
+def frames(folder):
+    found = {}
+    for name in os.listdir(folder):
+        match = re.search(r'_(\d{4})\.png$', name)
+        if not match:
+            continue
+        number = int(match.group(1))
+        if number in found:
+            sys.exit(f'{folder}: two images of frame {number}')
+        found[number] = open(os.path.join(folder, name), 'rb').read()
+    return found
+command, folder, *rest = sys.argv[1:]
+got = frames(folder)
+name = os.path.basename(folder)
+if command == 'expect':
+    first, last = int(rest[0]), int(rest[1])
+    if sorted(got) != list(range(first, last + 1)):
+        sys.exit(f'{name}: images of frames {sorted(got)}, expected {first} to {last}')
+elif command == 'distinct':
+    same = [n for n in sorted(got) if n - 1 in got and got[n] == got[n - 1]]
+    if same:
+        sys.exit(f'{name}: frames {same} are the same as the frame before')
+else:
+    reference = frames(rest[0])
+    if command == 'same' and sorted(got) != sorted(reference):
+        sys.exit(f'{name}: frames {sorted(got)}, but {os.path.basename(rest[0])} has {sorted(reference)}')
+    missing = sorted(set(got) - set(reference))
+    if missing:
+        sys.exit(f'{name}: frames {missing} are not in {os.path.basename(rest[0])}')
+    differ = [n for n in sorted(got) if got[n] != reference[n]]
+    if differ:
+        sys.exit(f'{name}: frames {differ} differ from those of {os.path.basename(rest[0])}')
+PY
+}
+
+# capture NAME MODE FRAMES [KESTREL OPTIONS...]: NAME.kcap, with an image of every frame in NAME.captured.
+capture() {
+    local name=$1 mode=$2 frames=$3
+    shift 3
+    wine "$kestrel" capture --quiet --images-every 1 --images-dir "Z:$work/$name.captured" --out "Z:$work/$name.kcap" \
+        "$@" -- "Z:$app" "$mode" --frames "$frames" > "$work/$name.capture.txt" 2>&1 \
+        || fail "capture of $mode failed: $(cat "$work/$name.capture.txt")"
+}
+
+# replay CAPTURE IMAGES [OPTIONS...]: images into IMAGES, the output in IMAGES.out and IMAGES.err, the
+# exit code in $code.
+replay() {
+    local capture=$1 images=$2
+    shift 2
+    mkdir -p "$work/$images"
+    set +e
+    wine "$kestrel" replay "Z:$work/$capture.kcap" --images "Z:$work/$images" "$@" \
+        > "$work/$images.out" 2> "$work/$images.err"
+    code=$?
+    set -e
+    tr -d '\r' < "$work/$images.out" > "$work/$images.txt"
+}
+
+# The replay's last line: "replayed N calls, M not replayed". Prints N after checking that M is 0.
+replayed_calls() {
+    local images=$1 line replayed skipped
+    line=$(grep -E '^replayed [0-9]+ calls, [0-9]+ not replayed$' "$work/$images.txt" | tail -n 1) \
+        || fail "$images: no line 'replayed N calls, M not replayed': $(cat "$work/$images.txt" "$work/$images.err")"
+    read -r _ replayed _ skipped _ <<< "$line"
+    [ "$skipped" = 0 ] || fail "$images: $line: $(cat "$work/$images.err")"
+    echo "$replayed"
+}
+
+# A whole replay: exit code 0, every call replayed.
+replayed_whole() {
+    local images=$1
+    [ "$code" = 0 ] || fail "$images: exit code $code: $(cat "$work/$images.err")"
+    replayed_calls "$images" > /dev/null
+}
+
+# The calls the capture holds, as kestrel stats counts them.
+calls_in() {
+    wine "$kestrel" stats "Z:$work/$1.kcap" | tr -d '\r' | sed -n 's/^records .*(\([0-9]*\) calls.*/\1/p'
+}
+
+# Every mode: what the replay draws is what the program drew. shared and threads swap twice an iteration.
+for entry in immediate:5:5 client-arrays:5:5 buffers:8:8 textures:5:5 shaders:5:5 shared:5:10 threads:5:10; do
+    IFS=: read -r mode frames swaps <<< "$entry"
+    capture "$mode" "$mode" "$frames"
+    images expect "$work/$mode.captured" 1 "$swaps"
+    images distinct "$work/$mode.captured"
+    replay "$mode" "$mode.replayed"
+    [ "$code" = 0 ] || fail "$mode: replay exit code $code: $(cat "$work/$mode.replayed.err")"
+    calls=$(calls_in "$mode" || true)
+    [ -n "$calls" ] || fail "$mode: kestrel stats gave no count of calls"
+    replayed=$(replayed_calls "$mode.replayed")
+    # Every call is either re-issued or a read-back the replay leaves out.
+    readbacks=$(sed -n 's/^\([0-9]*\) read-backs left out.*/\1/p' "$work/$mode.replayed.txt")
+    [ $((replayed + readbacks)) = "$calls" ] ||
+        fail "$mode: $replayed calls replayed and $readbacks read-backs of the capture's $calls"
+    images same "$work/$mode.replayed" "$work/$mode.captured"
+done
+
+# A range of frames: those frames alone, as the whole replay drew them.
+replay buffers range --frames 3-5
+replayed_whole range
+images expect "$work/range" 3 5
+images within "$work/range" "$work/buffers.replayed"
+
+# Two passes: the second draws each frame as the first did.
+replay buffers twice --loop 2
+replayed_whole twice
+images same "$work/twice" "$work/buffers.replayed"
+
+# Cut inside a record of frames 3 to 6: the replay draws every frame before that record's frame, says
+# at which record it stopped and exits 3.
+capture raw buffers 8 --compress none
+wine "$kestrel" dump --json "Z:$work/raw.kcap" > "$work/raw.jsonl"
+seed=$RANDOM
+picked=$(python3 - "$work/raw.kcap" "$work/raw.jsonl" "$seed" <<'PY'
+import json, random, struct, sys
+data = open(sys.argv[1], 'rb').read()
+frame_of = {}
+for line in open(sys.argv[2]):
+    record = json.loads(line)
+    frame_of[record['n']] = record['frame']
+# An alias marker's size covers the record it marks: a cut in either stops the reader at the marker.
+units, at, n = [], 0, 0
+while at + 16 <= len(data):
+    rid, size = struct.unpack_from('<II', data, at)
+    units.append((at, 16 + size, frame_of[n]))
+    n += 2 if rid == 119 else 1
+    at += 16 + size
+assert at == len(data) and n == len(frame_of), 'the raw capture does not walk record by record'
+rng = random.Random(int(sys.argv[3]))
+start, length, frame = rng.choice([u for u in units if 3 <= u[2] <= 6])
+print(start + rng.randrange(1, length), start, frame)
+PY
+) || fail "no place to cut the raw capture"
+read -r cut stop frame <<< "$picked"
+head -c "$cut" "$work/raw.kcap" > "$work/cut.kcap"
+replay cut cut.replayed
+where="cut at byte $cut (seed $seed) inside the record at byte $stop, of frame $frame"
+[ "$code" = 3 ] || fail "$where: exit code $code, not 3: $(cat "$work/cut.replayed.err")"
+grep -q "stopped at byte $stop " "$work/cut.replayed.err" \
+    || fail "$where: stderr does not say it stopped at byte $stop: $(cat "$work/cut.replayed.err")"
+images expect "$work/cut.replayed" 1 $((frame - 1))
+images within "$work/cut.replayed" "$work/buffers.replayed"
+echo "replay round trip ok: 7 modes, a frame range, a loop, and a capture $where"

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <atomic>
 #include <cstring>
+#include <map>
 #include <set>
 #include <string>
 #include <thread>
@@ -20,6 +21,7 @@
 #include "stream/DrawablePayload.h"
 #include "stream/StreamRecordId.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/Folders.h"
 
 namespace {
 
@@ -176,11 +178,43 @@ private:
     std::thread thread_;
 };
 
+// The frame images of a folder by the frame number that ends their names (_NNNN.png).
+std::map<std::uint32_t, std::string> ImagesByFrame(const std::string& folder) {
+    std::map<std::uint32_t, std::string> images;
+    for (const std::string& name : FilesIn(folder, "*.png")) {
+        const std::size_t underscore = name.rfind('_');
+        if (underscore != std::string::npos) images[std::stoul(name.substr(underscore + 1))] = folder + "\\" + name;
+    }
+    return images;
+}
+
+// The capture replayed with images: every call is re-issued (or left out as a read-back) and each of
+// its frames is, byte for byte, the image the recorder saved of the same frame.
+void ExpectReplayDrawsTheCapturedFrames(const std::string& capture, const std::string& captured,
+                                        const std::string& replayed, std::uint32_t frames) {
+    const ChildResult run = RunChild("\"" KESTREL_EXE "\" replay \"" + capture + "\" --images \"" + replayed + "\"", 180000);
+    ASSERT_TRUE(run.started);
+    ASSERT_FALSE(run.timedOut) << run.output;
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_NE(run.output.find(" calls, 0 not replayed"), std::string::npos) << run.output;
+    const auto recorder = ImagesByFrame(captured);
+    const auto replay = ImagesByFrame(replayed);
+    // The recorder may go on saving frames while the program is being closed; the capture ends at `frames`.
+    ASSERT_EQ(replay.size(), frames) << run.output;
+    for (const auto& [frame, path] : replay) {
+        ASSERT_TRUE(recorder.count(frame)) << "frame " << frame;
+        const std::string image = FileBytes(path);
+        EXPECT_FALSE(image.empty()) << path;
+        EXPECT_TRUE(image == FileBytes(recorder.at(frame))) << "frame " << frame << " differs: " << path;
+    }
+}
+
 // Every example the setup builds, captured for a few dozen frames by --stop-after-frames (or to its
 // own end): each capture reads back whole, names only known functions, and holds the frames, threads
 // and contexts that the program makes. glfw makes a hidden helper context of its own first, to load
-// the pixel-format extensions, so a program with one window has two contexts.
-TEST(GlfwCapture, EveryExampleCapturesWholeWithItsFramesThreadsAndContexts) {
+// the pixel-format extensions, so a program with one window has two contexts. Replayed, each capture
+// draws the frames the program drew.
+TEST(GlfwCapture, EveryExampleCapturesWholeWithItsFramesThreadsAndContextsAndReplaysPixelForPixel) {
     constexpr std::uint32_t kFrames = 24;
     struct Example {
         const char* name;
@@ -205,9 +239,11 @@ TEST(GlfwCapture, EveryExampleCapturesWholeWithItsFramesThreadsAndContexts) {
         const std::string program = folder + "\\" + example.name + ".exe";
         ASSERT_TRUE(CopyFileA((std::string(KESTREL_GLFW_EXAMPLES "/") + example.name + ".exe").c_str(), program.c_str(), FALSE));
         const std::string capture = folder + "\\capture.kcap";
+        const std::string captured = folder + "\\captured", replayed = folder + "\\replayed";
         Repainter repainter;
         const ChildResult run = RunChild("\"" KESTREL_EXE "\" capture --quiet --stop-after-frames " + std::to_string(kFrames) +
-                                             " --out \"" + capture + "\" -- \"" + program + "\"",
+                                             " --images-every 1 --images-dir \"" + captured + "\" --out \"" + capture +
+                                             "\" -- \"" + program + "\"",
                                          180000);
         ASSERT_TRUE(run.started);
         ASSERT_FALSE(run.timedOut) << run.output;
@@ -240,6 +276,9 @@ TEST(GlfwCapture, EveryExampleCapturesWholeWithItsFramesThreadsAndContexts) {
         EXPECT_EQ(swaps, example.frames);
         EXPECT_EQ(threads.size(), example.threads);
         EXPECT_EQ(contexts, example.contexts);
+        ExpectReplayDrawsTheCapturedFrames(capture, captured, replayed, example.frames);
+        RemoveFolder(captured);
+        RemoveFolder(replayed);
         DeleteFileA(capture.c_str());
         DeleteFileA(program.c_str());
         RemoveDirectoryA(folder.c_str());

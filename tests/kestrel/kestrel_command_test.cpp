@@ -13,6 +13,7 @@
 #include "gen/ApiTable.h"
 #include "tests/fixtures/BufferDrawData.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/Folders.h"
 #include "tests/support/PngDecoder.h"
 
 namespace {
@@ -50,24 +51,6 @@ std::vector<std::string> Lines(const std::string& text) {
 
 std::size_t CountContaining(const std::vector<std::string>& lines, const std::string& part) {
     return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; }));
-}
-
-std::vector<std::string> FilesIn(const std::string& folder, const std::string& pattern) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found{};
-    const HANDLE search = FindFirstFileA((folder + "\\" + pattern).c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-void RemoveFolder(const std::string& folder) {
-    for (const std::string& name : FilesIn(folder, "*")) DeleteFileA((folder + "\\" + name).c_str());
-    RemoveDirectoryA(folder.c_str());
 }
 
 // The application's folder holds no trace of the run.

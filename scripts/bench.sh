@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds, then runs every benchmark program (bench_*.exe in the build's bench folder) in the Wine test bed.
+# Builds, then runs every benchmark in the Wine test bed: the programs (bench_*.exe in the build's bench
+# folder) and the scripts (bench/bench_*.sh, for benchmarks that need Linux tools beside Wine).
 #   usage: scripts/bench.sh [NAME-FILTER]    e.g. scripts/bench.sh stream
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,16 +13,19 @@ if ! bash "$root/scripts/build.sh"; then
 fi
 filter=${1:-}
 programs=()
-for exe in "$build"/bench/bench_*.exe; do
+for exe in "$build"/bench/bench_*.exe "$root"/bench/bench_*.sh; do
     [ -e "$exe" ] || continue
     [ -z "$filter" ] || [[ $(basename "$exe") == *"$filter"* ]] || continue
     programs+=("$exe")
 done
-[ ${#programs[@]} -gt 0 ] || { echo "bench: no bench_*.exe in $build/bench" >&2; exit 1; }
+[ ${#programs[@]} -gt 0 ] || { echo "bench: no bench_*.exe in $build/bench, no bench/bench_*.sh" >&2; exit 1; }
 exec bash "$root/scripts/testbed.sh" "$build" bash -c '
     status=0
     for exe in "$@"; do
         echo "== $(basename "$exe")"
-        wine "$exe" || { echo "bench: $(basename "$exe") failed" >&2; status=1; }
+        case $exe in
+            *.sh) bash "$exe" ;;
+            *) wine "$exe" ;;
+        esac || { echo "bench: $(basename "$exe") failed" >&2; status=1; }
     done
     exit $status' bench "${programs[@]}"

@@ -44,6 +44,15 @@ void Report(const ReplayOptions& options, const replay::ReplayTally& tally, doub
     for (const auto& [name, left] : tally.notReplayed)
         std::printf("  not replayed: %s x %llu (%s)\n", name.c_str(), static_cast<unsigned long long>(left.count),
                     left.reason.c_str());
+    if (options.checkErrors) {
+        std::printf("checked %llu glGetError answers: %llu differ from the capture's\n",
+                    static_cast<unsigned long long>(tally.errorsChecked),
+                    static_cast<unsigned long long>(tally.errorsDiffering));
+        for (const auto& difference : tally.firstDifferences)
+            std::printf("  record %llu (frame %llu): captured 0x%04X, replayed 0x%04X\n",
+                        static_cast<unsigned long long>(difference.record),
+                        static_cast<unsigned long long>(difference.frame), difference.captured, difference.replayed);
+    }
     if (options.benchmark && seconds > 0)
         std::printf("benchmark: %llu frames in %.3f s: %.2f frames per second\n",
                     static_cast<unsigned long long>(tally.framesPresented), seconds,
@@ -65,6 +74,7 @@ int RunReplay(const std::vector<std::string>& words) {
     replay::ReplaySettings settings;
     settings.firstFrame = options.firstFrame;
     settings.lastFrame = options.lastFrame;
+    settings.checkErrors = options.checkErrors;
     if (!options.images.empty()) {
         if (!CreateFolderPath(options.images)) {
             ReportError(kCommand, "cannot create the image folder " + options.images);

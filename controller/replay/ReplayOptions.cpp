@@ -5,7 +5,7 @@
 namespace kestrel {
 
 const char* ReplayOptions::Usage() {
-    return "usage: kestrel replay FILE [--frames A-B] [--images FOLDER] [--loop N] [--benchmark]\n"
+    return "usage: kestrel replay FILE [--frames A-B] [--images FOLDER] [--loop N] [--benchmark] [--check-errors]\n"
            "  draws the capture again with the system OpenGL, in windows of the captured sizes\n"
            "  --frames A-B      replay everything before frame A unseen, then present frames A to B (also A,\n"
            "                    or A- for A to the end); frame 1 ends at the first swap\n"
@@ -13,6 +13,8 @@ const char* ReplayOptions::Usage() {
            "                    missing; the frame numbers are those of the capture's own frame images\n"
            "  --loop N          replay it N times over, each time from a fresh start (default 1)\n"
            "  --benchmark       report the frames per second of the presented frames (no images)\n"
+           "  --check-errors    ask glGetError wherever the application did (other read-backs are left out)\n"
+           "                    and report the answers that differ from the captured ones\n"
            "exit code: 0 replayed, 1 the file cannot be read, 2 bad options, 3 the capture is cut short or\n"
            "damaged (replayed up to its last whole record), 4 the system OpenGL cannot be loaded\n";
 }
@@ -51,6 +53,8 @@ bool ReplayOptions::Parse(const std::vector<std::string>& words, std::string& er
             }
         } else if (word == "--benchmark") {
             benchmark = true;
+        } else if (word == "--check-errors") {
+            checkErrors = true;
         } else if (!TakeCaptureFile(word, path, error)) {
             return false;
         }

@@ -13,6 +13,7 @@ struct ReplayOptions {
     std::string images;  // the folder of the frame images; empty for none
     std::uint64_t loops = 1;
     bool benchmark = false;
+    bool checkErrors = false;
     bool help = false;
 
     // Reads the words after "replay". False, with a one-line reason, for words it cannot take.

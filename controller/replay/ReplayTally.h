@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace kestrel::replay {
 
@@ -18,6 +19,17 @@ struct ReplayTally {
     std::uint64_t framesPresented = 0;
     std::uint64_t imagesSaved = 0;
     std::uint64_t lastFrame = 0;  // the last frame that ended
+    // With errors checked: the answers compared, and the first ones that differed.
+    struct ErrorDifference {
+        std::uint64_t record = 0;
+        std::uint64_t frame = 0;
+        std::uint32_t captured = 0;
+        std::uint32_t replayed = 0;
+    };
+    std::uint64_t errorsChecked = 0;
+    std::uint64_t errorsDiffering = 0;
+    std::vector<ErrorDifference> firstDifferences;  // at most kDifferencesKept
+    static constexpr std::size_t kDifferencesKept = 10;
 
     std::uint64_t notReplayedCalls() const {
         std::uint64_t total = 0;

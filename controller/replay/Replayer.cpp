@@ -5,6 +5,7 @@
 #include "controller/reading/RecordView.h"
 #include "controller/replay/ReplayCall.h"
 #include "gen/ApiDescription.h"
+#include "gen/ApiTable.h"
 #include "gen/ReplayTable.h"
 #include "stream/StreamRecordId.h"
 
@@ -113,6 +114,20 @@ void* Replayer::EntryFor(std::uint32_t id, const char* name) {
     return entry;
 }
 
+void Replayer::CheckError(const CaptureRecord& record) {
+    auto getError = gl_.Get<unsigned(__stdcall*)()>("glGetError");
+    if (!getError) return;
+    std::uint32_t captured = 0;
+    std::memcpy(&captured, record.payload.data(), 4);  // the fixed part, checked: the result alone
+    const std::uint32_t replayed = getError();
+    Issued();
+    ++tally_.errorsChecked;
+    if (captured == replayed) return;
+    ++tally_.errorsDiffering;
+    if (tally_.firstDifferences.size() < ReplayTally::kDifferencesKept)
+        tally_.firstDifferences.push_back({records_, tracker_.frame(), captured, replayed});
+}
+
 Replayer::Step Replayer::ReplayCallRecord(CaptureRecord& record) {
     const ReplayEntry* entry = FindReplayEntry(record.id);
     const description::ApiDescription* api = description::FindApi(record.id);
@@ -122,6 +137,10 @@ Replayer::Step Replayer::ReplayCallRecord(CaptureRecord& record) {
                                    " bytes, shorter than its " + std::to_string(api->fixedSize) + "-byte fixed part"),
                Step::Damaged;
     const char* name = tracker_.alias() ? tracker_.alias()->name : api->name;
+    if (settings_.checkErrors && record.id == api::glGetError && current_.context) {
+        CheckError(record);
+        return Step::Continue;
+    }
     switch (entry->role) {
     case ReplayRole::Query:
         ++tally_.queries;

@@ -30,6 +30,7 @@ struct ReplaySettings {
     std::uint64_t firstFrame = 1;  // frames before it are replayed, neither presented nor saved
     std::uint64_t lastFrame = UINT64_MAX;
     std::string imagePrefix;  // folder and name start of the frame images; empty for none
+    bool checkErrors = false;  // ask glGetError where the application did, and compare the answers
 };
 
 class Replayer {
@@ -86,6 +87,7 @@ private:
     };
 
     Step ReplayCallRecord(CaptureRecord& record);
+    void CheckError(const CaptureRecord& record);
     void* EntryFor(std::uint32_t id, const char* name);
     void Issued() { ++tally_.replayed; }
     void NotReplayed(const char* name, const std::string& reason);

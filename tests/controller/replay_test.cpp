@@ -62,13 +62,14 @@ struct Replayed {
     DecodedPng frame1;
 };
 
-Replayed Replay(const CaptureBuilder& capture, const std::string& name) {
+Replayed Replay(const CaptureBuilder& capture, const std::string& name, bool checkErrors = false) {
     const std::string folder = TempFolder(name);
     CreateDirectoryA(folder.c_str(), nullptr);
     Replayed result;
     {
         kestrel::replay::ReplaySettings settings;
         settings.imagePrefix = folder + "\\" + name + "_";
+        settings.checkErrors = checkErrors;
         kestrel::replay::Replayer replayer(settings, result.tally);
         kestrel::CaptureFileReader reader;
         reader.OpenMemory(capture.bytes().data(), capture.size());
@@ -197,6 +198,32 @@ TEST(Replay, CallsItCannotReissueAreListedAndBadRecordsStopItWithTheirNumber) {
         EXPECT_NE(damaged.error.find(test.says), std::string::npos) << damaged.error;
         EXPECT_EQ(damaged.tally.framesPresented, 0u);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Asked to, the replay asks glGetError where the application did and reports, by record, the answers
+// that differ from the captured ones.
+TEST(Replay, ErrorsCheckedAgainstTheCaptureShowWhereTheyDiffer) {
+    constexpr std::uint32_t kInvalidEnum = 0x0500, kInvalidOperation = 0x0502;
+    CaptureBuilder capture = Window();
+    capture.Call("glEnable", Payload().U32(0xFFFF)).Call("glGetError", Payload().U32(kInvalidEnum));
+    capture.Call("glGetError", Payload().U32(0));
+    capture.Call("glGetError", Payload().U32(kInvalidOperation));  // the replay's GL has nothing to say here
+    const std::size_t differing = capture.recordStarts().size();
+    capture.Call("wglSwapBuffers", Payload().U32(kDC).U32(1));
+    const Replayed checked = Replay(capture, "errors", true);
+    EXPECT_EQ(checked.tally.errorsChecked, 3u);
+    EXPECT_EQ(checked.tally.errorsDiffering, 1u);
+    ASSERT_EQ(checked.tally.firstDifferences.size(), 1u);
+    EXPECT_EQ(checked.tally.firstDifferences[0].record, differing);
+    EXPECT_EQ(checked.tally.firstDifferences[0].captured, kInvalidOperation);
+    EXPECT_EQ(checked.tally.firstDifferences[0].replayed, 0u);
+    const Replayed unchecked = Replay(capture, "errors");
+    EXPECT_EQ(unchecked.tally.errorsChecked, 0u);
+    EXPECT_EQ(unchecked.tally.queries, 3u);
 }
 
 }  // namespace

@@ -169,6 +169,45 @@ bool Replayer::ReplayContextCall(const Call& call, Step& step) {
     case api::wglGetProcAddress:
         ++tally_.queries;  // answers questions; the format is taken from the set call
         return true;
+    case api::wglUseFontBitmapsA:
+    case api::wglUseFontBitmapsW:
+    case api::wglUseFontOutlinesA:
+    case api::wglUseFontOutlinesW: {
+        // The glyphs of the font the device context had, into the replay's lists of the same names.
+        const std::uint32_t dc = call.U32(0);
+        const bool outlines = call.id == api::wglUseFontOutlinesA || call.id == api::wglUseFontOutlinesW;
+        if (call.U32(outlines ? 32 : 16) == 0) break;  // failed then
+        HDC real = surfaces_.DeviceContext(dc);
+        if (!real || !surfaces_.SelectFont(dc)) {
+            NotReplayed(call.name, "the capture does not describe the device context's font");
+            return true;
+        }
+        const char* name = call.id == api::wglUseFontBitmapsA    ? "wglUseFontBitmapsA"
+                           : call.id == api::wglUseFontBitmapsW  ? "wglUseFontBitmapsW"
+                           : call.id == api::wglUseFontOutlinesA ? "wglUseFontOutlinesA"
+                                                                 : "wglUseFontOutlinesW";
+        void* entry = gl_.Find(name);
+        const std::uint32_t base = names_.Map(ObjectKind::DisplayList, call.U32(12));
+        bool made = false;
+        if (entry && outlines) {
+            float deviation = 0, extrusion = 0;
+            std::memcpy(&deviation, call.payload + 16, 4);
+            std::memcpy(&extrusion, call.payload + 20, 4);
+            made = reinterpret_cast<BOOL(__stdcall*)(HDC, DWORD, DWORD, DWORD, FLOAT, FLOAT, int, GLYPHMETRICSFLOAT*)>(
+                       entry)(real, call.U32(4), call.U32(8), base, deviation, extrusion, static_cast<int>(call.U32(24)),
+                              // The metrics go to the application; the replay only needs room for them.
+                              call.U32(28) && call.U32(8) <= kOutputBytes / sizeof(GLYPHMETRICSFLOAT)
+                                  ? static_cast<GLYPHMETRICSFLOAT*>(OutputBuffer())
+                                  : nullptr);
+        } else if (entry) {
+            made = reinterpret_cast<BOOL(__stdcall*)(HDC, DWORD, DWORD, DWORD)>(entry)(real, call.U32(4), call.U32(8), base);
+        }
+        if (!made) {
+            NotReplayed(call.name, "the system could not make the font's lists");
+            return true;
+        }
+        break;
+    }
     case api::wglSwapIntervalEXT: {
         auto swapInterval = gl_.Get<BOOL(__stdcall*)(int)>("wglSwapIntervalEXT");
         if (swapInterval && current_.context) swapInterval(static_cast<int>(call.U32(0)));

@@ -12,8 +12,6 @@
 namespace kestrel::replay {
 
 namespace {
-// Room for what output pointers receive: feedback and selection buffers live on after their call.
-constexpr std::size_t kOutputBytes = 16u << 20;
 // What a pointer with no recorded data reads: uploads of zero bytes and the like.
 constexpr std::size_t kEmptyBytes = 64u << 10;
 constexpr std::uint32_t kFirstApiId = 0x40000000u;
@@ -82,9 +80,11 @@ Replayer::Step Replayer::Replay(CaptureRecord& record) {
         if (record.payload.size() < kDrawableBytes) return Damaged(record, "a drawable record shorter than 92 bytes"), Step::Damaged;
         std::uint32_t dc = 0;
         std::int32_t rect[4];
+        LOGFONTA font{};
         std::memcpy(&dc, record.payload.data() + 4, 4);
         std::memcpy(rect, record.payload.data() + 8, sizeof rect);
-        surfaces_.Describe(dc, rect);
+        std::memcpy(&font, record.payload.data() + 28, sizeof font);
+        surfaces_.Describe(dc, rect, font);
         return Step::Continue;
     }
     case kClientMemoryBlockRecord:

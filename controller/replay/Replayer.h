@@ -26,6 +26,9 @@ struct ReplayEntry;
 
 std::int64_t Ticks();  // the performance counter
 
+// Room for what output pointers receive: feedback and selection buffers live on after their call.
+constexpr std::size_t kOutputBytes = 16u << 20;
+
 struct ReplaySettings {
     std::uint64_t firstFrame = 1;  // frames before it are replayed, neither presented nor saved
     std::uint64_t lastFrame = UINT64_MAX;

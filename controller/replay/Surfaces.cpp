@@ -33,13 +33,16 @@ Surfaces::~Surfaces() { DestroyAll(); }
 void Surfaces::DestroyAll() {
     for (auto& [handle, surface] : surfaces_) {
         if (surface.dc) ReleaseDC(surface.window, surface.dc);
+        if (surface.font) DeleteObject(surface.font);
         if (surface.window) DestroyWindow(surface.window);
     }
     surfaces_.clear();
     sizes_.clear();
+    fonts_.clear();
 }
 
-void Surfaces::Describe(std::uint32_t recordedDC, const std::int32_t rect[4]) {
+void Surfaces::Describe(std::uint32_t recordedDC, const std::int32_t rect[4], const LOGFONTA& font) {
+    fonts_[recordedDC] = font;
     const int width = rect[2] - rect[0] > 0 ? rect[2] - rect[0] : kDefaultSize;
     const int height = rect[3] - rect[1] > 0 ? rect[3] - rect[1] : kDefaultSize;
     sizes_[recordedDC] = {width, height};
@@ -67,6 +70,18 @@ Surfaces::Surface* Surfaces::Find(std::uint32_t recordedDC) {
     if (!surface.window) return nullptr;
     surface.dc = GetDC(surface.window);
     return surface.dc ? &surface : nullptr;
+}
+
+bool Surfaces::SelectFont(std::uint32_t recordedDC) {
+    Surface* surface = Find(recordedDC);
+    const auto font = fonts_.find(recordedDC);
+    if (!surface || font == fonts_.end()) return false;
+    HFONT made = CreateFontIndirectA(&font->second);
+    if (!made) return false;
+    SelectObject(surface->dc, made);
+    if (surface->font) DeleteObject(surface->font);
+    surface->font = made;
+    return true;
 }
 
 HDC Surfaces::DeviceContext(std::uint32_t recordedDC) {

@@ -15,8 +15,11 @@ public:
     Surfaces(const Surfaces&) = delete;
     Surfaces& operator=(const Surfaces&) = delete;
 
-    // A drawable record's rectangle for a recorded device context: the window follows its size.
-    void Describe(std::uint32_t recordedDC, const std::int32_t rect[4]);
+    // A drawable record's rectangle and font for a recorded device context: the window follows its
+    // size, and the font is the one that font lists are made from.
+    void Describe(std::uint32_t recordedDC, const std::int32_t rect[4], const LOGFONTA& font);
+    // Selects the recorded font into the replay's device context; false when there is none.
+    bool SelectFont(std::uint32_t recordedDC);
     // The replay's device context for a recorded one, its window made on first use; null when no
     // window could be made.
     HDC DeviceContext(std::uint32_t recordedDC);
@@ -34,11 +37,13 @@ private:
         int width = 0;
         int height = 0;
         bool formatSet = false;
+        HFONT font = nullptr;
     };
     Surface* Find(std::uint32_t recordedDC);
 
     std::map<std::uint32_t, Surface> surfaces_;
     std::map<std::uint32_t, std::pair<int, int>> sizes_;  // from drawable records, before the window exists
+    std::map<std::uint32_t, LOGFONTA> fonts_;
 };
 
 }  // namespace kestrel::replay

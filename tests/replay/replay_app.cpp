@@ -869,6 +869,43 @@ void RunThreads(int frames) {
     for (const std::string& error : errors) Require(error.empty(), error);
 }
 
+// ---- fonts: display lists of a font's glyphs, drawn as text ----
+
+void RunFonts(int frames) {
+    Window window(0, 0);
+    Context context(LegacyContext(window.dc()));
+    context.MakeCurrent(window.dc());
+    // The glyphs come from the font selected into the device context when the lists are made.
+    const HFONT font = CreateFontA(-18, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                                   CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, DEFAULT_PITCH, "Arial");
+    Require(font != nullptr, "CreateFontA failed");
+    const HGDIOBJ previous = SelectObject(window.dc(), font);
+    const GLuint bitmaps = glGenLists(96);
+    Require(bitmaps != 0, "glGenLists returned 0");
+    Require(wglUseFontBitmapsA(window.dc(), 32, 96, bitmaps), "wglUseFontBitmapsA failed");
+    // Wine's wglUseFontBitmapsA leaves a GL_OUT_OF_MEMORY behind although it makes the lists.
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    SelectObject(window.dc(), previous);
+    DeleteObject(font);
+
+    for (int frame = 0; frame < frames; ++frame) {
+        Ortho();
+        ClearFor(frame, 0.15f, 0.1f);
+        char text[32];
+        const int length = std::snprintf(text, sizeof text, "Frame %d", frame + 1);
+        glColor3f(1.0f, 0.9f, 0.2f);
+        glRasterPos2f(-1.2f + 0.1f * static_cast<float>(frame), 0.5f);
+        glListBase(bitmaps - 32);
+        glCallLists(length, GL_UNSIGNED_BYTE, text);
+        glColor3f(0.3f, 0.8f, 1.0f);
+        glRasterPos2f(-0.6f, -0.3f - 0.05f * static_cast<float>(frame));
+        glCallLists(length, GL_UNSIGNED_BYTE, text);
+        EndFrame(window.dc(), "fonts", frame);
+    }
+    glDeleteLists(bitmaps, 96);
+}
+
 struct Mode {
     const char* name;
     void (*run)(int frames);
@@ -877,7 +914,7 @@ struct Mode {
 const Mode kModes[] = {
     {"immediate", RunImmediate}, {"client-arrays", RunClientArrays}, {"buffers", RunBuffers},
     {"textures", RunTextures},   {"shaders", RunShaders},            {"shared", RunShared},
-    {"threads", RunThreads},
+    {"threads", RunThreads},     {"fonts", RunFonts},
 };
 
 int Usage() {

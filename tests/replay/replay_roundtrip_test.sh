@@ -100,7 +100,7 @@ calls_in() {
 }
 
 # Every mode: what the replay draws is what the program drew. shared and threads swap twice an iteration.
-for entry in immediate:5:5 client-arrays:5:5 buffers:8:8 textures:5:5 shaders:5:5 shared:5:10 threads:5:10; do
+for entry in immediate:5:5 client-arrays:5:5 buffers:8:8 textures:5:5 shaders:5:5 shared:5:10 threads:5:10 fonts:4:4; do
     IFS=: read -r mode frames swaps <<< "$entry"
     capture "$mode" "$mode" "$frames"
     images expect "$work/$mode.captured" 1 "$swaps"
@@ -162,4 +162,4 @@ grep -q "stopped at byte $stop " "$work/cut.replayed.err" \
     || fail "$where: stderr does not say it stopped at byte $stop: $(cat "$work/cut.replayed.err")"
 images expect "$work/cut.replayed" 1 $((frame - 1))
 images within "$work/cut.replayed" "$work/buffers.replayed"
-echo "replay round trip ok: 7 modes, a frame range, a loop, and a capture $where"
+echo "replay round trip ok: 8 modes, a frame range, a loop, and a capture $where"

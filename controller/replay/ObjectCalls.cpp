@@ -12,6 +12,7 @@ namespace kestrel::replay {
 namespace {
 constexpr unsigned kMapWrite = 0x0002;
 constexpr unsigned kMapFlushExplicit = 0x0010;
+constexpr unsigned kMapPersistent = 0x0040;
 constexpr unsigned kReadOnly = 0x88B8;
 constexpr unsigned kBufferSize = 0x8764;
 constexpr unsigned kPixelPackBinding = 0x88ED;
@@ -194,7 +195,13 @@ bool Replayer::ReplayObjectCall(const Call& call) {
     default:
         break;
     }
-    Issued();
+    // What the application writes into a persistent mapping while it stays mapped reaches no record.
+    const bool range = call.id == api::glMapBufferRange || call.id == api::glMapNamedBufferRange ||
+                       call.id == api::glMapNamedBufferRangeEXT;
+    if (range && (v(12) & kMapPersistent))
+        NotReplayed(call.name, "writes into a persistent mapping are not in the capture");
+    else
+        Issued();
     return true;
 }
 

@@ -8,6 +8,9 @@ from .cpp import BANNER, c_string
 from .replay_rules import OBJECT_KINDS
 
 _UNIFORM = re.compile(r"^gl(Program)?Uniform")
+# Generic vertex attribute indices (not the vendor's own vertex program attributes, ending NV).
+_ATTRIBUTE = re.compile(r"^gl(VertexAttrib|EnableVertexAttribArray|DisableVertexAttribArray|VertexArrayAttrib|"
+                        r"EnableVertexArrayAttrib|DisableVertexArrayAttrib|VertexArrayVertexAttrib)(?!.*NV$)")
 
 
 def _role(function, rules):
@@ -68,6 +71,8 @@ def _replay_function(function, aliases, rules):
             if p.name == "location" and _UNIFORM.match(function.name):
                 owner = f"m{program}" if program is not None else "0u"
                 args.append(f"c.Location({owner}, {local})")
+            elif p.name in ("index", "attribindex") and _ATTRIBUTE.match(function.name):
+                args.append(f"c.Attribute({local})")
             elif kind:
                 body.append(f"    const auto m{i} = c.Name<{p.cpp}>(ObjectKind::{kind}, {local});")
                 args.append(f"m{i}")
@@ -107,6 +112,9 @@ def _replay_function(function, aliases, rules):
         if result_kind == "Location":
             owner = f"m{program}" if program is not None else "0u"
             after.append(f"    c.MadeLocation({owner}, {recorded}, r);")
+        elif result_kind == "Attribute":
+            owner = f"m{program}" if program is not None else "0u"
+            after.append(f"    c.MadeAttribute({owner}, {recorded}, r);")
         elif result_kind == "DisplayList":
             count = next((p.name for p in function.params if p.name == "range"), None)
             extent = f"a{[p.name for p in function.params].index(count)}" if count else "1"

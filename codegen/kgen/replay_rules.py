@@ -15,7 +15,7 @@ OBJECT_KINDS = {
     "query": "Query", "vertex array": "VertexArray", "framebuffer": "Framebuffer",
     "renderbuffer": "Renderbuffer", "sampler": "Sampler", "display list": "DisplayList",
     "display-list": "DisplayList", "transform feedback": "TransformFeedback",
-    "program pipeline": "ProgramPipeline", "sync": "Sync", "location": "Location",
+    "program pipeline": "ProgramPipeline", "sync": "Sync", "location": "Location", "attribute": "Attribute",
 }
 
 

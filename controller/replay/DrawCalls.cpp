@@ -64,12 +64,20 @@ void Replayer::SetArrayPointer(const Call& call) {
     array.entry = call.entry;
     array.payload.assign(call.payload, call.payload + fixed);
     array.pointer = call.U32(fixed - 4);
+    const bool attribute = call.id == api::glVertexAttribPointerARB || call.id == api::glVertexAttribIPointerEXT ||
+                           call.id == api::glVertexAttribLPointer;
+    if (attribute) {
+        const std::uint32_t index = AttributeIndex(call.U32(0));
+        std::memcpy(array.payload.data(), &index, 4);
+    }
     array.unit = call.id == api::glTexCoordPointer ? Integer(kClientActiveTexture) : 0;
     // Which array it sets: generic attributes and texture units each have their own.
     std::uint64_t key = static_cast<std::uint64_t>(call.id) << 32;
-    if (call.id == api::glVertexAttribPointerARB || call.id == api::glVertexAttribIPointerEXT ||
-        call.id == api::glVertexAttribLPointer || call.id == api::glMultiTexCoordPointerEXT)
-        key |= call.U32(0);
+    if (attribute || call.id == api::glMultiTexCoordPointerEXT) {
+        std::uint32_t index = 0;
+        std::memcpy(&index, array.payload.data(), 4);
+        key |= index;
+    }
     else if (call.id == api::glTexCoordPointer)
         key |= array.unit;
     if (array.pointer == 0 || Integer(kArrayBufferBinding) != 0) {

@@ -26,6 +26,19 @@ std::int32_t ObjectNames::Location(std::uint32_t program, std::int32_t recorded)
 void ObjectNames::MadeLocation(std::uint32_t program, std::int32_t recorded, std::int32_t made) {
     if (recorded < 0) return;
     locations_[Key(program, static_cast<std::uint32_t>(recorded))] = made;
+    locationsDiffer_ = locationsDiffer_ || made != recorded;
+}
+
+std::uint32_t ObjectNames::Attribute(std::uint32_t program, std::uint32_t recorded) const {
+    const auto found = attributes_.find(Key(program, recorded));
+    return found == attributes_.end() ? recorded : found->second;
+}
+
+void ObjectNames::MadeAttribute(std::uint32_t program, std::int32_t recorded, std::int32_t made) {
+    // -1: the program has no such attribute, here or there.
+    if (recorded < 0 || made < 0) return;
+    attributes_[Key(program, static_cast<std::uint32_t>(recorded))] = static_cast<std::uint32_t>(made);
+    attributesDiffer_ = attributesDiffer_ || made != recorded;
 }
 
 }  // namespace kestrel::replay

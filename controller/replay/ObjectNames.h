@@ -21,9 +21,14 @@ public:
     // `count` names from `recorded` on are the replay's names from `made` on.
     void Made(ObjectKind kind, std::uint32_t recorded, std::uint32_t made, std::uint32_t count = 1);
 
-    // Uniform locations, by the replay's program name.
+    // Uniform locations and generic attribute indices, by the replay's program name. Until one of them
+    // differs from the capture's, every lookup stands for itself and needs no program.
     std::int32_t Location(std::uint32_t program, std::int32_t recorded) const;
     void MadeLocation(std::uint32_t program, std::int32_t recorded, std::int32_t made);
+    std::uint32_t Attribute(std::uint32_t program, std::uint32_t recorded) const;
+    void MadeAttribute(std::uint32_t program, std::int32_t recorded, std::int32_t made);
+    bool locationsDiffer() const { return locationsDiffer_; }
+    bool attributesDiffer() const { return attributesDiffer_; }
 
 private:
     static constexpr int kKinds = static_cast<int>(ObjectKind::Query) + 1;
@@ -34,6 +39,9 @@ private:
 
     std::unordered_map<std::uint64_t, std::uint32_t> names_[kKinds];  // by kind
     std::unordered_map<std::uint64_t, std::int32_t> locations_;
+    std::unordered_map<std::uint64_t, std::uint32_t> attributes_;
+    bool locationsDiffer_ = false;
+    bool attributesDiffer_ = false;
     std::uint32_t group_ = 0;
     std::uint32_t context_ = 0;
 };

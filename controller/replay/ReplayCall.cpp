@@ -45,7 +45,14 @@ void ReplayCall::MadeRange(ObjectKind kind, std::uint32_t recorded, std::uint32_
 }
 
 std::int32_t ReplayCall::Location(std::uint32_t program, std::int32_t recorded) {
+    if (!replayer_.names().locationsDiffer()) return recorded;
     return replayer_.names().Location(program ? program : replayer_.CurrentProgram(), recorded);
+}
+
+std::uint32_t ReplayCall::Attribute(std::uint32_t recorded) { return replayer_.AttributeIndex(recorded); }
+
+void ReplayCall::MadeAttribute(std::uint32_t program, std::int32_t recorded, std::int32_t made) {
+    replayer_.names().MadeAttribute(program ? program : replayer_.CurrentProgram(), recorded, made);
 }
 
 void ReplayCall::MadeLocation(std::uint32_t program, std::int32_t recorded, std::int32_t made) {

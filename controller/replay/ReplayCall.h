@@ -81,6 +81,10 @@ public:
     // Uniform locations belong to a program (the replay's name; 0 for the one in use).
     std::int32_t Location(std::uint32_t program, std::int32_t recorded);
     void MadeLocation(std::uint32_t program, std::int32_t recorded, std::int32_t made);
+    // Generic attribute indices, by the program in use: an index set while a program is in use is
+    // the one that program was given.
+    std::uint32_t Attribute(std::uint32_t recorded);
+    void MadeAttribute(std::uint32_t program, std::int32_t recorded, std::int32_t made);
 
     Replayer& replayer() { return replayer_; }
 

@@ -61,6 +61,10 @@ public:
     const void* EmptyData() const { return empty_.data(); }
     std::uint32_t Integer(unsigned name);  // glGetIntegerv on the current context
     std::uint32_t CurrentProgram();
+    // A generic attribute index of the capture as the program in use has it in the replay.
+    std::uint32_t AttributeIndex(std::uint32_t recorded) {
+        return names_.attributesDiffer() ? names_.Attribute(CurrentProgram(), recorded) : recorded;
+    }
 
 private:
     struct Context {

@@ -101,32 +101,42 @@ CaptureBuilder& FullQuad(CaptureBuilder& capture) {
 }
 
 // Names the application was given are the replay's names wherever the capture uses them, whatever the
-// replay's GL hands out. Shaders and programs exist only once created, and a uniform location is the
-// program's own: with names or locations taken as they stand, nothing green would be drawn.
-TEST(Replay, ObjectNamesAndLocationsOfTheCaptureAreMappedToTheReplaysOwn) {
+// replay's GL hands out. Shaders and programs exist only once created, and uniform locations and
+// attribute indices are the program's own: with any of them taken as they stand, nothing green would
+// be drawn.
+TEST(Replay, ObjectNamesLocationsAndAttributesOfTheCaptureAreMappedToTheReplaysOwn) {
     auto source = [](std::uint32_t shader, const std::string& text) {
         return Payload().U32(shader).I32(1).U32(0x2000).U32(0).I32(static_cast<std::int32_t>(text.size())).Text(text);
     };
+    constexpr const char* kVertex = "void main() { gl_Position = gl_Vertex; }";
+    constexpr const char* kGreen = "void main() { gl_FragColor = vec4(0.0, 1.0, 0.0, 1.0); }";
     struct Case {
         const char* name;
-        std::uint32_t location;  // what the application was told
+        const char* vertex;
+        const char* fragment;
         std::function<void(CaptureBuilder&)> colour;
     } cases[] = {
-        {"a constant colour", 5, [](CaptureBuilder&) {}},
-        {"a colour through a uniform", 9, [](CaptureBuilder& c) {
+        {"a constant colour", kVertex, kGreen, [](CaptureBuilder&) {}},
+        {"a colour through a uniform", kVertex, "uniform vec4 colour; void main() { gl_FragColor = colour; }",
+         [](CaptureBuilder& c) {
              c.Call("glGetUniformLocationARB", Payload().U32(79).U32(0x3000).I32(9).Text("colour"));
              c.Call("glUniform4fARB", Payload().I32(9).F32(0).F32(1).F32(0).F32(1));
+         }},
+        {"a colour through an attribute",
+         "attribute vec4 tint; varying vec4 shade; void main() { shade = tint; gl_Position = gl_Vertex; }",
+         "varying vec4 shade; void main() { gl_FragColor = shade; }",
+         [](CaptureBuilder& c) {
+             c.Call("glGetAttribLocationARB", Payload().U32(79).U32(0x3000).I32(6).Text("tint"));
+             c.Call("glVertexAttrib4fARB", Payload().U32(6).F32(0).F32(1).F32(0).F32(1));
          }},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
         CaptureBuilder c = Window();
-        const std::string fragment = test.location == 5 ? "void main() { gl_FragColor = vec4(0.0, 1.0, 0.0, 1.0); }"
-                                                        : "uniform vec4 colour; void main() { gl_FragColor = colour; }";
         c.Call("glCreateShaderObjectARB", Payload().U32(0x8B31).U32(77));  // vertex shader
-        c.Call("glShaderSourceARB", source(77, "void main() { gl_Position = gl_Vertex; }")).Call("glCompileShaderARB", Payload().U32(77));
+        c.Call("glShaderSourceARB", source(77, test.vertex)).Call("glCompileShaderARB", Payload().U32(77));
         c.Call("glCreateShaderObjectARB", Payload().U32(0x8B30).U32(78));  // fragment shader
-        c.Call("glShaderSourceARB", source(78, fragment)).Call("glCompileShaderARB", Payload().U32(78));
+        c.Call("glShaderSourceARB", source(78, test.fragment)).Call("glCompileShaderARB", Payload().U32(78));
         c.Call("glCreateProgramObjectARB", Payload().U32(79));
         c.Call("glAttachObjectARB", Payload().U32(79).U32(77)).Call("glAttachObjectARB", Payload().U32(79).U32(78));
         c.Call("glLinkProgramARB", Payload().U32(79)).Call("glUseProgramObjectARB", Payload().U32(79));

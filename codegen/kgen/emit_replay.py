@@ -51,76 +51,82 @@ def _classes(function, aliases, rules):
 
 
 def _replay_function(function, aliases, rules):
+    """The body decodes each argument into a local of the parameter's own name, so that the recorder's
+    size rule of the data block reads as it does in the recorder, and checks the block against it."""
     kinds, result_kind = _classes(function, aliases, rules)
     layout = function.layout
     by_param = {f.parameter: f for f in layout.fields if not f.is_result}
     data_rule = rules.data.get(function.name)
     program = next((i for i, k in enumerate(kinds) if k == "ShaderObject" and
                     function.params[i].name.lower().startswith("program")), None)
-    body, args, after = [], [], []
-    checks = False
+    owner = f"m{program}_" if program is not None else "0u"
+    body, checks, args, after = [], [], [], []
     for i, p in enumerate(function.params):
         f = by_param[i]
-        local = f"a{i}"
         kind = kinds[i]
         if f.through_pointer:
-            args.append(f"c.Values<{p.type.pointee.cpp}>({f.offset})")
+            args.append(f"c_.Values<{p.type.pointee.cpp}>({f.offset})")
             continue
         if not p.type.is_pointer or (kind and p.type.pointer_depth == 0):
-            body.append(f"    const auto {local} = c.Value<{p.cpp}>({f.offset});")
+            body.append(f"    const auto {p.name} = c_.Value<{p.cpp}>({f.offset});")
             if p.name == "location" and _UNIFORM.match(function.name):
-                owner = f"m{program}" if program is not None else "0u"
-                args.append(f"c.Location({owner}, {local})")
+                args.append(f"c_.Location({owner}, {p.name})")
             elif p.name in ("index", "attribindex") and _ATTRIBUTE.match(function.name):
-                args.append(f"c.Attribute({local})")
+                args.append(f"c_.Attribute({p.name})")
             elif kind:
-                body.append(f"    const auto m{i} = c.Name<{p.cpp}>(ObjectKind::{kind}, {local});")
-                args.append(f"m{i}")
+                body.append(f"    const auto m{i}_ = c_.Name<{p.cpp}>(ObjectKind::{kind}, {p.name});")
+                args.append(f"m{i}_")
             else:
-                args.append(local)
+                args.append(p.name)
             continue
-        pointer = f"c.Value<const void*>({f.offset})"
         block = layout.block is not None and layout.block.parameter == i
         ruled = data_rule is not None and data_rule.param == p.name
         output = p.type.pointer_depth >= 1 and not p.type.points_to_const
+        if block or ruled or not output:
+            body.append(f"    const void* const {p.name} = c_.Value<const void*>({f.offset});")
+        binding = f"0x{data_rule.binding:04X}u" if ruled and data_rule.binding else "0u"
+        name = c_string(p.name)
+        if block and not ruled:
+            # The block the recorder wrote must hold what its size rule says the call reads.
+            if "StringBytes" in layout.block.cpp_size:
+                checks.append(f"c_.HoldsString({p.name}, {name})")
+            elif kind:
+                checks.append(f"c_.HoldsNames({p.name}, {layout.block.cpp_size}, {name})")
+            else:
+                checks.append(f"c_.Holds({p.name}, {binding}, {layout.block.cpp_size}, {name})")
         if kind and (block or ruled) and p.type.pointer_depth == 1:
             if output:
-                body.append(f"    std::uint32_t* const m{i} = c.Output<std::uint32_t>();")
-                after.append(f"    c.MadeNames(ObjectKind::{kind}, c.Block(), c.BlockSize() / 4, m{i});")
-                args.append(f"reinterpret_cast<{p.cpp}>(m{i})")
+                body.append(f"    std::uint32_t* const m{i}_ = c_.Output<std::uint32_t>();")
+                after.append(f"    c_.MadeNames(ObjectKind::{kind}, c_.Block(), c_.BlockSize() / 4, m{i}_);")
+                args.append(f"reinterpret_cast<{p.cpp}>(m{i}_)")
             else:
-                args.append(f"reinterpret_cast<{p.cpp}>(c.Names(ObjectKind::{kind}, c.Block(), "
-                            f"c.BlockSize() / 4))")
+                args.append(f"reinterpret_cast<{p.cpp}>(c_.Names(ObjectKind::{kind}, c_.Block(), "
+                            f"c_.BlockSize() / 4))")
         elif block or ruled:
-            binding = f"0x{data_rule.binding:04X}u" if ruled and data_rule.binding else "0u"
-            args.append(f"({p.cpp})(c.Data({pointer}, {binding}))")
+            args.append(f"({p.cpp})(c_.Data({p.name}, {binding}))")
         elif output:
-            args.append(f"({p.cpp})(c.Output<void>())")
+            args.append(f"({p.cpp})(c_.Output<void>())")
         else:
-            checks = True
-            body.append(f"    const void* const {local} = c.Unrecorded({pointer}, {c_string(p.name)});")
-            args.append(f"({p.cpp})({local})")
+            checks.append(f"c_.Unrecorded({p.name}, {name})")
+            args.append(f"({p.cpp})(nullptr)")
     types = ", ".join(p.cpp for p in function.params)
-    call = f"c.Entry<{function.result.cpp} (__stdcall*)({types})>()({', '.join(args)})"
-    lines = [f"void R_{function.name}(ReplayCall& c) {{"] + body
+    call = f"c_.Entry<{function.result.cpp} (__stdcall*)({types})>()({', '.join(args)})"
+    lines = [f"void R_{function.name}(ReplayCall& c_) {{"] + body
     if checks:
-        lines += ["    if (c.failed()) return;"]
+        lines.append(f"    if (!({' && '.join(checks)})) return;")
     if result_kind and not function.returns_void:
         result = next(f for f in layout.fields if f.is_result)
-        lines.append(f"    const auto r = {call};")
-        recorded = f"c.Value<{function.result.cpp}>({result.offset})"
+        lines.append(f"    const auto r_ = {call};")
+        recorded = f"c_.Value<{function.result.cpp}>({result.offset})"
         if result_kind == "Location":
-            owner = f"m{program}" if program is not None else "0u"
-            after.append(f"    c.MadeLocation({owner}, {recorded}, r);")
+            after.append(f"    c_.MadeLocation({owner}, {recorded}, r_);")
         elif result_kind == "Attribute":
-            owner = f"m{program}" if program is not None else "0u"
-            after.append(f"    c.MadeAttribute({owner}, {recorded}, r);")
+            after.append(f"    c_.MadeAttribute({owner}, {recorded}, r_);")
         elif result_kind == "DisplayList":
-            count = next((p.name for p in function.params if p.name == "range"), None)
-            extent = f"a{[p.name for p in function.params].index(count)}" if count else "1"
-            after.append(f"    c.MadeRange(ObjectKind::DisplayList, {recorded}, r, {extent});")
+            extent = "range" if any(p.name == "range" for p in function.params) else "1"
+            after.append(f"    c_.MadeRange(ObjectKind::DisplayList, {recorded}, r_, {extent});")
         else:
-            after.append(f"    c.MadeName(ObjectKind::{result_kind}, {recorded}, r);")
+            after.append(f"    c_.MadeName(ObjectKind::{result_kind}, {recorded}, r_);")
     else:
         lines.append(f"    {call};")
     return lines + after + ["}"]
@@ -146,6 +152,7 @@ def emit_functions(api, rules, part, parts):
            "",
            '#include "controller/replay/ReplayCall.h"',
            '#include "glrecord/GLTypes.h"',
+           '#include "glrecord/SizeRules.h"',
            "",
            "namespace kestrel::replay::gen {",
            ""]

@@ -2,6 +2,7 @@
 // the client memory records before it; index data comes from the draw's record unless an element
 // buffer is bound, when the recorded value is an offset into it.
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "controller/replay/Replayer.h"
@@ -170,6 +171,24 @@ bool Replayer::ReplayDrawCall(const Call& call) {
     auto single = [&](std::uint32_t indicesAt) {
         indices = elementBuffer ? AsPointer(call.U32(indicesAt)) : call.After(fixed);
     };
+    // Indices from the record must be as many as the draw reads.
+    const bool range = call.id == api::glDrawRangeElementsEXT || call.id == api::glDrawRangeElementsBaseVertex;
+    const bool multi = call.id == api::glMultiDrawArraysEXT || call.id == api::glMultiDrawElementsEXT ||
+                       call.id == api::glMultiDrawElementsBaseVertex || call.id == api::glDrawArraysIndirect ||
+                       call.id == api::glDrawElementsIndirect;
+    if (!multi && !elementBuffer) {
+        const auto count = static_cast<std::int32_t>(call.U32(range ? 12 : 4));
+        const std::uint64_t bytes = count > 0 ? static_cast<std::uint64_t>(count) * IndexBytes(call.U32(range ? 16 : 8)) : 0;
+        if (bytes > 0 && call.U32(range ? 20 : 12) == 0) {
+            NotReplayed(call.name, "it draws from a null index pointer");
+            return true;
+        }
+        if (call.SizeAfter(fixed) < bytes) {
+            error_ = std::string(call.name) + ": " + std::to_string(call.SizeAfter(fixed)) +
+                     " bytes of indices, fewer than the " + std::to_string(bytes) + " it draws";
+            return true;
+        }
+    }
     auto v = [&call](std::uint32_t at) { return call.U32(at); };
     auto i = [&call](std::uint32_t at) { return static_cast<std::int32_t>(call.U32(at)); };
     switch (call.id) {

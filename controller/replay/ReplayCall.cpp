@@ -13,9 +13,27 @@ const void* ReplayCall::Data(const void* recorded, unsigned binding) {
     return replayer_.EmptyData();
 }
 
-const void* ReplayCall::Unrecorded(const void* recorded, const char* parameter) {
+bool ReplayCall::Unrecorded(const void* recorded, const char* parameter) {
     if (recorded && !failedParameter_) failedParameter_ = parameter;
-    return nullptr;
+    return !recorded;
+}
+
+bool ReplayCall::Holds(const void* recorded, unsigned binding, std::uint32_t expected, const char* parameter) {
+    if (!recorded || expected == 0) return true;
+    if (BlockSize() == 0 && binding && replayer_.Integer(binding) != 0) return true;
+    return BlockSize() >= expected || Damaged(parameter, expected);
+}
+
+bool ReplayCall::HoldsNames(const void* recorded, std::uint32_t expected, const char* parameter) {
+    if (!Holds(recorded, 0, expected, parameter)) return false;
+    if (expected <= kOutputBytes) return true;
+    failedParameter_ = parameter;  // more names than the replay has room for
+    return false;
+}
+
+bool ReplayCall::HoldsString(const void* recorded, const char* parameter) {
+    if (!recorded || std::memchr(Block(), 0, BlockSize())) return true;
+    return Damaged(parameter, BlockSize() + 1);
 }
 
 void* ReplayCall::OutputBuffer() { return replayer_.OutputBuffer(); }

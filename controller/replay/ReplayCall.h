@@ -40,11 +40,22 @@ public:
     // recorded, null for a null pointer, an offset into the buffer bound at `binding` when one is
     // bound there, else an empty buffer.
     const void* Data(const void* recorded, unsigned binding);
+    // Whether the data recorded for a pointer holds the `expected` bytes the call's arguments say it
+    // reads (nothing is read through a null pointer, or an offset into a buffer bound at `binding`).
+    // A record that falls short is damaged: false, and the call is not issued.
+    bool Holds(const void* recorded, unsigned binding, std::uint32_t expected, const char* parameter);
+    // The same for names, which must also fit the room the replay has for them.
+    bool HoldsNames(const void* recorded, std::uint32_t expected, const char* parameter);
+    // A string must end within the data.
+    bool HoldsString(const void* recorded, const char* parameter);
     // An input pointer whose data the record does not carry: fine when null, else the call cannot be
-    // issued.
-    const void* Unrecorded(const void* recorded, const char* parameter);
+    // issued (false).
+    bool Unrecorded(const void* recorded, const char* parameter);
     bool failed() const { return failedParameter_ != nullptr; }
     const char* failedParameter() const { return failedParameter_; }
+    bool damaged() const { return damagedParameter_ != nullptr; }
+    const char* damagedParameter() const { return damagedParameter_; }
+    std::uint32_t expectedBytes() const { return expected_; }
     // Room for whatever an output pointer receives; it outlives the call.
     template <class T>
     T* Output() {
@@ -97,7 +108,15 @@ private:
     std::uint32_t size_;
     std::uint32_t fixedSize_;
     void* entry_;
+    bool Damaged(const char* parameter, std::uint32_t expected) {
+        damagedParameter_ = parameter;
+        expected_ = expected;
+        return false;
+    }
+
     const char* failedParameter_ = nullptr;
+    const char* damagedParameter_ = nullptr;
+    std::uint32_t expected_ = 0;
 };
 
 }  // namespace kestrel::replay

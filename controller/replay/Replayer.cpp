@@ -172,8 +172,11 @@ Replayer::Step Replayer::ReplayCallRecord(CaptureRecord& record) {
     const Call call{record.id, name, record.payload.data(), static_cast<std::uint32_t>(record.payload.size()), function};
     if (entry->role == ReplayRole::Engine) {
         Step step = Step::Continue;
-        if (ReplayContextCall(call, step) || ReplayArrayCall(call) || ReplayDrawCall(call) || ReplayObjectCall(call))
+        if (ReplayContextCall(call, step) || ReplayArrayCall(call) || ReplayDrawCall(call) || ReplayObjectCall(call)) {
+            // A hand-written replay that finds the record damaged says so in error_.
+            if (!error_.empty()) return Damaged(record, error_), Step::Damaged;
             return step;
+        }
         NotReplayed(name, "no replay written for it");
         return Step::Continue;
     }
@@ -183,6 +186,11 @@ Replayer::Step Replayer::ReplayCallRecord(CaptureRecord& record) {
     }
     ReplayCall replay(*this, call.payload, call.size, api->fixedSize, function);
     entry->replay(replay);
+    if (replay.damaged())
+        return Damaged(record, std::string(name) + ": " + std::to_string(replay.BlockSize()) + " bytes of data for " +
+                                   replay.damagedParameter() + ", fewer than the " +
+                                   std::to_string(replay.expectedBytes()) + " its arguments give"),
+               Step::Damaged;
     if (replay.failed())
         NotReplayed(name, std::string("the capture does not hold the data of ") + replay.failedParameter());
     else

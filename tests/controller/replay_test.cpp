@@ -195,6 +195,16 @@ TEST(Replay, CallsItCannotReissueAreListedAndBadRecordsStopItWithTheirNumber) {
     } bad[] = {
         {"short fixed part", [](CaptureBuilder& c) { c.Call("glTexImage2D", Payload().U32(0x0DE1)); }, "fixed part"},
         {"unknown id", [](CaptureBuilder& c) { c.Record(0x4FFFFFF0u, Payload().U32(1)); }, "unknown call id"},
+        // The GL would read 4096 bytes from 16.
+        {"data shorter than its size", [](CaptureBuilder& c) {
+             c.Call("glBufferDataARB", Payload().U32(0x8892).I32(4096).U32(0x5000).U32(0x88E4).Fill(16, 7));
+         }, "16 bytes of data for data, fewer than the 4096"},
+        {"fewer indices than drawn", [](CaptureBuilder& c) {
+             c.Call("glDrawElements", Payload().U32(kTriangles).I32(6).U32(0x1403).U32(0x6000).U16(0).U16(1));
+         }, "4 bytes of indices, fewer than the 12"},
+        {"a string without its end", [](CaptureBuilder& c) {
+             c.Call("glGetUniformLocationARB", Payload().U32(0).U32(0x3000).I32(-1).Raw("colour", 6));
+         }, "for name"},
     };
     for (const Bad& test : bad) {
         SCOPED_TRACE(test.name);

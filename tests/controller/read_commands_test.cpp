@@ -75,6 +75,12 @@ TEST(ReadCommands, PrintWhatTheyReadAndExitWithTheirCode) {
         {"frames the wrong way round", "dump " + quoted + " --frames 3-1", 2, {"--frames takes"}, 1},
         {"a top of nothing", "stats " + quoted + " --top 0", 2, {"kestrel stats: --top takes"}, 1},
         {"dump help", "dump --help", 0, {"usage: kestrel dump FILE"}, 0},
+        // The capture began with the context already current, so its calls have none to replay on.
+        {"replay", "replay " + quoted, 0, {"replayed 1 calls, 3 not replayed", "not replayed: glClear x 1 (made with no context current)"}, 0},
+        {"replay of a truncated capture", "replay \"" + truncated.path() + "\"", 3, {"kestrel replay: ", stop, "replayed up to the end of frame 0"}, 0},
+        {"replay of a missing file", "replay Z:\\no\\such.kcap", 1, {"kestrel replay: cannot open Z:\\no\\such.kcap"}, 1},
+        {"replay loops of nothing", "replay " + quoted + " --loop 0", 2, {"kestrel replay: --loop takes"}, 1},
+        {"replay help", "help replay", 0, {"usage: kestrel replay FILE", "--check-errors"}, 0},
     };
     for (const CommandCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -18,32 +18,8 @@ namespace {
 constexpr kgl::GLenum kBufferSize = 0x8764, kBufferAccess = 0x88BB, kBufferMapPointer = 0x88BD;
 constexpr kgl::GLenum kReadOnly = 0x88B8;
 
-// The binding query of a target with a mapped-buffer group; 0 for any other target.
-kgl::GLenum BindingOf(kgl::GLenum target) {
-    switch (target) {
-    case 0x8892: return 0x8894;
-    case 0x8893: return 0x8895;
-    case 0x88EB: return 0x88ED;
-    case 0x88EC: return 0x88EF;
-    case 0x8A11: return 0x8A28;
-    // The buffer bound to the texture buffer target is asked by the target itself; 0x8C2C would
-    // give the texture bound to it, whose name may be any buffer's.
-    case 0x8C2A: return 0x8C2A;
-    case 0x8DEE: return 0x8DEF;
-    case 0x8F3F: return 0x8F43;
-    case 0x8F36: return 0x8F36;  // the copy targets are their own binding queries
-    case 0x8F37: return 0x8F37;
-    case 0x90D2: return 0x90D3;
-    case 0x8C8E: return 0x8C8F;
-    case 0x92C0: return 0x92C1;
-    case 0x9192: return 0x9193;
-    case 0x90EE: return 0x90EF;
-    default: return 0;
-    }
-}
-
 kgl::GLuint BoundBuffer(kgl::GLenum target) {
-    const kgl::GLenum binding = BindingOf(target);
+    const kgl::GLenum binding = MappedBufferTable::BindingQuery(target);
     return binding ? static_cast<kgl::GLuint>(realgl::GetInteger(binding)) : 0u;
 }
 

@@ -32,6 +32,8 @@ public:
     // indirect, copy read, copy write, shader storage, transform feedback, atomic counter, query,
     // dispatch indirect); -1 for a target outside them.
     static int Group(std::uint32_t target);
+    // The glGetIntegerv name that asks which buffer a target of a group has bound; 0 for others.
+    static std::uint32_t BindingQuery(std::uint32_t target);
 
     // A buffer name is the context's own whatever target it was mapped through: a map replaces the
     // name's entry wherever it is. A named map (group -1) keeps the group the name had, else array.

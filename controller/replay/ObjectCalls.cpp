@@ -6,6 +6,7 @@
 
 #include "controller/replay/Replayer.h"
 #include "gen/ApiTable.h"
+#include "glrecord/MappedBuffers.h"
 
 namespace kestrel::replay {
 
@@ -16,27 +17,6 @@ constexpr unsigned kMapPersistent = 0x0040;
 constexpr unsigned kReadOnly = 0x88B8;
 constexpr unsigned kBufferSize = 0x8764;
 constexpr unsigned kPixelPackBinding = 0x88ED;
-
-// The binding query of a buffer target.
-unsigned BindingOf(unsigned target) {
-    switch (target) {
-    case 0x8892: return 0x8894;  // array
-    case 0x8893: return 0x8895;  // element array
-    case 0x88EB: return 0x88ED;  // pixel pack
-    case 0x88EC: return 0x88EF;  // pixel unpack
-    case 0x8A11: return 0x8A28;  // uniform
-    case 0x8C2A: return 0x8C2A;  // texture buffer: the target names its binding
-    case 0x8C8E: return 0x8C8F;  // transform feedback
-    case 0x8F36: return 0x8F36;  // copy read
-    case 0x8F37: return 0x8F37;  // copy write
-    case 0x8F3F: return 0x8F43;  // draw indirect
-    case 0x90D2: return 0x90D3;  // shader storage
-    case 0x90EE: return 0x90EF;  // dispatch indirect
-    case 0x92C0: return 0x92C1;  // atomic counter
-    case 0x9192: return 0x9193;  // query
-    default: return 0;
-    }
-}
 
 // Splits `count` strings, each ended by its NUL, from the data; false when the data ends first.
 bool SplitStrings(const std::uint8_t* data, std::uint32_t size, std::int32_t count, std::vector<const char*>& out) {
@@ -103,7 +83,7 @@ bool Replayer::ReplayObjectCall(const Call& call) {
     switch (call.id) {
     case api::glMapBufferARB: {
         const unsigned target = v(0), access = v(4);
-        const std::uint32_t buffer = Integer(BindingOf(target));
+        const std::uint32_t buffer = Integer(MappedBufferTable::BindingQuery(target));
         int size = 0;
         auto parameter = gl_.Get<void(__stdcall*)(unsigned, unsigned, int*)>("glGetBufferParameteriv");
         if (parameter) parameter(target, kBufferSize, &size);
@@ -113,7 +93,7 @@ bool Replayer::ReplayObjectCall(const Call& call) {
     }
     case api::glMapBufferRange: {
         const unsigned target = v(0), access = v(12);
-        const std::uint32_t buffer = Integer(BindingOf(target));
+        const std::uint32_t buffer = Integer(MappedBufferTable::BindingQuery(target));
         void* pointer = reinterpret_cast<void*(__stdcall*)(unsigned, std::intptr_t, std::intptr_t, unsigned)>(call.entry)(
             target, i(4), i(8), access);
         Map(call, buffer, access & kMapWrite ? v(8) : 0, access, pointer);
@@ -141,7 +121,7 @@ bool Replayer::ReplayObjectCall(const Call& call) {
         break;
     }
     case api::glUnmapBufferARB:
-        Unmap(call, v(0), Integer(BindingOf(v(0))), false);
+        Unmap(call, v(0), Integer(MappedBufferTable::BindingQuery(v(0))), false);
         break;
     case api::glUnmapNamedBuffer:
     case api::glUnmapNamedBufferEXT:

@@ -46,6 +46,7 @@ Replayer::~Replayer() {
 }
 
 std::uint32_t Replayer::Integer(unsigned name) {
+    if (name == 0) return 0;  // a target without a binding query
     int value = 0;
     if (getIntegerv_ && current_.context) getIntegerv_(name, &value);
     return static_cast<std::uint32_t>(value);

@@ -11,7 +11,6 @@
 namespace kestrel::replay {
 
 namespace {
-constexpr unsigned kArrayBuffer = 0x8892;
 constexpr unsigned kArrayBufferBinding = 0x8894;
 constexpr unsigned kElementBufferBinding = 0x8895;
 constexpr unsigned kDrawIndirectBinding = 0x8F43;

@@ -31,10 +31,9 @@ bool SplitStrings(const std::uint8_t* data, std::uint32_t size, std::int32_t cou
 }
 }  // namespace
 
-void Replayer::Map(const Call& call, std::uint32_t buffer, std::uint32_t length, unsigned access, void* pointer) {
+void Replayer::Map(std::uint32_t buffer, std::uint32_t length, unsigned access, void* pointer) {
     mappings_[static_cast<std::uint64_t>(current_.context) << 32 | buffer] = {
         static_cast<std::uint8_t*>(pointer), pointer ? length : 0, (access & kMapFlushExplicit) != 0};
-    (void)call;
 }
 
 void Replayer::Unmap(const Call& call, std::uint32_t target, std::uint32_t buffer, bool named) {
@@ -88,7 +87,7 @@ bool Replayer::ReplayObjectCall(const Call& call) {
         auto parameter = gl_.Get<void(__stdcall*)(unsigned, unsigned, int*)>("glGetBufferParameteriv");
         if (parameter) parameter(target, kBufferSize, &size);
         void* pointer = reinterpret_cast<void*(__stdcall*)(unsigned, unsigned)>(call.entry)(target, access);
-        Map(call, buffer, access == kReadOnly ? 0 : static_cast<std::uint32_t>(size), 0, pointer);
+        Map(buffer, access == kReadOnly ? 0 : static_cast<std::uint32_t>(size), 0, pointer);
         break;
     }
     case api::glMapBufferRange: {
@@ -96,7 +95,7 @@ bool Replayer::ReplayObjectCall(const Call& call) {
         const std::uint32_t buffer = Integer(MappedBufferTable::BindingQuery(target));
         void* pointer = reinterpret_cast<void*(__stdcall*)(unsigned, std::intptr_t, std::intptr_t, unsigned)>(call.entry)(
             target, i(4), i(8), access);
-        Map(call, buffer, access & kMapWrite ? v(8) : 0, access, pointer);
+        Map(buffer, access & kMapWrite ? v(8) : 0, access, pointer);
         break;
     }
     case api::glMapNamedBuffer:
@@ -108,7 +107,7 @@ bool Replayer::ReplayObjectCall(const Call& call) {
             call.id == api::glMapNamedBuffer ? "glGetNamedBufferParameteriv" : "glGetNamedBufferParameterivEXT");
         if (parameter) parameter(buffer, kBufferSize, &size);
         void* pointer = reinterpret_cast<void*(__stdcall*)(unsigned, unsigned)>(call.entry)(buffer, access);
-        Map(call, buffer, access == kReadOnly ? 0 : static_cast<std::uint32_t>(size), 0, pointer);
+        Map(buffer, access == kReadOnly ? 0 : static_cast<std::uint32_t>(size), 0, pointer);
         break;
     }
     case api::glMapNamedBufferRange:
@@ -117,7 +116,7 @@ bool Replayer::ReplayObjectCall(const Call& call) {
         const unsigned access = v(12);
         void* pointer = reinterpret_cast<void*(__stdcall*)(unsigned, std::intptr_t, std::intptr_t, unsigned)>(call.entry)(
             buffer, i(4), i(8), access);
-        Map(call, buffer, access & kMapWrite ? v(8) : 0, access, pointer);
+        Map(buffer, access & kMapWrite ? v(8) : 0, access, pointer);
         break;
     }
     case api::glUnmapBufferARB:

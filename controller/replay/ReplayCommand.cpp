@@ -26,12 +26,6 @@ std::string CaptureName(const std::string& path) {
     return name.empty() ? "replay" : name;
 }
 
-std::int64_t Now() {
-    LARGE_INTEGER now{};
-    QueryPerformanceCounter(&now);
-    return now.QuadPart;
-}
-
 void Report(const ReplayOptions& options, const replay::ReplayTally& tally, double seconds) {
     std::printf("replayed %llu calls, %llu not replayed\n", static_cast<unsigned long long>(tally.replayed),
                 static_cast<unsigned long long>(tally.notReplayedCalls()));
@@ -98,7 +92,7 @@ int RunReplay(const std::vector<std::string>& words) {
             ReportError(kCommand, "the system OpenGL (opengl32.dll) cannot be loaded");
             return kExitNoOpenGL;
         }
-        const std::int64_t start = Now();
+        const std::int64_t start = replay::Ticks();
         CaptureRecord record;
         bool ended = false;
         while (!ended && reader.Next(record)) {

@@ -116,7 +116,7 @@ private:
 
     // Buffer mappings, sources and read-backs (ObjectCalls.cpp).
     bool ReplayObjectCall(const Call& call);
-    void Map(const Call& call, std::uint32_t buffer, std::uint32_t length, unsigned access, void* pointer);
+    void Map(std::uint32_t buffer, std::uint32_t length, unsigned access, void* pointer);
     void Unmap(const Call& call, std::uint32_t target, std::uint32_t buffer, bool named);
 
     ReplaySettings settings_;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "stream/CaptureStream.h"
@@ -123,8 +124,28 @@ void PrintFloor(const uint8_t* source) {
 
 int RunWriter() {
     std::string name = "Local\\KestrelBenchRing_" + std::to_string(GetCurrentProcessId());
+    // The creator's side holds the ring's reader mutex from the thread that opens it; a writer on that
+    // same thread would find the mutex its own and take the reader for gone. A thread of its own
+    // keeps it, as the controlling process does, until the end.
     RingBuffer ring;
-    if (ring.Open(1, kCapacity, name.c_str()) != 0) {
+    uint32_t opened = 1;
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE finished = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread creator([&] {
+        opened = ring.Open(1, kCapacity, name.c_str());
+        SetEvent(ready);
+        WaitForSingleObject(finished, INFINITE);
+    });
+    WaitForSingleObject(ready, INFINITE);
+    struct Join {
+        HANDLE finished;
+        std::thread& creator;
+        ~Join() {
+            SetEvent(finished);
+            creator.join();
+        }
+    } join{finished, creator};
+    if (opened != 0) {
         std::fprintf(stderr, "cannot create the ring\n");
         return 1;
     }

@@ -65,9 +65,10 @@ bool BaseCapturer::ShouldRecordOrLeave() {
 }
 
 void BaseCapturer::LeaveRunning() {
-    const DWORD thread = CurrentThreadId();
-    if (threadDepths_.depth(thread) == 1) OnOutermostLeave();
-    threadDepths_.leave(thread);
+    // Only this thread changes its own entry: one lookup serves the test and the step down.
+    ThreadDepthEntry* entry = threadDepths_.entry(CurrentThreadId());
+    if (entry->depth == 1) OnOutermostLeave();
+    --entry->depth;
 }
 
 std::uint32_t BaseCapturer::SessionExchange(const void* request, std::uint32_t size, std::uint32_t* replySize) {

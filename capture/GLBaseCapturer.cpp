@@ -87,18 +87,23 @@ void GLBaseCapturer::OnOutermostEnter() {
     lastRecordedThread_ = thread;
     // try_emplace adds the thread with context 0 when it has none on record.
     const ThreadSwitchPayload payload{thread, threadContexts_.try_emplace(thread, 0).first->second};
-    BeginRecord(kThreadSwitchRecord, sizeof payload);
-    WriteData(sizeof payload, &payload);
+    unsigned char record[kRecordRoom + sizeof payload];
+    std::memcpy(record + kRecordRoom, &payload, sizeof payload);
+    BeginRecordWith(kThreadSwitchRecord, sizeof payload, record, sizeof payload);
     ++callsInFrame_;
 }
 
 std::uint32_t GLBaseCapturer::BeginRecord(std::uint32_t apiId, std::uint32_t payloadSize) {
-    if (apiId == aliasTargetId_.load(std::memory_order_relaxed) && aliasThread_ == CurrentThreadId()) {
-        const AliasMarkerPayload marker{apiId, aliasNumber_};
-        recordStream_.WriteRecordHeader(kAliasMarkerRecord, AliasMarkerPayload::DeclaredSize(payloadSize));
-        recordStream_.WriteBytes(sizeof marker, &marker);
-    }
+    if (apiId == aliasTargetId_.load(std::memory_order_relaxed) && aliasThread_ == CurrentThreadId())
+        WriteAliasMarker(apiId, payloadSize);
     return recordStream_.WriteRecordHeader(apiId, payloadSize);
+}
+
+void GLBaseCapturer::WriteAliasMarker(std::uint32_t apiId, std::uint32_t payloadSize) {
+    const AliasMarkerPayload marker{apiId, aliasNumber_};
+    unsigned char record[kRecordRoom + sizeof marker];
+    std::memcpy(record + kRecordRoom, &marker, sizeof marker);
+    recordStream_.WriteRecord(kAliasMarkerRecord, AliasMarkerPayload::DeclaredSize(payloadSize), record, sizeof marker);
 }
 
 std::uint32_t GLBaseCapturer::WriteData(std::uint32_t size, const void* data) {

@@ -29,6 +29,15 @@ public:
     std::uint32_t OnShutdown() override { return 1; }
     std::uint32_t BeginRecord(std::uint32_t apiId, std::uint32_t payloadSize) override;
     std::uint32_t WriteData(std::uint32_t size, const void* data) override;
+    // BeginRecord and a WriteData of the payload's first headSize bytes in one ring write. `record`
+    // starts with kRecordRoom bytes for the header, which the stream fills; those bytes follow.
+    static constexpr std::uint32_t kRecordRoom = CaptureStream::kHeaderRoom;
+    std::uint32_t BeginRecordWith(std::uint32_t apiId, std::uint32_t payloadSize, unsigned char* record,
+                                  std::uint32_t headSize) {
+        if (__builtin_expect(aliasTargetId_.load(std::memory_order_relaxed) == apiId, 0) && aliasThread_ == CurrentThreadId())
+            WriteAliasMarker(apiId, payloadSize);
+        return recordStream_.WriteRecord(apiId, payloadSize, record, headSize);
+    }
     // A data block of a payload: zeros of that length when the source is null, so that the bytes
     // written always match the declared size.
     std::uint32_t WriteBlock(std::uint32_t size, const void* data);
@@ -64,6 +73,8 @@ public:
     std::uint32_t aliasTargetId() const { return aliasTargetId_.load(std::memory_order_relaxed); }
 
 protected:
+    void WriteAliasMarker(std::uint32_t apiId, std::uint32_t payloadSize);
+
     std::uint32_t extensionsResolved_ = 0;
 
     // Binding state.

@@ -20,13 +20,16 @@ R CallReal(const GLBaseCapturer& capturer, unsigned index, std::uint32_t apiId, 
     return reinterpret_cast<R(__stdcall*)(A...)>(capturer.RealEntry(index, apiId))(args...);
 }
 
-// Values side by side at their own widths (a GLboolean 1 byte, a pointer 4), no padding.
+// Values side by side at their own widths (a GLboolean 1 byte, a pointer 4), no padding, after room
+// for the record header so that header and values can go into the ring in one write.
 template <class... T>
 struct Packed {
     static constexpr std::size_t kSize = (sizeof(T) + ... + 0);
+    std::uint8_t room[GLBaseCapturer::kRecordRoom];
     std::uint8_t bytes[kSize ? kSize : 1];
 
     explicit Packed(T... values) {
+        static_assert(offsetof(Packed, bytes) == sizeof room, "the values follow the header's room");
         std::size_t at = 0;
         ((std::memcpy(bytes + at, &values, sizeof values), at += sizeof values), ...);
     }
@@ -35,9 +38,8 @@ struct Packed {
 // A record whose payload is just these values.
 template <class... T>
 void RecordValues(GLBaseCapturer& capturer, std::uint32_t apiId, T... values) {
-    const Packed<T...> payload(values...);
-    capturer.BeginRecord(apiId, Packed<T...>::kSize);
-    capturer.WriteData(Packed<T...>::kSize, payload.bytes);
+    Packed<T...> payload(values...);
+    capturer.BeginRecordWith(apiId, Packed<T...>::kSize, payload.room, Packed<T...>::kSize);
 }
 
 // An upload's pixels: the bytes the size rules give, of which the last `padding` are the last row's
@@ -51,10 +53,9 @@ struct PixelBlock {
 template <class... T>
 void RecordWithBlock(GLBaseCapturer& capturer, std::uint32_t apiId, const void* data, PixelBlock block,
                      T... values) {
-    const Packed<T...> fixed(values...);
+    Packed<T...> fixed(values...);
     if (!data) block = {};
-    capturer.BeginRecord(apiId, Packed<T...>::kSize + block.bytes);
-    capturer.WriteData(Packed<T...>::kSize, fixed.bytes);
+    capturer.BeginRecordWith(apiId, Packed<T...>::kSize + block.bytes, fixed.room, Packed<T...>::kSize);
     const std::uint32_t read = block.bytes - block.padding;
     capturer.WriteData(read, data);
     if (block.padding == 0) return;

@@ -102,9 +102,7 @@ ThreadDepthEntry* ThreadDepthTable::Lookup(DWORD threadId) {
     return entry;
 }
 
-// The lock guards finding and adding entries. Once a thread has its entry, only calls made on that
-// same thread change or read it, one after another, so the thread works on it without the lock:
-// the spin word would otherwise be taken four times for every gated call.
+// The lock guards finding and adding entries; a thread's own entry, once cached, needs none.
 ThreadDepthEntry* ThreadDepthTable::OwnEntry(DWORD threadId) {
     if (tlsSlot_ != TLS_OUT_OF_INDEXES) {
         auto* cached = static_cast<ThreadDepthEntry*>(TlsSlotValue(tlsSlot_));
@@ -113,27 +111,10 @@ ThreadDepthEntry* ThreadDepthTable::OwnEntry(DWORD threadId) {
     return nullptr;
 }
 
-std::int32_t ThreadDepthTable::enter(DWORD threadId) {
-    if (ThreadDepthEntry* entry = OwnEntry(threadId)) {
-        block_->lastThread = threadId;
-        return ++entry->depth;
-    }
+ThreadDepthEntry* ThreadDepthTable::FindEntry(DWORD threadId) {
+    if (ThreadDepthEntry* entry = OwnEntry(threadId)) return entry;  // a TLS expansion slot
     BlockLock lock(block_);
-    ThreadDepthEntry* entry = Lookup(threadId);
-    block_->lastThread = threadId;
-    return ++entry->depth;
-}
-
-std::int32_t ThreadDepthTable::leave(DWORD threadId) {
-    if (ThreadDepthEntry* entry = OwnEntry(threadId)) return --entry->depth;
-    BlockLock lock(block_);
-    return --Lookup(threadId)->depth;
-}
-
-std::int32_t ThreadDepthTable::depth(DWORD threadId) {
-    if (const ThreadDepthEntry* entry = OwnEntry(threadId)) return entry->depth;
-    BlockLock lock(block_);
-    return Lookup(threadId)->depth;
+    return Lookup(threadId);
 }
 
 }  // namespace kestrel

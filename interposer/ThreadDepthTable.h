@@ -6,6 +6,7 @@
 #include <map>
 
 #include "interposer/ThreadDepthBlock.h"
+#include "interposer/ThreadEnvironment.h"
 
 namespace kestrel {
 
@@ -26,9 +27,24 @@ public:
     void Close();
     bool IsOpen() const { return block_ != nullptr; }
 
-    std::int32_t enter(DWORD threadId);
-    std::int32_t leave(DWORD threadId);
-    std::int32_t depth(DWORD threadId);
+    // Once a thread has its entry, only calls made on that same thread change or read it, one after
+    // another, so the thread works on it without the block's lock, found through a TLS slot: the
+    // gate asks for it several times in every call.
+    std::int32_t enter(DWORD threadId) {
+        ThreadDepthEntry* own = entry(threadId);
+        block_->lastThread = threadId;
+        return ++own->depth;
+    }
+    std::int32_t leave(DWORD threadId) { return --entry(threadId)->depth; }
+    std::int32_t depth(DWORD threadId) { return entry(threadId)->depth; }
+    // The thread's entry, for the thread itself to read and change its depth in one lookup.
+    ThreadDepthEntry* entry(DWORD threadId) {
+        if (tlsSlot_ < kTebTlsSlotCount) {
+            auto* cached = static_cast<ThreadDepthEntry*>(TlsSlotValue(tlsSlot_));
+            if (__builtin_expect(cached != nullptr && cached->threadId == threadId, 1)) return cached;
+        }
+        return FindEntry(threadId);
+    }
 
     // Threads that found the block's 127 entries used up keep their depth here, in the process only:
     // they are still recorded, only other modules cannot see their depth.
@@ -37,6 +53,7 @@ public:
 private:
     ThreadDepthEntry* Lookup(DWORD threadId);  // lock held
     ThreadDepthEntry* OwnEntry(DWORD threadId);  // the calling thread's cached entry, or null
+    ThreadDepthEntry* FindEntry(DWORD threadId);  // the cache missed: under the lock
 
     HANDLE mapping_ = nullptr;
     ThreadDepthBlock* block_ = nullptr;

@@ -2,12 +2,17 @@
 
 #include <windows.h>
 
+#include <emmintrin.h>
+
 #include <cstdio>
+#include <cstring>
 
 #include "environment/SystemDescription.h"
 #include "stream/ApiTypePayload.h"
 #include "stream/FormatVersionPayload.h"
 #include "stream/RecordHeader.h"
+
+static_assert(kestrel::CaptureStream::kHeaderRoom == sizeof(kestrel::RecordHeader));
 #include "stream/RecorderVersionPayload.h"
 #include "stream/SystemDescriptionPayload.h"
 
@@ -78,33 +83,80 @@ uint32_t CaptureStream::WriteRecordHeader(uint32_t id, uint32_t payloadSize) {
     return WriteBytes(sizeof(header), &header);
 }
 
+uint32_t CaptureStream::WriteRecord(uint32_t id, uint32_t payloadSize, uint8_t* record, uint32_t headSize) {
+    const RecordHeader header{id, payloadSize, clock_.Now()};
+    std::memcpy(record, &header, sizeof header);
+    return WriteBytes(kHeaderRoom + headSize, record);
+}
+
 uint32_t CaptureStream::WriteBytes(uint32_t size, const void* data) {
     if (size == 0 || data == nullptr) return 0;
     if (ring_ == nullptr || chunkSize_ == 0) return kShortWrite;
     auto* bytes = static_cast<const uint8_t*>(data);
     while (size > 0) {
         uint32_t piece = size < chunkSize_ ? size : chunkSize_;
-        if (ring_->Write(bytes, piece) != piece) return kShortWrite;
+        // The stream made its ring itself, a RingBuffer exactly: no call through the table.
+        if (ring_->RingBuffer::Write(bytes, piece) != piece) return kShortWrite;
         bytes += piece;
         size -= piece;
     }
     return 0;
 }
 
-void CaptureStream::AcquireLock() {
+// Taking lockWord failed, or it was taken while another thread of ours owns the stream. The reader
+// holds lockWord only for a few loads and stores, another thread of ours for a whole call: spin
+// briefly, then give the processor up.
+__attribute__((noinline)) void CaptureStream::AcquireLockSlow() {
     if (!attached_ || streamLock_ == nullptr) return;
-    while (streamLock_->exchange(1, std::memory_order_acquire) == 1) Sleep(0);
-    ring_->Lock();
+    uint32_t suspectSince = 0;
+    for (uint32_t tries = 1;; ++tries) {
+        if (!ring_->IsMapped() || lockWordStuck_.load(std::memory_order_acquire)) {
+            while (streamLock_->exchange(1, std::memory_order_acquire) == 1) Sleep(0);
+            owner_.store(kStreamLockOwner, std::memory_order_relaxed);
+            return;
+        }
+        if (ring_->TryLockMapped()) {
+            if (owner_.load(std::memory_order_relaxed) == kNoOwner) {
+                owner_.store(kRingOwner, std::memory_order_relaxed);
+                return;
+            }
+            ring_->Unlock();  // the owner waits for room with lockWord given up: wait for its call to end
+        } else if (tries % 256 == 0 && LockWordAbandoned(suspectSince)) {
+            lockWordStuck_.store(true, std::memory_order_release);
+            continue;
+        }
+        if (tries < 64) {
+            _mm_pause();
+        } else {
+            Sleep(0);
+        }
+    }
 }
 
-void CaptureStream::ReleaseLock() {
+// A reader that died holding lockWord never gives it back, and then only the process-local lock can
+// keep our threads apart. lockWord held while no thread of ours owns the stream and the reader is
+// gone points that way; a thread of ours can only be between taking lockWord and marking itself
+// owner for a few instructions, so the sign must last a full second before it is believed.
+bool CaptureStream::LockWordAbandoned(uint32_t& suspectSince) {
+    if (owner_.load(std::memory_order_relaxed) != kNoOwner || !ring_->ReaderGone()) {
+        suspectSince = 0;
+        return false;
+    }
+    const uint32_t now = GetTickCount() | 1;  // 0 means "not suspected"
+    if (suspectSince == 0) suspectSince = now;
+    return now - suspectSince >= 1000;
+}
+
+void CaptureStream::ReleaseLockSlow() {
     if (!attached_ || streamLock_ == nullptr) return;
-    ring_->Unlock();
-    streamLock_->store(0, std::memory_order_release);  // an exchange would cost a second locked instruction
+    if (owner_.load(std::memory_order_relaxed) != kStreamLockOwner) return;  // not held
+    owner_.store(kNoOwner, std::memory_order_relaxed);
+    streamLock_->store(0, std::memory_order_release);
 }
 
 void CaptureStream::ReleaseLocksForShutdown() {
     if (!attached_ || streamLock_ == nullptr) return;
+    owner_.store(kNoOwner, std::memory_order_relaxed);
     ring_->Unlock();
     streamLock_->store(0, std::memory_order_release);
 }

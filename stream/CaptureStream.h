@@ -27,10 +27,33 @@ public:
     uint32_t Init(const char* ringName, uint32_t apiType, uint32_t capacity);
     // One 16-byte header with the performance counter's value now. 0, or kShortWrite.
     uint32_t WriteRecordHeader(uint32_t id, uint32_t payloadSize);
+    // A header and the first headSize bytes of its payload in one ring write: `record` holds room
+    // for the header (kHeaderRoom bytes, filled here) and then those bytes. 0, or kShortWrite.
+    static constexpr uint32_t kHeaderRoom = 16;
+    uint32_t WriteRecord(uint32_t id, uint32_t payloadSize, uint8_t* record, uint32_t headSize);
     // Payload bytes, in pieces of at most the ring's capacity. Size 0 or no data writes nothing.
     uint32_t WriteBytes(uint32_t size, const void* data);
-    void AcquireLock();
-    void ReleaseLock();
+    // The process's threads and the ring's reader take turns on one interlocked operation: the
+    // ring's lockWord, with a process-local owner flag behind it for a writer that gave lockWord up
+    // while it waits for room.
+    void AcquireLock() {
+        if (__builtin_expect(ring_ != nullptr && ring_->TryLockMapped(), 1)) {
+            if (owner_.load(std::memory_order_relaxed) == kNoOwner) {
+                owner_.store(kRingOwner, std::memory_order_relaxed);
+                return;
+            }
+            ring_->Unlock();
+        }
+        AcquireLockSlow();
+    }
+    void ReleaseLock() {
+        if (__builtin_expect(owner_.load(std::memory_order_relaxed) == kRingOwner, 1)) {
+            owner_.store(kNoOwner, std::memory_order_relaxed);
+            ring_->ReleaseLockWord();  // a release store: owner_ is cleared before another thread can take lockWord
+            return;
+        }
+        ReleaseLockSlow();
+    }
     // At shutdown: frees both lock words even if a thread ended while holding them.
     void ReleaseLocksForShutdown();
     // True once Init has mapped the controlling process's ring.
@@ -43,9 +66,22 @@ private:
     void ShareClock(const char* ringName);
     void UnshareClock();
 
+    // Who holds the stream: nobody, a thread that took lockWord, or one that took the process-local
+    // stream lock (no ring mapped, or a reader that died holding lockWord).
+    static constexpr uint32_t kNoOwner = 0;
+    static constexpr uint32_t kRingOwner = 1;
+    static constexpr uint32_t kStreamLockOwner = 2;
+
+    void AcquireLockSlow();
+    void ReleaseLockSlow();
+    bool LockWordAbandoned(uint32_t& suspectSince);
+
     uint32_t attached_ = 1;
     std::unique_ptr<RingBuffer> ring_;
     std::unique_ptr<std::atomic<uint32_t>> streamLock_;  // 0 free, 1 held
+    // Written only by the thread that holds lockWord or the stream lock; read by others as a hint.
+    std::atomic<uint32_t> owner_{kNoOwner};
+    std::atomic<bool> lockWordStuck_{false};
     uint32_t chunkSize_ = 0;
     PerformanceClock clock_;  // read under the lock, so time stamps follow stream order
     HANDLE clockMapping_ = nullptr;

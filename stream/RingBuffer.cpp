@@ -28,6 +28,23 @@ void CopyIntoRing(uint8_t* dest, const uint8_t* src, uint32_t size) {
     }
 }
 
+// Free bytes for offsets read once: readOffset - writeOffset when the write offset is the smaller, all
+// of it when they are equal, capacity - writeOffset + readOffset when it is the larger.
+uint32_t FreeBytes(uint32_t read, uint32_t write, uint32_t capacity) {
+    if (write < read) return read - write;
+    if (write == read) return capacity;
+    return capacity - write + read;
+}
+
+// writeOffset == readOffset reads as empty, so the writer must never get there with data unread:
+// a write must leave at least one byte free. Only with readOffset 0 may it take the last byte, since
+// it then ends at writeOffset == capacity, which reads as full. That exception is what lets a piece
+// of exactly the capacity pass (into an empty ring that the reader reset to offset 0).
+bool FitsIn(uint32_t size, uint32_t read, uint32_t write, uint32_t capacity) {
+    const uint32_t free = FreeBytes(read, write, capacity);
+    return size < free || (size == free && read == 0);
+}
+
 }  // namespace
 
 RingBuffer::RingBuffer() = default;
@@ -135,20 +152,12 @@ uint32_t RingBuffer::GetUsedSize() {
 uint32_t RingBuffer::GetFreeSize() {
     if (view_ == nullptr) return 0;
     RingBufferHeader* h = Header();
-    uint32_t read = Load(h->readOffset);
-    uint32_t write = Load(h->writeOffset);
-    if (write < read) return read - write;
-    if (write == read) return Load(h->capacity);
-    return Load(h->capacity) - write + read;
+    return FreeBytes(Load(h->readOffset), Load(h->writeOffset), Load(h->capacity));
 }
 
-// writeOffset == readOffset reads as empty, so the writer must never get there with data unread:
-// a write must leave at least one byte free. Only with readOffset 0 may it take the last byte, since
-// it then ends at writeOffset == capacity, which reads as full. That exception is what lets a piece
-// of exactly the capacity pass (into an empty ring that the reader reset to offset 0).
 bool RingBuffer::Fits(uint32_t size) {
-    uint32_t free = GetFreeSize();
-    return size < free || (size == free && Load(Header()->readOffset) == 0);
+    RingBufferHeader* h = Header();
+    return FitsIn(size, Load(h->readOffset), Load(h->writeOffset), Load(h->capacity));
 }
 
 bool RingBuffer::ReaderGone() {
@@ -190,11 +199,18 @@ __attribute__((noinline)) bool RingBuffer::WaitForRoom(uint32_t size) {
 
 uint32_t RingBuffer::Write(const void* data, uint32_t size) {
     if (view_ == nullptr || orphaned_) return 0;
-    if (!Fits(size) && !WaitForRoom(size)) return 0;
     RingBufferHeader* h = Header();
-    auto* src = static_cast<const uint8_t*>(data);
-    uint32_t capacity = Load(h->capacity);
+    // The offsets are read once: the reader moves readOffset only while it holds lockWord, as we do.
+    uint32_t read = Load(h->readOffset);
     uint32_t write = Load(h->writeOffset);
+    uint32_t capacity = Load(h->capacity);
+    if (!FitsIn(size, read, write, capacity)) {
+        if (!WaitForRoom(size)) return 0;
+        read = Load(h->readOffset);
+        write = Load(h->writeOffset);
+        capacity = Load(h->capacity);
+    }
+    auto* src = static_cast<const uint8_t*>(data);
     if (write + size > capacity) {
         uint32_t first = capacity - write;
         CopyIntoRing(data_ + write, src, first);
@@ -203,9 +219,8 @@ uint32_t RingBuffer::Write(const void* data, uint32_t size) {
         Store(h->writeOffset, size - first);
     } else {
         CopyIntoRing(data_ + write, src, size);
-        write += size;
-        if (write < Load(h->readOffset)) Store(h->wrapped, 1);
-        Store(h->writeOffset, write);
+        if (write + size < read) Store(h->wrapped, 1);
+        Store(h->writeOffset, write + size);
     }
     return size;
 }
@@ -294,13 +309,13 @@ void RingBuffer::TakeAbandonedLock() {
     std::atomic_ref<uint32_t>(Header()->lockWord).store(kRingLocked, std::memory_order_seq_cst);
 }
 
+// One plain release store where a compare-and-swap would cost a second interlocked operation on
+// every call: while lockWord reads 0xCEDED only its holder changes it (the other side takes it from
+// 0 only), so the holder's store frees exactly what a compare-and-swap would.
 void RingBuffer::Unlock(uint32_t) {
     if (view_ == nullptr) return;
     std::atomic_ref<uint32_t> word(Header()->lockWord);
-    uint32_t expected = kRingLocked;
-    if (word.load(std::memory_order_relaxed) == kRingLocked) {
-        word.compare_exchange_strong(expected, 0, std::memory_order_release);
-    }
+    if (word.load(std::memory_order_relaxed) == kRingLocked) word.store(0, std::memory_order_release);
 }
 
 }  // namespace kestrel

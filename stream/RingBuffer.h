@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 
 #include "stream/RingBufferHeader.h"
@@ -47,6 +48,18 @@ public:
     const uint8_t* GetContiguousRead(uint32_t* size);
     // One attempt at Lock; true when the lock word was taken (or the ring is unmapped, like Lock).
     bool TryLock();
+    // TryLock for the writer's every call, inlined: false when unmapped, unlike TryLock.
+    bool TryLockMapped() {
+        if (view_ == nullptr) return false;
+        uint32_t found = 0;
+        return std::atomic_ref<uint32_t>(Header()->lockWord)
+            .compare_exchange_strong(found, kRingLocked, std::memory_order_acquire);
+    }
+    // Unlock for the writer's every call, inlined: the caller knows it holds lockWord on a mapped ring.
+    void ReleaseLockWord() { std::atomic_ref<uint32_t>(Header()->lockWord).store(0, std::memory_order_release); }
+    // True when the reader's side has ended (its mutex is free or abandoned); the ring is then
+    // orphaned and every later write fails at once.
+    bool ReaderGone();
     // Takes lockWord whatever it holds: only for a reader whose writer has died holding it.
     void TakeAbandonedLock();
     bool IsMapped() const { return view_ != nullptr; }
@@ -60,7 +73,6 @@ private:
     RingBufferHeader* Header() const { return static_cast<RingBufferHeader*>(view_); }
     bool Fits(uint32_t size);
     bool WaitForRoom(uint32_t size);
-    bool ReaderGone();
     void Unwrap();
     void ReleaseMapping();
     void ReleaseEvents();

@@ -11,7 +11,7 @@ struct RingBufferHeader {
     uint32_t writeOffset;  // where the next byte goes; may equal capacity
     uint32_t capacity;     // set by the creator
     uint32_t wrapped;      // unread data continues at offset 0 and is not yet in the unwrap area
-    uint32_t lockWord;     // 0 free, kRingLocked held; changed only by compare-and-swap
+    uint32_t lockWord;     // 0 free, kRingLocked held; taken by compare-and-swap, freed by its holder
     uint32_t reserved0;
     uint32_t reserved1;
 };

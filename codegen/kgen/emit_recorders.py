@@ -42,15 +42,13 @@ def emit_interceptor_declarations(api):
 
 
 def _record(f):
-    """The body of `if (ShouldRecord())`: the fixed part built in one local buffer, one BeginRecord,
-    one WriteData for it and one WriteBlock for the data block."""
+    """The body of `if (ShouldRecord())`: the fixed part built in one local buffer behind room for the
+    record header, both written by one BeginRecordWith, then one WriteBlock for the data block."""
     layout = f.layout
     size = layout.fixed_size
-    lines = []
-    if size:
-        lines.append(f"        unsigned char p_[{size}];")
+    lines = [f"        unsigned char r_[kRecordRoom + {size}];"]
     for field in layout.fields:
-        target = f"p_ + {field.offset}"
+        target = f"r_ + kRecordRoom + {field.offset}"
         if field.through_pointer:
             lines.append(f"        if ({field.value}) std::memcpy({target}, {field.value}, {field.size}); "
                          f"else std::memset({target}, 0, {field.size});")
@@ -60,9 +58,7 @@ def _record(f):
     if layout.block:
         lines.append(f"        const std::uint32_t b_ = {layout.block.cpp_size};")
         declared = f"{size} + b_"
-    lines.append(f"        BeginRecord(api::{f.name}, {declared});")
-    if size:
-        lines.append(f"        WriteData({size}, p_);")
+    lines.append(f"        BeginRecordWith(api::{f.name}, {declared}, r_, {size});")
     if layout.block:
         lines.append(f"        WriteBlock(b_, {layout.block.source.name});")
     return lines

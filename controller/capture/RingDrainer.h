@@ -1,5 +1,5 @@
-// Drains a capture's ring on a thread of its own: whenever the recorder asks for room, and on its
-// own every few milliseconds, so that the application rarely waits.
+// Drains a capture's ring on a thread of its own: whenever the recorder asks for room, whenever a
+// batch has gathered, and on its own every few milliseconds, so that the application rarely waits.
 #pragma once
 #include <windows.h>
 #include <atomic>

@@ -192,5 +192,90 @@ TEST_F(CaptureStreamTest, ShutdownReleaseFreesTheLocksOfAThreadThatEnded) {
     CloseHandle(acquired);
 }
 
+// A writer that waits for room gives lockWord up to the reader, but the stream stays its own: another
+// thread that takes lockWord meanwhile must not write in the middle of its record.
+TEST_F(CaptureStreamTest, AWriterWaitingForRoomKeepsTheOtherThreadsOut) {
+    CaptureStream stream;
+    stream.Init(name.c_str(), kApiTypeOpenGL, kCapacity);
+    RingHeaderView header(name.c_str());
+    ring.Consume(ring.GetUsedSize());
+    std::vector<uint8_t> big(kCapacity / 2, 0xAB);
+    stream.AcquireLock();
+    ASSERT_EQ(0u, stream.WriteRecordHeader(kFirstApiId + 1, static_cast<uint32_t>(big.size())));
+    ASSERT_EQ(0u, stream.WriteBytes(static_cast<uint32_t>(big.size()), big.data()));
+    stream.ReleaseLock();
+
+    std::atomic<int> inside{0}, overlaps{0};
+    auto writer = [&](uint32_t id) {
+        stream.AcquireLock();
+        if (inside.fetch_add(1) != 0) ++overlaps;
+        uint8_t record[CaptureStream::kHeaderRoom + 4] = {};
+        stream.WriteRecord(kFirstApiId + id, 4 + static_cast<uint32_t>(big.size()), record, 4);
+        stream.WriteBytes(static_cast<uint32_t>(big.size()), big.data());  // waits for room
+        inside.fetch_sub(1);
+        stream.ReleaseLock();
+    };
+    std::thread first(writer, 2);
+    const uint32_t firstHead = sizeof(RecordHeader) + 4;
+    // The first has written its head and waits for room, without lockWord.
+    while (ring.GetUsedSize() != sizeof(RecordHeader) + big.size() + firstHead || header.LockWord() != 0) Sleep(1);
+    std::thread second(writer, 3);
+    Sleep(200);  // second takes lockWord again and again, and must find the stream owned
+    std::vector<uint8_t> stream_bytes;
+    const size_t expected = 3 * (sizeof(RecordHeader) + big.size()) + 2 * 4;
+    for (int round = 0; stream_bytes.size() < expected && round < 2000; ++round) {
+        ring.Lock();
+        stream_bytes.insert(stream_bytes.end(), ring.GetReadPointer(), ring.GetReadEnd());
+        ring.Consume(ring.GetUsedSize());
+        ring.Unlock();
+        Sleep(5);
+    }
+    first.join();
+    second.join();
+    EXPECT_EQ(0, overlaps.load());
+    ASSERT_EQ(expected, stream_bytes.size());
+    // Records one after another: the big one, then the first's and the second's whole.
+    std::vector<uint32_t> ids;
+    for (size_t at = 0; at + sizeof(RecordHeader) <= stream_bytes.size();) {
+        RecordHeader h;
+        std::memcpy(&h, stream_bytes.data() + at, sizeof h);
+        ids.push_back(h.id);
+        at += sizeof h + h.payloadSize;
+    }
+    EXPECT_EQ((std::vector<uint32_t>{kFirstApiId + 1, kFirstApiId + 2, kFirstApiId + 3}), ids);
+}
+
+// A reader that died while it held lockWord never frees it: the writers must go on, one at a time,
+// with every write short, instead of spinning forever.
+TEST(CaptureStreamOrphaned, AReaderThatDiedHoldingTheLockWordNeitherHangsNorUnleashesTheWriters) {
+    std::string name = UniqueName("deadreader");
+    RingBuffer reader;
+    // The reader's mutex belongs to the thread that created the ring: its end abandons the mutex.
+    std::thread([&] { ASSERT_EQ(0u, reader.Open(1, kCapacity, name.c_str())); }).join();
+    CaptureStream stream;
+    stream.Init(name.c_str(), kApiTypeOpenGL, kCapacity);
+    RingHeaderView header(name.c_str());
+    header.SetLockWord(kRingLocked);
+
+    std::atomic<int> inside{0}, overlaps{0}, written{0};
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 3; ++t) {
+        writers.emplace_back([&] {
+            for (int i = 0; i < 200; ++i) {
+                stream.AcquireLock();
+                if (inside.fetch_add(1) != 0) ++overlaps;
+                uint8_t record[CaptureStream::kHeaderRoom + 8] = {};
+                if (stream.WriteRecord(kFirstApiId, 8, record, 8) == 0) ++written;
+                inside.fetch_sub(1);
+                stream.ReleaseLock();
+            }
+        });
+    }
+    for (std::thread& w : writers) w.join();
+    EXPECT_EQ(0, overlaps.load());
+    EXPECT_EQ(0, written.load()) << "nobody drains the ring any more";
+    EXPECT_EQ(kRingLocked, header.LockWord()) << "the dead reader's hold is left as it was";
+}
+
 }  // namespace
 }  // namespace kestrel

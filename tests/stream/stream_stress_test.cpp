@@ -36,10 +36,11 @@ int RunWriterProcess(const char* ringName) {
         threads.emplace_back([&, t] {
             for (uint32_t seq = 0; seq < plan.Records(t); ++seq) {
                 uint32_t size = plan.PayloadSize(t, seq);
-                uint32_t ids[2] = {t, seq};
+                const uint32_t ids[2] = {t, seq};
+                uint8_t head[CaptureStream::kHeaderRoom + sizeof ids];  // header and ids in one ring write
+                std::memcpy(head + CaptureStream::kHeaderRoom, ids, sizeof ids);
                 stream.AcquireLock();
-                uint32_t result = stream.WriteRecordHeader(kFirstApiId + t, size);
-                result |= stream.WriteBytes(sizeof(ids), ids);
+                uint32_t result = stream.WriteRecord(kFirstApiId + t, size, head, sizeof ids);
                 result |= stream.WriteBytes(size - sizeof(ids), plan.Body(t, seq));
                 stream.ReleaseLock();
                 if (result != 0) ++failures;

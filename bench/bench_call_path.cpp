@@ -1,0 +1,152 @@
+// The instructions of one recorded small call, counted by single-stepping it: through the recorder
+// under a capture whose ring this process drains, through the recorder forwarding only, and straight
+// to the system library. Counts do not move with the machine's load or with emulation, so they show
+// what a change to the recording path saves where timings cannot, together with the interlocked
+// operations and time-stamp reads on the path.
+//   bench_call_path                       runs the program twice and prints the table
+//   bench_call_path --app RECORDER RESULTS [--system]
+//                                         the program: counts each call, writes the counts
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "bench/support/CaptureRun.h"
+#include "bench/support/InstructionCount.h"
+
+namespace {
+
+constexpr std::uint32_t kRingMiB = 64;
+constexpr int kWarmUpCalls = 5000;  // thread entries, the clock's calibration, the ring's pages
+constexpr int kCounts = 9;
+
+using Vertex3fFn = void(WINAPI*)(float, float, float);
+using Color4fFn = void(WINAPI*)(float, float, float, float);
+using Uniform4fvFn = void(WINAPI*)(int, int, const float*);
+using TexParameteriFn = void(WINAPI*)(unsigned, unsigned, int);
+using GetProcAddressFn = PROC(WINAPI*)(const char*);
+
+struct Functions {
+    Vertex3fFn vertex3f = nullptr;
+    Color4fFn color4f = nullptr;
+    Uniform4fvFn uniform4fv = nullptr;
+    TexParameteriFn texParameteri = nullptr;
+};
+
+template <class Fn>
+Fn Find(HMODULE module, const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+Functions Bind(HMODULE module) {
+    Functions f;
+    f.vertex3f = Find<Vertex3fFn>(module, "glVertex3f");
+    f.color4f = Find<Color4fFn>(module, "glColor4f");
+    f.texParameteri = Find<TexParameteriFn>(module, "glTexParameteri");
+    auto lookup = Find<GetProcAddressFn>(module, "wglGetProcAddress");
+    if (lookup) f.uniform4fv = reinterpret_cast<Uniform4fvFn>(reinterpret_cast<void*>(lookup("glUniform4fv")));
+    return f;
+}
+
+const float kVector[4] = {0.25f, 0.5f, 0.75f, 1.0f};
+
+struct Call {
+    const char* name;
+    void (*once)(void*);
+};
+
+const Call kCalls[] = {
+    {"glVertex3f", [](void* f) { static_cast<Functions*>(f)->vertex3f(1.0f, 2.0f, 3.0f); }},
+    {"glColor4f", [](void* f) { static_cast<Functions*>(f)->color4f(0.5f, 0.25f, 0.125f, 1.0f); }},
+    {"glUniform4fv", [](void* f) { static_cast<Functions*>(f)->uniform4fv(-1, 1, kVector); }},
+    {"glTexParameteri", [](void* f) { static_cast<Functions*>(f)->texParameteri(0x0DE1, 0x2801, 0x2601); }},
+};
+
+// The fewest of several counts: a call that happened to resynchronise the clock, or to find the
+// ring full, takes a longer path that is not the common one.
+bool Fewest(void (*once)(void*), void* argument, const void* module, bench::PathCount& best) {
+    for (int i = 0; i < kCounts; ++i) {
+        bench::PathCount count;
+        if (!bench::CountInstructions(once, argument, module, count)) return false;
+        if (i == 0 || count.instructions < best.instructions) best = count;
+    }
+    return true;
+}
+
+int RunApp(const char* recorderPath, const char* resultsPath, bool system) {
+    HMODULE recorder = LoadLibraryA(recorderPath);
+    if (!recorder) return 3;
+    if (!bench::MakeRecorderContext(recorder, "KestrelBenchCallPath")) {
+        std::fprintf(stderr, "bench_call_path: no OpenGL context\n");
+        return 4;
+    }
+    std::vector<std::pair<const char*, HMODULE>> paths = {{"recorder", recorder}};
+    // Under capture the recorder bound the system directory's OpenGL32.dll, the module of that name here.
+    if (system) paths.push_back({"system", GetModuleHandleA("opengl32.dll")});
+
+    std::ofstream out(resultsPath);
+    bench::PathCount empty;
+    if (!Fewest([](void*) {}, nullptr, recorder, empty)) {
+        std::fprintf(stderr, "bench_call_path: single steps do not reach this program\n");
+        return 5;
+    }
+    for (const auto& [label, module] : paths) {
+        Functions f = Bind(module);
+        if (!f.vertex3f || !f.color4f || !f.uniform4fv || !f.texParameteri) return 6;
+        for (const Call& call : kCalls) {
+            for (int i = 0; i < kWarmUpCalls; ++i) call.once(&f);
+            bench::PathCount count;
+            if (!Fewest(call.once, &f, recorder, count)) return 5;
+            const std::string key = std::string(label) + "." + call.name + ".";
+            out << key << "instructions " << count.instructions - empty.instructions << '\n'
+                << key << "recorder " << count.inModule << '\n'
+                << key << "locked " << count.locked << '\n'
+                << key << "timestamps " << count.timeStamps << '\n';
+        }
+    }
+    return out ? 0 : 7;
+}
+
+int RunBench() {
+    const bench::PairedResults runs =
+        bench::RunForwardedAndCaptured("bench_call_path", KESTREL_RECORDER_DLL, kRingMiB, {"--system"});
+    if (!runs.ok) return 1;
+    const auto& forward = runs.forward;
+    const auto& capture = runs.capture;
+    auto at = [](const std::map<std::string, double>& m, const std::string& key) {
+        const auto it = m.find(key);
+        return it == m.end() ? -1.0 : it->second;
+    };
+    std::printf("instructions of one call (the fewest of %d), single-stepped\n", kCounts);
+    std::printf("%-16s %8s %10s %10s %8s %9s %12s %9s\n", "function", "system", "forwarded", "recorded", "added",
+                "recorder", "interlocked", "rdtsc");
+    bool timeStampsFromTsc = true;
+    for (const Call& call : kCalls) {
+        const std::string key = std::string("recorder.") + call.name + ".";
+        const double recorded = at(capture, key + "instructions"), forwarded = at(forward, key + "instructions");
+        if (at(capture, key + "timestamps") < 1) timeStampsFromTsc = false;
+        std::printf("%-16s %8.0f %10.0f %10.0f %8.0f %9.0f %6.0f / %-4.0f %9.0f\n", call.name,
+                    at(capture, std::string("system.") + call.name + ".instructions"), forwarded, recorded,
+                    recorded - forwarded, at(capture, key + "recorder"), at(capture, key + "locked"),
+                    at(forward, key + "locked"), at(capture, key + "timestamps"));
+    }
+    std::printf("added: recorded - forwarded; recorder: of the recorded ones, those in the recorder's own code;\n"
+                "interlocked: recorded / forwarded\n");
+    if (!timeStampsFromTsc)
+        std::printf("this processor does not report an invariant TSC (as under emulation): each record's time stamp\n"
+                    "is a performance-counter read, whose system call the counts include as one instruction\n");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "--app") == 0) return RunApp(argv[2], argv[3], argc == 5);
+    return RunBench();
+}

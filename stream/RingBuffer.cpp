@@ -227,6 +227,12 @@ uint32_t RingBuffer::Write(const void* data, uint32_t size) {
 
 void RingBuffer::Consume(uint32_t size) {
     if (view_ == nullptr) return;
+    MoveReadOffset(size);
+    SetEvent(dumpedEvent_);
+}
+
+void RingBuffer::MoveReadOffset(uint32_t size) {
+    if (view_ == nullptr) return;
     RingBufferHeader* h = Header();
     uint32_t read = Load(h->readOffset);
     uint32_t write = Load(h->writeOffset);
@@ -241,7 +247,6 @@ void RingBuffer::Consume(uint32_t size) {
     } else {
         Store(h->readOffset, read + size);
     }
-    SetEvent(dumpedEvent_);
 }
 
 void RingBuffer::Unwrap() {

@@ -37,6 +37,9 @@ public:
     // Returns size, or 0 when unmapped or when size exceeds the capacity and could never fit.
     virtual uint32_t Write(const void* data, uint32_t size);
     virtual void Consume(uint32_t size);
+    // Consume without setting DUMPED: for a reader that sets the event itself once it has let
+    // lockWord go, so that a writer never waits for lockWord across the reader's system call.
+    void MoveReadOffset(uint32_t size);
     virtual uint8_t* GetReadPointer();
     virtual uint8_t* GetReadEnd();
     virtual uint32_t IsLocked();

@@ -31,16 +31,19 @@ RingReader::Span RingReader::Peek() {
     return Span{begin, size};
 }
 
+// The offsets move under lockWord; DUMPED is set after it, outside the writer's way.
 void RingReader::Release(uint32_t size) {
     Lock();
-    ring_.Consume(size);
+    ring_.MoveReadOffset(size);
     ring_.Unlock();
+    SetEvent(ring_.DumpedEvent());
 }
 
 bool RingReader::TryRelease(uint32_t size) {
     if (!ring_.TryLock()) return false;
-    ring_.Consume(size);
+    ring_.MoveReadOffset(size);
     ring_.Unlock();
+    SetEvent(ring_.DumpedEvent());
     return true;
 }
 

@@ -116,7 +116,7 @@ __attribute__((noinline)) void CaptureStream::AcquireLockSlow() {
             return;
         }
         if (ring_->TryLockMapped()) {
-            if (owner_.load(std::memory_order_relaxed) == kNoOwner) {
+            if (owner_.load(std::memory_order_acquire) == kNoOwner && !lockWordStuck_.load(std::memory_order_relaxed)) {
                 owner_.store(kRingOwner, std::memory_order_relaxed);
                 return;
             }
@@ -149,11 +149,19 @@ bool CaptureStream::LockWordAbandoned(uint32_t& suspectSince) {
 
 void CaptureStream::ReleaseLockSlow() {
     if (!attached_ || streamLock_ == nullptr) return;
-    if (owner_.load(std::memory_order_relaxed) != kStreamLockOwner) return;  // not held
-    owner_.store(kNoOwner, std::memory_order_relaxed);
+    const uint32_t owner = owner_.load(std::memory_order_relaxed);
+    if (owner == kRingOwner) {
+        // The reader is gone. Its lockWord guards nothing any more, and a hold taken back while it
+        // went (RingBuffer::Lock takes a dead reader's word by force) may not have been ours alone:
+        // from here on the threads take turns on the process-local lock. lockWord is left as it is.
+        lockWordStuck_.store(true, std::memory_order_seq_cst);
+        owner_.store(kNoOwner, std::memory_order_release);
+        return;
+    }
+    if (owner != kStreamLockOwner) return;  // not held
+    owner_.store(kNoOwner, std::memory_order_release);
     streamLock_->store(0, std::memory_order_release);
 }
-
 void CaptureStream::ReleaseLocksForShutdown() {
     if (!attached_ || streamLock_ == nullptr) return;
     owner_.store(kNoOwner, std::memory_order_relaxed);

@@ -38,7 +38,7 @@ public:
     // while it waits for room.
     void AcquireLock() {
         if (__builtin_expect(ring_ != nullptr && ring_->TryLockMapped(), 1)) {
-            if (owner_.load(std::memory_order_relaxed) == kNoOwner) {
+            if (owner_.load(std::memory_order_acquire) == kNoOwner && !lockWordStuck_.load(std::memory_order_relaxed)) {
                 owner_.store(kRingOwner, std::memory_order_relaxed);
                 return;
             }
@@ -47,9 +47,10 @@ public:
         AcquireLockSlow();
     }
     void ReleaseLock() {
-        if (__builtin_expect(owner_.load(std::memory_order_relaxed) == kRingOwner, 1)) {
+        if (__builtin_expect(owner_.load(std::memory_order_relaxed) == kRingOwner && !ring_->Orphaned(), 1)) {
             owner_.store(kNoOwner, std::memory_order_relaxed);
-            ring_->ReleaseLockWord();  // a release store: owner_ is cleared before another thread can take lockWord
+            // A release store: owner_ is cleared before another thread can take lockWord.
+            ring_->ReleaseLockWord();
             return;
         }
         ReleaseLockSlow();

@@ -119,7 +119,7 @@ uint32_t RingBuffer::Open(uint32_t create, uint32_t capacity, const char* name) 
     // The creating side owns it from now on; a writer only watches it (absent with older readers).
     readerMutex_ = create ? CreateMutexA(nullptr, TRUE, eventName) : OpenMutexA(SYNCHRONIZE, FALSE, eventName);
     watchesReader_ = create == 0;
-    orphaned_ = false;
+    orphaned_.store(false, std::memory_order_relaxed);
     return result;
 }
 
@@ -161,12 +161,12 @@ bool RingBuffer::Fits(uint32_t size) {
 }
 
 bool RingBuffer::ReaderGone() {
-    if (orphaned_) return true;
+    if (orphaned_.load(std::memory_order_relaxed)) return true;
     if (!watchesReader_ || readerMutex_ == nullptr) return false;
     const DWORD state = WaitForSingleObject(readerMutex_, 0);
     if (state != WAIT_OBJECT_0 && state != WAIT_ABANDONED) return false;
     ReleaseMutex(readerMutex_);
-    orphaned_ = true;
+    orphaned_.store(true, std::memory_order_relaxed);
     return true;
 }
 
@@ -174,7 +174,7 @@ bool RingBuffer::ReaderGone() {
 __attribute__((noinline)) bool RingBuffer::WaitForRoom(uint32_t size) {
     RingBufferHeader* h = Header();
     while (size <= Load(h->capacity) && !Fits(size)) {
-        if (orphaned_) return false;
+        if (orphaned_.load(std::memory_order_relaxed)) return false;
         // Give the reader the ring while we wait; it answers FULL by draining and setting DUMPED.
         Unlock();
         SetEvent(fullEvent_);
@@ -184,7 +184,7 @@ __attribute__((noinline)) bool RingBuffer::WaitForRoom(uint32_t size) {
             if (woke != WAIT_OBJECT_0) {
                 // The mutex came to us: the reader ended, or died, with data unread.
                 if (woke == WAIT_OBJECT_0 + 1 || woke == WAIT_ABANDONED_0 + 1) ReleaseMutex(readerMutex_);
-                orphaned_ = true;
+                orphaned_.store(true, std::memory_order_relaxed);
                 Lock();
                 return false;
             }
@@ -198,7 +198,7 @@ __attribute__((noinline)) bool RingBuffer::WaitForRoom(uint32_t size) {
 }
 
 uint32_t RingBuffer::Write(const void* data, uint32_t size) {
-    if (view_ == nullptr || orphaned_) return 0;
+    if (view_ == nullptr || orphaned_.load(std::memory_order_relaxed)) return 0;
     RingBufferHeader* h = Header();
     // The offsets are read once: the reader moves readOffset only while it holds lockWord, as we do.
     uint32_t read = Load(h->readOffset);

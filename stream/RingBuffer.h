@@ -69,7 +69,7 @@ public:
     HANDLE FullEvent() const { return fullEvent_; }
     HANDLE DumpedEvent() const { return dumpedEvent_; }
     // True once a writer found that the reader had gone: every later write fails at once.
-    bool Orphaned() const { return orphaned_; }
+    bool Orphaned() const { return orphaned_.load(std::memory_order_relaxed); }
     const char* Name() const { return name_; }
 
 private:
@@ -86,7 +86,7 @@ private:
     // while waiting for room knows nobody will make room, and gives up instead of waiting forever.
     HANDLE readerMutex_ = nullptr;
     bool watchesReader_ = false;  // the writer's side
-    bool orphaned_ = false;
+    std::atomic<bool> orphaned_{false};  // set by whichever writer thread finds the reader gone
     void* view_ = nullptr;
     HANDLE mapping_ = nullptr;
     uint8_t* data_ = nullptr;  // view + 28

@@ -277,5 +277,62 @@ TEST(CaptureStreamOrphaned, AReaderThatDiedHoldingTheLockWordNeitherHangsNorUnle
     EXPECT_EQ(kRingLocked, header.LockWord()) << "the dead reader's hold is left as it was";
 }
 
+// The reader ends while one writer waits for room and others wait for the stream: the waiting writer
+// takes lockWord back by force, so lockWord alone can no longer keep the threads apart. They must
+// still come one at a time, and none may hang.
+TEST(CaptureStreamOrphaned, AReaderThatEndsWhileAWriterWaitsForRoomLeavesTheWritersOneAtATime) {
+    std::string name = UniqueName("endingreader");
+    RingBuffer reader;
+    HANDLE opened = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE end = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread readerThread([&] {
+        reader.Open(1, kCapacity, name.c_str());
+        SetEvent(opened);
+        WaitForSingleObject(end, INFINITE);  // its end abandons the reader's mutex
+    });
+    WaitForSingleObject(opened, INFINITE);
+    CaptureStream stream;
+    stream.Init(name.c_str(), kApiTypeOpenGL, kCapacity);
+    RingHeaderView header(name.c_str());
+
+    std::atomic<int> inside{0}, overlaps{0};
+    auto enter = [&] {
+        stream.AcquireLock();
+        if (inside.fetch_add(1) != 0) ++overlaps;
+    };
+    auto leave = [&] {
+        inside.fetch_sub(1);
+        stream.ReleaseLock();
+    };
+    std::vector<uint8_t> big(kCapacity, 0x11);
+    std::thread waiter([&] {
+        enter();
+        stream.WriteRecordHeader(kFirstApiId, static_cast<uint32_t>(big.size()));
+        stream.WriteBytes(kCapacity / 2, big.data());
+        stream.WriteBytes(kCapacity / 2, big.data());  // no room: waits for a reader that never drains
+        leave();
+    });
+    while (reader.GetUsedSize() < kCapacity / 2 || header.LockWord() != 0) Sleep(1);
+    std::vector<std::thread> others;
+    for (int t = 0; t < 3; ++t) {
+        others.emplace_back([&] {
+            for (int i = 0; i < 300; ++i) {
+                enter();
+                uint8_t record[CaptureStream::kHeaderRoom + 8] = {};
+                stream.WriteRecord(kFirstApiId + 1, 8, record, 8);
+                leave();
+            }
+        });
+    }
+    Sleep(100);
+    SetEvent(end);
+    readerThread.join();
+    waiter.join();
+    for (std::thread& t : others) t.join();
+    EXPECT_EQ(0, overlaps.load());
+    CloseHandle(opened);
+    CloseHandle(end);
+}
+
 }  // namespace
 }  // namespace kestrel

@@ -87,9 +87,7 @@ void GLBaseCapturer::OnOutermostEnter() {
     lastRecordedThread_ = thread;
     // try_emplace adds the thread with context 0 when it has none on record.
     const ThreadSwitchPayload payload{thread, threadContexts_.try_emplace(thread, 0).first->second};
-    unsigned char record[kRecordRoom + sizeof payload];
-    std::memcpy(record + kRecordRoom, &payload, sizeof payload);
-    BeginRecordWith(kThreadSwitchRecord, sizeof payload, record, sizeof payload);
+    recordStream_.WriteWholeRecord(kThreadSwitchRecord, payload);  // no alias records a stream record
     ++callsInFrame_;
 }
 
@@ -100,10 +98,8 @@ std::uint32_t GLBaseCapturer::BeginRecord(std::uint32_t apiId, std::uint32_t pay
 }
 
 void GLBaseCapturer::WriteAliasMarker(std::uint32_t apiId, std::uint32_t payloadSize) {
-    const AliasMarkerPayload marker{apiId, aliasNumber_};
-    unsigned char record[kRecordRoom + sizeof marker];
-    std::memcpy(record + kRecordRoom, &marker, sizeof marker);
-    recordStream_.WriteRecord(kAliasMarkerRecord, AliasMarkerPayload::DeclaredSize(payloadSize), record, sizeof marker);
+    recordStream_.WriteWholeRecord(kAliasMarkerRecord, AliasMarkerPayload{apiId, aliasNumber_},
+                                   AliasMarkerPayload::DeclaredSize(payloadSize));
 }
 
 std::uint32_t GLBaseCapturer::WriteData(std::uint32_t size, const void* data) {

@@ -74,7 +74,6 @@ void ThreadDepthTable::Close() {
 }
 
 ThreadDepthEntry* ThreadDepthTable::Lookup(DWORD threadId) {
-    if (ThreadDepthEntry* cached = OwnEntry(threadId)) return cached;
     ThreadDepthEntry* entry = nullptr;
     auto it = known_.find(threadId);
     if (it != known_.end()) {
@@ -103,16 +102,7 @@ ThreadDepthEntry* ThreadDepthTable::Lookup(DWORD threadId) {
 }
 
 // The lock guards finding and adding entries; a thread's own entry, once cached, needs none.
-ThreadDepthEntry* ThreadDepthTable::OwnEntry(DWORD threadId) {
-    if (tlsSlot_ != TLS_OUT_OF_INDEXES) {
-        auto* cached = static_cast<ThreadDepthEntry*>(TlsSlotValue(tlsSlot_));
-        if (cached && cached->threadId == threadId) return cached;
-    }
-    return nullptr;
-}
-
 ThreadDepthEntry* ThreadDepthTable::FindEntry(DWORD threadId) {
-    if (ThreadDepthEntry* entry = OwnEntry(threadId)) return entry;  // a TLS expansion slot
     BlockLock lock(block_);
     return Lookup(threadId);
 }

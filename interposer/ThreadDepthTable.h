@@ -39,10 +39,7 @@ public:
     std::int32_t depth(DWORD threadId) { return entry(threadId)->depth; }
     // The thread's entry, for the thread itself to read and change its depth in one lookup.
     ThreadDepthEntry* entry(DWORD threadId) {
-        if (tlsSlot_ < kTebTlsSlotCount) {
-            auto* cached = static_cast<ThreadDepthEntry*>(TlsSlotValue(tlsSlot_));
-            if (__builtin_expect(cached != nullptr && cached->threadId == threadId, 1)) return cached;
-        }
+        if (ThreadDepthEntry* own = OwnEntry(threadId); __builtin_expect(own != nullptr, 1)) return own;
         return FindEntry(threadId);
     }
 
@@ -52,7 +49,13 @@ public:
 
 private:
     ThreadDepthEntry* Lookup(DWORD threadId);  // lock held
-    ThreadDepthEntry* OwnEntry(DWORD threadId);  // the calling thread's cached entry, or null
+    // The calling thread's cached entry, or null.
+    ThreadDepthEntry* OwnEntry(DWORD threadId) {
+        // Tested inside the expansion slots' range only, so that the common slot costs one compare.
+        if (__builtin_expect(tlsSlot_ >= kTebTlsSlotCount, 0) && tlsSlot_ == TLS_OUT_OF_INDEXES) return nullptr;
+        auto* cached = static_cast<ThreadDepthEntry*>(TlsSlotValue(tlsSlot_));
+        return cached != nullptr && cached->threadId == threadId ? cached : nullptr;
+    }
     ThreadDepthEntry* FindEntry(DWORD threadId);  // the cache missed: under the lock
 
     HANDLE mapping_ = nullptr;

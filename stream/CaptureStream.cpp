@@ -11,12 +11,12 @@
 #include "stream/ApiTypePayload.h"
 #include "stream/FormatVersionPayload.h"
 #include "stream/RecordHeader.h"
-
-static_assert(kestrel::CaptureStream::kHeaderRoom == sizeof(kestrel::RecordHeader));
 #include "stream/RecorderVersionPayload.h"
 #include "stream/SystemDescriptionPayload.h"
 
 namespace kestrel {
+
+static_assert(CaptureStream::kHeaderRoom == sizeof(RecordHeader));
 
 CaptureStream::CaptureStream() = default;
 CaptureStream::~CaptureStream() { UnshareClock(); }
@@ -60,27 +60,23 @@ uint32_t CaptureStream::Init(const char* ringName, uint32_t apiType, uint32_t ca
     return 0;
 }
 
-template <class Payload>
-uint32_t CaptureStream::WriteRecord(const Payload& payload) {
-    uint32_t result = WriteRecordHeader(Payload::kId, sizeof(payload));
-    return result != 0 ? result : WriteBytes(sizeof(payload), &payload);
-}
-
 uint32_t CaptureStream::WriteOpeningRecords(uint32_t apiType) {
-    uint32_t result = WriteRecord(FormatVersionPayload{FormatVersionPayload::kCurrent});
-    if (result == 0) result = WriteRecord(RecorderVersionPayload{RecorderVersionPayload::kCurrent, 0});
-    if (result == 0) result = WriteRecord(ApiTypePayload{apiType, ApiTypePayload::kPointerBits});
+    uint32_t result = WriteWholeRecord(FormatVersionPayload::kId, FormatVersionPayload{FormatVersionPayload::kCurrent});
+    if (result == 0)
+        result = WriteWholeRecord(RecorderVersionPayload::kId, RecorderVersionPayload{RecorderVersionPayload::kCurrent, 0});
+    if (result == 0)
+        result = WriteWholeRecord(ApiTypePayload::kId, ApiTypePayload{apiType, ApiTypePayload::kPointerBits});
     if (result == 0) {
         SystemDescriptionPayload description;
         SystemDescription(description.text);
-        result = WriteRecord(description);
+        result = WriteWholeRecord(SystemDescriptionPayload::kId, description);
     }
     return result;
 }
 
 uint32_t CaptureStream::WriteRecordHeader(uint32_t id, uint32_t payloadSize) {
-    RecordHeader header{id, payloadSize, clock_.Now()};
-    return WriteBytes(sizeof(header), &header);
+    uint8_t header[kHeaderRoom];
+    return WriteRecord(id, payloadSize, header, 0);
 }
 
 uint32_t CaptureStream::WriteRecord(uint32_t id, uint32_t payloadSize, uint8_t* record, uint32_t headSize) {
@@ -110,19 +106,14 @@ __attribute__((noinline)) void CaptureStream::AcquireLockSlow() {
     if (!attached_ || streamLock_ == nullptr) return;
     uint32_t suspectSince = 0;
     for (uint32_t tries = 1;; ++tries) {
-        if (!ring_->IsMapped() || lockWordStuck_.load(std::memory_order_acquire)) {
+        if (!ring_->IsMapped() || useStreamLock_.load(std::memory_order_acquire)) {
             while (streamLock_->exchange(1, std::memory_order_acquire) == 1) Sleep(0);
             owner_.store(kStreamLockOwner, std::memory_order_relaxed);
             return;
         }
-        if (ring_->TryLockMapped()) {
-            if (owner_.load(std::memory_order_acquire) == kNoOwner && !lockWordStuck_.load(std::memory_order_relaxed)) {
-                owner_.store(kRingOwner, std::memory_order_relaxed);
-                return;
-            }
-            ring_->Unlock();  // the owner waits for room with lockWord given up: wait for its call to end
-        } else if (tries % 256 == 0 && LockWordAbandoned(suspectSince)) {
-            lockWordStuck_.store(true, std::memory_order_release);
+        if (TakeRing()) return;
+        if (tries % 256 == 0 && LockWordAbandoned(suspectSince)) {
+            useStreamLock_.store(true, std::memory_order_release);
             continue;
         }
         if (tries < 64) {
@@ -154,7 +145,7 @@ void CaptureStream::ReleaseLockSlow() {
         // The reader is gone. Its lockWord guards nothing any more, and a hold taken back while it
         // went (RingBuffer::Lock takes a dead reader's word by force) may not have been ours alone:
         // from here on the threads take turns on the process-local lock. lockWord is left as it is.
-        lockWordStuck_.store(true, std::memory_order_seq_cst);
+        useStreamLock_.store(true, std::memory_order_seq_cst);
         owner_.store(kNoOwner, std::memory_order_release);
         return;
     }
@@ -162,6 +153,7 @@ void CaptureStream::ReleaseLockSlow() {
     owner_.store(kNoOwner, std::memory_order_release);
     streamLock_->store(0, std::memory_order_release);
 }
+
 void CaptureStream::ReleaseLocksForShutdown() {
     if (!attached_ || streamLock_ == nullptr) return;
     owner_.store(kNoOwner, std::memory_order_relaxed);

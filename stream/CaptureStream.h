@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "stream/PerformanceClock.h"
@@ -31,20 +32,21 @@ public:
     // for the header (kHeaderRoom bytes, filled here) and then those bytes. 0, or kShortWrite.
     static constexpr uint32_t kHeaderRoom = 16;
     uint32_t WriteRecord(uint32_t id, uint32_t payloadSize, uint8_t* record, uint32_t headSize);
+    // A record whose first bytes are one plain struct, in one ring write; `declared` is the payload's
+    // whole size when more follows.
+    template <class Payload>
+    uint32_t WriteWholeRecord(uint32_t id, const Payload& payload, uint32_t declared = sizeof(Payload)) {
+        uint8_t record[kHeaderRoom + sizeof payload];
+        std::memcpy(record + kHeaderRoom, &payload, sizeof payload);
+        return WriteRecord(id, declared, record, sizeof payload);
+    }
     // Payload bytes, in pieces of at most the ring's capacity. Size 0 or no data writes nothing.
     uint32_t WriteBytes(uint32_t size, const void* data);
     // The process's threads and the ring's reader take turns on one interlocked operation: the
     // ring's lockWord, with a process-local owner flag behind it for a writer that gave lockWord up
     // while it waits for room.
     void AcquireLock() {
-        if (__builtin_expect(ring_ != nullptr && ring_->TryLockMapped(), 1)) {
-            if (owner_.load(std::memory_order_acquire) == kNoOwner && !lockWordStuck_.load(std::memory_order_relaxed)) {
-                owner_.store(kRingOwner, std::memory_order_relaxed);
-                return;
-            }
-            ring_->Unlock();
-        }
-        AcquireLockSlow();
+        if (__builtin_expect(!TakeRing(), 0)) AcquireLockSlow();
     }
     void ReleaseLock() {
         if (__builtin_expect(owner_.load(std::memory_order_relaxed) == kRingOwner && !ring_->Orphaned(), 1)) {
@@ -61,18 +63,27 @@ public:
     bool RingOpen() const { return ring_ && ring_->IsMapped(); }
 
 private:
-    template <class Payload>
-    uint32_t WriteRecord(const Payload& payload);
     uint32_t WriteOpeningRecords(uint32_t apiType);
     void ShareClock(const char* ringName);
     void UnshareClock();
 
     // Who holds the stream: nobody, a thread that took lockWord, or one that took the process-local
-    // stream lock (no ring mapped, or a reader that died holding lockWord).
+    // stream lock (no ring mapped, or the reader is gone).
     static constexpr uint32_t kNoOwner = 0;
     static constexpr uint32_t kRingOwner = 1;
     static constexpr uint32_t kStreamLockOwner = 2;
 
+    // One attempt at lockWord; true when it was taken and the stream is this thread's. Taken while
+    // another thread of ours owns the stream, it is let go again.
+    bool TakeRing() {
+        if (ring_ == nullptr || !ring_->TryLockMapped()) return false;
+        if (owner_.load(std::memory_order_acquire) == kNoOwner && !useStreamLock_.load(std::memory_order_relaxed)) {
+            owner_.store(kRingOwner, std::memory_order_relaxed);
+            return true;
+        }
+        ring_->Unlock();  // the owner waits for room with lockWord given up: wait for its call to end
+        return false;
+    }
     void AcquireLockSlow();
     void ReleaseLockSlow();
     bool LockWordAbandoned(uint32_t& suspectSince);
@@ -82,7 +93,8 @@ private:
     std::unique_ptr<std::atomic<uint32_t>> streamLock_;  // 0 free, 1 held
     // Written only by the thread that holds lockWord or the stream lock; read by others as a hint.
     std::atomic<uint32_t> owner_{kNoOwner};
-    std::atomic<bool> lockWordStuck_{false};
+    // Once the reader is gone, lockWord keeps nobody apart: the threads take turns on streamLock_.
+    std::atomic<bool> useStreamLock_{false};
     uint32_t chunkSize_ = 0;
     PerformanceClock clock_;  // read under the lock, so time stamps follow stream order
     HANDLE clockMapping_ = nullptr;

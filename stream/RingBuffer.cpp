@@ -303,11 +303,7 @@ uint32_t RingBuffer::Lock(uint32_t) {
     }
 }
 
-bool RingBuffer::TryLock() {
-    if (view_ == nullptr) return true;
-    uint32_t found = 0;
-    return std::atomic_ref<uint32_t>(Header()->lockWord).compare_exchange_strong(found, kRingLocked, std::memory_order_acquire);
-}
+bool RingBuffer::TryLock() { return view_ == nullptr || TryLockMapped(); }
 
 void RingBuffer::TakeAbandonedLock() {
     if (view_ == nullptr) return;
@@ -319,8 +315,7 @@ void RingBuffer::TakeAbandonedLock() {
 // 0 only), so the holder's store frees exactly what a compare-and-swap would.
 void RingBuffer::Unlock(uint32_t) {
     if (view_ == nullptr) return;
-    std::atomic_ref<uint32_t> word(Header()->lockWord);
-    if (word.load(std::memory_order_relaxed) == kRingLocked) word.store(0, std::memory_order_release);
+    if (std::atomic_ref<uint32_t>(Header()->lockWord).load(std::memory_order_relaxed) == kRingLocked) ReleaseLockWord();
 }
 
 }  // namespace kestrel

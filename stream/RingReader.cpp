@@ -31,20 +31,22 @@ RingReader::Span RingReader::Peek() {
     return Span{begin, size};
 }
 
-// The offsets move under lockWord; DUMPED is set after it, outside the writer's way.
 void RingReader::Release(uint32_t size) {
     Lock();
-    ring_.MoveReadOffset(size);
-    ring_.Unlock();
-    SetEvent(ring_.DumpedEvent());
+    ConsumeAndUnlock(size);
 }
 
 bool RingReader::TryRelease(uint32_t size) {
     if (!ring_.TryLock()) return false;
+    ConsumeAndUnlock(size);
+    return true;
+}
+
+// The offsets move under lockWord; DUMPED is set after it, outside the writer's way.
+void RingReader::ConsumeAndUnlock(uint32_t size) {
     ring_.MoveReadOffset(size);
     ring_.Unlock();
     SetEvent(ring_.DumpedEvent());
-    return true;
 }
 
 bool RingReader::WaitForWriter(uint32_t waitMs) {

@@ -63,6 +63,7 @@ public:
 
 private:
     void Lock();
+    void ConsumeAndUnlock(uint32_t size);  // lockWord held
 
     RingBuffer& ring_;
     HANDLE writer_ = nullptr;

@@ -7,13 +7,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "stream/CaptureStream.h"
 #include "stream/RecordHeader.h"
 #include "stream/RingBuffer.h"
 #include "stream/RingReader.h"
+#include "tests/stream/support/ReaderThread.h"
 #include "tests/stream/support/SelfProcess.h"
 
 namespace kestrel {
@@ -124,28 +124,10 @@ void PrintFloor(const uint8_t* source) {
 
 int RunWriter() {
     std::string name = "Local\\KestrelBenchRing_" + std::to_string(GetCurrentProcessId());
-    // The creator's side holds the ring's reader mutex from the thread that opens it; a writer on that
-    // same thread would find the mutex its own and take the reader for gone. A thread of its own
-    // keeps it, as the controlling process does, until the end.
+    // Created on a thread of its own, as the controlling process does: this thread writes.
     RingBuffer ring;
-    uint32_t opened = 1;
-    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE finished = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    std::thread creator([&] {
-        opened = ring.Open(1, kCapacity, name.c_str());
-        SetEvent(ready);
-        WaitForSingleObject(finished, INFINITE);
-    });
-    WaitForSingleObject(ready, INFINITE);
-    struct Join {
-        HANDLE finished;
-        std::thread& creator;
-        ~Join() {
-            SetEvent(finished);
-            creator.join();
-        }
-    } join{finished, creator};
-    if (opened != 0) {
+    kestrel::testing::ReaderThread creator(ring, kCapacity, name.c_str());
+    if (creator.OpenResult() != 0) {
         std::fprintf(stderr, "cannot create the ring\n");
         return 1;
     }

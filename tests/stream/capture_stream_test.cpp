@@ -13,12 +13,14 @@
 #include "stream/CaptureStream.h"
 #include "stream/RecordHeader.h"
 #include "stream/RingBuffer.h"
+#include "tests/stream/support/ReaderThread.h"
 #include "tests/stream/support/RingHeaderView.h"
 #include "tests/stream/support/UniqueName.h"
 
 namespace kestrel {
 namespace {
 
+using testing::ReaderThread;
 using testing::RingHeaderView;
 using testing::UniqueName;
 
@@ -250,8 +252,9 @@ TEST_F(CaptureStreamTest, AWriterWaitingForRoomKeepsTheOtherThreadsOut) {
 TEST(CaptureStreamOrphaned, AReaderThatDiedHoldingTheLockWordNeitherHangsNorUnleashesTheWriters) {
     std::string name = UniqueName("deadreader");
     RingBuffer reader;
-    // The reader's mutex belongs to the thread that created the ring: its end abandons the mutex.
-    std::thread([&] { ASSERT_EQ(0u, reader.Open(1, kCapacity, name.c_str())); }).join();
+    ReaderThread readerThread(reader, kCapacity, name.c_str());
+    ASSERT_EQ(0u, readerThread.OpenResult());
+    readerThread.End();
     CaptureStream stream;
     stream.Init(name.c_str(), kApiTypeOpenGL, kCapacity);
     RingHeaderView header(name.c_str());
@@ -283,14 +286,8 @@ TEST(CaptureStreamOrphaned, AReaderThatDiedHoldingTheLockWordNeitherHangsNorUnle
 TEST(CaptureStreamOrphaned, AReaderThatEndsWhileAWriterWaitsForRoomLeavesTheWritersOneAtATime) {
     std::string name = UniqueName("endingreader");
     RingBuffer reader;
-    HANDLE opened = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE end = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    std::thread readerThread([&] {
-        reader.Open(1, kCapacity, name.c_str());
-        SetEvent(opened);
-        WaitForSingleObject(end, INFINITE);  // its end abandons the reader's mutex
-    });
-    WaitForSingleObject(opened, INFINITE);
+    ReaderThread readerThread(reader, kCapacity, name.c_str());
+    ASSERT_EQ(0u, readerThread.OpenResult());
     CaptureStream stream;
     stream.Init(name.c_str(), kApiTypeOpenGL, kCapacity);
     RingHeaderView header(name.c_str());
@@ -325,13 +322,10 @@ TEST(CaptureStreamOrphaned, AReaderThatEndsWhileAWriterWaitsForRoomLeavesTheWrit
         });
     }
     Sleep(100);
-    SetEvent(end);
-    readerThread.join();
+    readerThread.End();
     waiter.join();
     for (std::thread& t : others) t.join();
     EXPECT_EQ(0, overlaps.load());
-    CloseHandle(opened);
-    CloseHandle(end);
 }
 
 }  // namespace

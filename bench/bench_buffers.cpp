@@ -36,18 +36,13 @@ using MapBufferRangeFn = void*(WINAPI*)(unsigned, std::intptr_t, std::intptr_t, 
 using UnmapBufferFn = unsigned char(WINAPI*)(unsigned);
 using GetProcAddressFn = PROC(WINAPI*)(const char*);
 
-template <class Fn>
-Fn Find(HMODULE module, const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 int RunApp(const char* recorderPath, const char* resultsPath) {
     HMODULE recorder = LoadLibraryA(recorderPath);
     if (!recorder || !bench::MakeRecorderContext(recorder, "KestrelBenchBuffers")) {
         std::fprintf(stderr, "bench_buffers: no OpenGL context through the recorder\n");
         return 3;
     }
-    auto lookup = Find<GetProcAddressFn>(recorder, "wglGetProcAddress");
+    auto lookup = bench::Find<GetProcAddressFn>(recorder, "wglGetProcAddress");
     auto get = [&](const char* name) { return reinterpret_cast<void*>(lookup(name)); };
     auto genBuffers = reinterpret_cast<GenBuffersFn>(get("glGenBuffers"));
     auto bindBuffer = reinterpret_cast<BindBufferFn>(get("glBindBuffer"));

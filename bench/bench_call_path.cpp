@@ -39,17 +39,12 @@ struct Functions {
     TexParameteriFn texParameteri = nullptr;
 };
 
-template <class Fn>
-Fn Find(HMODULE module, const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 Functions Bind(HMODULE module) {
     Functions f;
-    f.vertex3f = Find<Vertex3fFn>(module, "glVertex3f");
-    f.color4f = Find<Color4fFn>(module, "glColor4f");
-    f.texParameteri = Find<TexParameteriFn>(module, "glTexParameteri");
-    auto lookup = Find<GetProcAddressFn>(module, "wglGetProcAddress");
+    f.vertex3f = bench::Find<Vertex3fFn>(module, "glVertex3f");
+    f.color4f = bench::Find<Color4fFn>(module, "glColor4f");
+    f.texParameteri = bench::Find<TexParameteriFn>(module, "glTexParameteri");
+    auto lookup = bench::Find<GetProcAddressFn>(module, "wglGetProcAddress");
     if (lookup) f.uniform4fv = reinterpret_cast<Uniform4fvFn>(reinterpret_cast<void*>(lookup("glUniform4fv")));
     return f;
 }

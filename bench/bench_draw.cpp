@@ -24,11 +24,6 @@ constexpr int kDrawsPerRound = 100;
 constexpr int kRounds = 5;
 constexpr std::uint32_t kRingMiB = 64;
 
-template <class Fn>
-Fn Find(HMODULE module, const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 struct Functions {
     void(WINAPI* vertexPointer)(int, unsigned, int, const void*);
     void(WINAPI* colorPointer)(int, unsigned, int, const void*);
@@ -38,12 +33,12 @@ struct Functions {
     void(WINAPI* clear)(unsigned);
 
     explicit Functions(HMODULE m)
-        : vertexPointer(Find<decltype(vertexPointer)>(m, "glVertexPointer")),
-          colorPointer(Find<decltype(colorPointer)>(m, "glColorPointer")),
-          enableClientState(Find<decltype(enableClientState)>(m, "glEnableClientState")),
-          drawArrays(Find<decltype(drawArrays)>(m, "glDrawArrays")),
-          finish(Find<decltype(finish)>(m, "glFinish")),
-          clear(Find<decltype(clear)>(m, "glClear")) {}
+        : vertexPointer(bench::Find<decltype(vertexPointer)>(m, "glVertexPointer")),
+          colorPointer(bench::Find<decltype(colorPointer)>(m, "glColorPointer")),
+          enableClientState(bench::Find<decltype(enableClientState)>(m, "glEnableClientState")),
+          drawArrays(bench::Find<decltype(drawArrays)>(m, "glDrawArrays")),
+          finish(bench::Find<decltype(finish)>(m, "glFinish")),
+          clear(bench::Find<decltype(clear)>(m, "glClear")) {}
     bool ok() const { return vertexPointer && colorPointer && enableClientState && drawArrays && finish && clear; }
 };
 

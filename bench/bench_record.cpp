@@ -40,14 +40,9 @@ struct Functions {
     GetTextureImageFn getTextureImage;
 };
 
-template <class Fn>
-Fn Find(HMODULE module, const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 Functions Bind(HMODULE module) {
-    Functions f{Find<Vertex3fFn>(module, "glVertex3f"), Find<Color4fFn>(module, "glColor4f"), nullptr};
-    auto lookup = Find<GetProcAddressFn>(module, "wglGetProcAddress");
+    Functions f{bench::Find<Vertex3fFn>(module, "glVertex3f"), bench::Find<Color4fFn>(module, "glColor4f"), nullptr};
+    auto lookup = bench::Find<GetProcAddressFn>(module, "wglGetProcAddress");
     // The recorder hands its interceptor out from the second lookup on when no context was made
     // current through it.
     lookup("glGetTextureImage");

@@ -32,6 +32,12 @@ double BestNsPerCall(int rounds, int calls, Body body) {
 // library renders into it.
 bool MakeRecorderContext(HMODULE recorder, const char* className);
 
+// An export of the module as a function pointer of type Fn; null when it has none of that name.
+template <class Fn>
+Fn Find(HMODULE module, const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
 // "key value" lines, as the program half writes its results.
 std::map<std::string, double> ReadResults(const std::string& path);
 

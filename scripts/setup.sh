@@ -13,13 +13,15 @@ fail() {
 [ "$(id -u)" = 0 ] || fail "must run as root (it installs Debian packages)"
 
 CACHE=${KESTREL_CACHE:-/var/cache/kestrel}
-PNG_DIR=$CACHE/libpng-i686
-ZSTD_DIR=$CACHE/zstd-i686
+# Both recorder widths are built: i686 for 32-bit programs, x86_64 for 64-bit ones.
+ARCHES=(i686 x86_64)
 
 PACKAGES=(
     cmake make python3 xvfb xauth khronos-api googletest
-    g++-mingw-w64-i686-posix libz-mingw-w64-dev dpkg-dev zstd
-    wine wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 libosmesa6:i386
+    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev zstd
+    wine wine64 libgl1 libglx-mesa0 libgl1-mesa-dri libosmesa6 libxrender1 libxrandr2 libxi6 libxcursor1
+    libxcomposite1 libxfixes3 libxinerama1 libxxf86vm1
+    wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 libosmesa6:i386
     libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386 libxcomposite1:i386
     libxfixes3:i386 libxinerama1:i386 libxxf86vm1:i386
 )
@@ -66,7 +68,8 @@ if [ ${#need[@]} -gt 0 ]; then
     [ ${#still[@]} -eq 0 ] || fail "packages still missing after install: ${still[*]}"
 fi
 
-for tool in i686-w64-mingw32-g++-posix i686-w64-mingw32-gcc-posix wine Xvfb cmake python3; do
+for tool in i686-w64-mingw32-g++-posix i686-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix \
+    x86_64-w64-mingw32-gcc-posix wine /usr/lib/wine/wine64 Xvfb cmake python3; do
     command -v "$tool" >/dev/null || fail "$tool not found after install"
 done
 # Wine runs 32-bit programs as i386 Linux processes. A kernel that refuses those (IA-32 emulation
@@ -124,55 +127,59 @@ fetch_source() {
     [ -n "$src" ] || fail "$1 source folder not found after apt-get source"
 }
 
-# libpng, cross-built statically from Debian's source package.
-if [ ! -f "$PNG_DIR/lib/libpng16.a" ]; then
-    echo "setup: building libpng for i686-w64-mingw32 into $PNG_DIR"
-    fetch_source libpng1.6
-    (
-        cd "$src"
-        CC=i686-w64-mingw32-gcc-posix CPPFLAGS="-I/usr/i686-w64-mingw32/include" \
-            LDFLAGS="-L/usr/i686-w64-mingw32/lib" \
-            ./configure --host=i686-w64-mingw32 --enable-static --disable-shared --prefix="$PNG_DIR.tmp" >/dev/null
-        make -j"$(nproc)" >/dev/null
-        rm -rf "$PNG_DIR.tmp"
-        make install >/dev/null
-    ) || fail "libpng cross-build failed"
-    mkdir -p "$CACHE"
-    rm -rf "$PNG_DIR"
-    mv "$PNG_DIR.tmp" "$PNG_DIR"
-    rm -rf "$work"
-fi
-# zstd, the capture files' compression: only its static library, cross-built from Debian's source
-# package (no legacy formats, no multithreading: the drainer compresses on its own thread).
-if [ ! -f "$ZSTD_DIR/lib/libzstd.a" ]; then
-    echo "setup: building zstd for i686-w64-mingw32 into $ZSTD_DIR"
-    fetch_source libzstd
-    make -C "$src/lib" -j"$(nproc)" libzstd.a CC=i686-w64-mingw32-gcc-posix AR=i686-w64-mingw32-ar \
-        ZSTD_LEGACY_SUPPORT=0 >/dev/null || fail "zstd cross-build failed"
-    rm -rf "$ZSTD_DIR.tmp"
-    mkdir -p "$ZSTD_DIR.tmp/lib" "$ZSTD_DIR.tmp/include"
-    cp "$src/lib/libzstd.a" "$ZSTD_DIR.tmp/lib/"
-    cp "$src/lib/zstd.h" "$src/lib/zstd_errors.h" "$ZSTD_DIR.tmp/include/"
-    rm -rf "$ZSTD_DIR"
-    mv "$ZSTD_DIR.tmp" "$ZSTD_DIR"
-    rm -rf "$work"
-fi
-# glfw's examples, cross-built from Debian's source package: real third-party OpenGL programs for
-# the main job and the end-to-end tests.
-GLFW_DIR=$CACHE/glfw-i686
-if [ ! -f "$GLFW_DIR/examples/offscreen.exe" ]; then
-    echo "setup: building glfw's examples for i686-w64-mingw32 into $GLFW_DIR"
-    fetch_source glfw3
-    rm -rf "$GLFW_DIR.tmp"
-    cmake -S "$src" -B "$GLFW_DIR.tmp" -DCMAKE_SYSTEM_NAME=Windows \
-        -DCMAKE_C_COMPILER=i686-w64-mingw32-gcc-posix -DCMAKE_CXX_COMPILER=i686-w64-mingw32-g++-posix \
-        -DCMAKE_RC_COMPILER=i686-w64-mingw32-windres -DCMAKE_FIND_ROOT_PATH=/usr/i686-w64-mingw32 \
-        -DCMAKE_EXE_LINKER_FLAGS=-static -DCMAKE_BUILD_TYPE=Release \
-        -DGLFW_BUILD_DOCS=OFF -DGLFW_BUILD_TESTS=OFF -DGLFW_BUILD_EXAMPLES=ON >/dev/null \
-        || fail "glfw configure failed"
-    cmake --build "$GLFW_DIR.tmp" -j"$(nproc)" >/dev/null || fail "glfw build failed"
-    rm -rf "$GLFW_DIR"
-    mv "$GLFW_DIR.tmp" "$GLFW_DIR"
-    rm -rf "$work"
-fi
-echo "setup: ready (libpng in $PNG_DIR, zstd in $ZSTD_DIR, glfw examples in $GLFW_DIR/examples)"
+# libpng, zstd and glfw's examples, cross-built for one target ($1: i686 or x86_64) from Debian's
+# source packages into cache folders named after it.
+cross_build() {
+    local arch=$1 host=$1-w64-mingw32
+    local cc=$host-gcc-posix cxx=$host-g++-posix
+    local png_dir=$CACHE/libpng-$arch zstd_dir=$CACHE/zstd-$arch glfw_dir=$CACHE/glfw-$arch
+    if [ ! -f "$png_dir/lib/libpng16.a" ]; then
+        echo "setup: building libpng for $host into $png_dir"
+        fetch_source libpng1.6
+        (
+            cd "$src"
+            CC=$cc CPPFLAGS="-I/usr/$host/include" LDFLAGS="-L/usr/$host/lib" \
+                ./configure --host=$host --enable-static --disable-shared --prefix="$png_dir.tmp" >/dev/null
+            make -j"$(nproc)" >/dev/null
+            rm -rf "$png_dir.tmp"
+            make install >/dev/null
+        ) || fail "libpng cross-build for $host failed"
+        mkdir -p "$CACHE"
+        rm -rf "$png_dir"
+        mv "$png_dir.tmp" "$png_dir"
+        rm -rf "$work"
+    fi
+    # zstd, the capture files' compression: only its static library (no legacy formats, no
+    # multithreading: the drainer compresses on its own thread).
+    if [ ! -f "$zstd_dir/lib/libzstd.a" ]; then
+        echo "setup: building zstd for $host into $zstd_dir"
+        fetch_source libzstd
+        make -C "$src/lib" -j"$(nproc)" libzstd.a CC=$cc AR=$host-ar ZSTD_LEGACY_SUPPORT=0 >/dev/null \
+            || fail "zstd cross-build for $host failed"
+        rm -rf "$zstd_dir.tmp"
+        mkdir -p "$zstd_dir.tmp/lib" "$zstd_dir.tmp/include"
+        cp "$src/lib/libzstd.a" "$zstd_dir.tmp/lib/"
+        cp "$src/lib/zstd.h" "$src/lib/zstd_errors.h" "$zstd_dir.tmp/include/"
+        rm -rf "$zstd_dir"
+        mv "$zstd_dir.tmp" "$zstd_dir"
+        rm -rf "$work"
+    fi
+    # glfw's examples: real third-party OpenGL programs for the main job and the end-to-end tests.
+    if [ ! -f "$glfw_dir/examples/offscreen.exe" ]; then
+        echo "setup: building glfw's examples for $host into $glfw_dir"
+        fetch_source glfw3
+        rm -rf "$glfw_dir.tmp"
+        cmake -S "$src" -B "$glfw_dir.tmp" -DCMAKE_SYSTEM_NAME=Windows \
+            -DCMAKE_C_COMPILER=$cc -DCMAKE_CXX_COMPILER=$cxx \
+            -DCMAKE_RC_COMPILER=$host-windres -DCMAKE_FIND_ROOT_PATH=/usr/$host \
+            -DCMAKE_EXE_LINKER_FLAGS=-static -DCMAKE_BUILD_TYPE=Release \
+            -DGLFW_BUILD_DOCS=OFF -DGLFW_BUILD_TESTS=OFF -DGLFW_BUILD_EXAMPLES=ON >/dev/null \
+            || fail "glfw configure for $host failed"
+        cmake --build "$glfw_dir.tmp" -j"$(nproc)" >/dev/null || fail "glfw build for $host failed"
+        rm -rf "$glfw_dir"
+        mv "$glfw_dir.tmp" "$glfw_dir"
+        rm -rf "$work"
+    fi
+}
+for arch in "${ARCHES[@]}"; do cross_build "$arch"; done
+echo "setup: ready (libpng, zstd and glfw's examples for ${ARCHES[*]} in $CACHE)"

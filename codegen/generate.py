@@ -14,7 +14,7 @@ sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from kgen import blocks, emit_def, emit_description, emit_recorders, emit_replay, emit_table, emit_test_support, enums, \
-    model, replay_rules, signatures, tables, types  # noqa: E402
+    enum_values, model, payload, replay_rules, signatures, tables, types  # noqa: E402
 from kgen.errors import GenerationError  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -37,12 +37,26 @@ def load(data_dir, registry_dir):
 REPLAY_FILES = 4
 
 
-def outputs(api, entry_files, enum_names, rules):
+def alias_fields(api, enum_rules):
+    """The aliases whose own parameters name or kind the target's fields differently."""
+    differing = {}
+    for function in api.functions:
+        if not function.is_alias:
+            continue
+        fields = payload.alias_fields(function)
+        enum_values.apply_to(function, fields, [], enum_rules)
+        target = function.target.layout.fields
+        if any((a.name, a.kind, a.enum_when) != (t.name, t.kind, t.enum_when) for a, t in zip(fields, target)):
+            differing[function.name] = fields
+    return differing
+
+
+def outputs(api, entry_files, enum_names, rules, enum_rules):
     files = {
         "gen/ReplayTable.h": emit_replay.emit_table_header(),
         "gen/ReplayTable.cpp": emit_replay.emit_table_source(api, rules),
         "gen/ApiDescription.h": emit_description.emit_header(api),
-        "gen/ApiDescription.cpp": emit_description.emit_source(api),
+        "gen/ApiDescription.cpp": emit_description.emit_source(api, alias_fields(api, enum_rules)),
         "gen/EnumNames.h": emit_description.emit_enum_header(enum_names),
         "gen/EnumNames.cpp": emit_description.emit_enum_source(enum_names),
         "GLKESTREL.def": emit_def.emit_def(api),
@@ -89,10 +103,9 @@ def describe(api, name):
     fields = ", ".join(f"{f.name} {f.kind}" + (f"[{f.count}]" if f.count > 1 else "") + f" {f.width}" +
                        (" (result)" if f.is_result else "") for f in layout.fields)
     print(f"  record: fixed part {layout.fixed_size} bytes: {fields or 'empty'}")
-    if layout.block:
-        block = layout.block
-        print(f"  then the data of {block.source.name}: {block.text} bytes of {block.element_kind} "
-              f"{block.element_width}")
+    for block in layout.blocks:
+        print(f"  then {block.name}: {block.text} bytes of {block.kind} {block.width}" +
+              (f" (when {layout.fields[block.when].name} is not 0)" if block.when >= 0 else ""))
 
 
 def main():
@@ -105,6 +118,8 @@ def main():
     args = parser.parse_args()
     try:
         api = load(args.data, args.registry)
+        enum_rules = enum_values.read_enum_values(os.path.join(args.data, "enum_values.txt"))
+        enum_values.assign(api, enum_rules)
         if args.describe:
             for name in args.describe:
                 describe(api, name)
@@ -116,7 +131,7 @@ def main():
         enum_names = enums.read_enum_names(args.registry)
         rules = replay_rules.read_replay_rules(os.path.join(args.data, "replay_calls.txt"))
         replay_rules.check(rules, api)
-        for relative, text in outputs(api, args.entry_files, enum_names, rules).items():
+        for relative, text in outputs(api, args.entry_files, enum_names, rules, enum_rules).items():
             path = os.path.join(args.out, relative)
             os.makedirs(os.path.dirname(path), exist_ok=True)
             with open(path, "w", encoding="utf-8", newline="\n") as out:

@@ -20,24 +20,44 @@ def emit_header(api):
         "",
         f"enum class ValueKind : std::uint8_t {{ {', '.join(KINDS)} }};",
         "",
+        "// A value that is an enum only while another field of its record (a parameter name) holds one",
+        "// of these values; otherwise it is shown by its kind.",
+        "struct EnumWhen {",
+        "    std::uint8_t selector;  // index of that field among the record's fields",
+        "    std::uint8_t count;",
+        "    const std::uint32_t* values;  // ascending",
+        "};",
+        "",
         "// One field of a fixed part, at its offset and width, in payload order.",
         "struct FieldDescription {",
-        "    const char* name;     // the parameter's name, or \"result\" for the result",
+        "    const char* name;     // the parameter's name, \"result\", a value the recorder adds, or",
+        "                          // \"<parameter>.<member>\" for a structure recorded in its pointer's place",
         "    ValueKind kind;",
         "    std::uint8_t width;   // bytes of one value",
         "    std::uint8_t count;   // values: more than 1 for the values of a fixed-count vector form",
         "    bool isResult;",
         "    std::uint16_t offset;",
-        "    std::int8_t parameter;  // its position among the function's parameters; -1 for the result",
+        "    std::int8_t parameter;  // its position among the function's parameters; -1 for the result and",
+        "                            // for a value the recorder adds",
+        "    const EnumWhen* enumWhen;  // null: always its kind",
         "};",
         "",
-        "// The data that follows the fixed part; its size is the payload size less the fixed part's.",
+        "// How a block's size is found: the rest of the payload, a number of bytes, or a field's value",
+        "// times a number of bytes. A block of a record that ends early is cut short, down to nothing.",
+        "enum class BlockSize : std::uint8_t { Rest, Bytes, Field };",
+        "",
+        "// Data that follows the fixed part, block after block.",
         "struct BlockDescription {",
-        "    const char* source;    // the pointer parameter the data was read from",
-        "    std::int8_t parameter;  // its position among the function's parameters",
+        "    const char* source;    // the pointer parameter the data was read from, or what it is",
+        "    std::int8_t parameter;  // its position among the function's parameters; -1 when none",
         "    ValueKind elementKind;",
         "    std::uint8_t elementWidth;",
         "    const char* sizeRule;  // how the recorder sized it, in parameters and glrecord/SizeRules.h",
+        "    BlockSize size;",
+        "    std::uint32_t bytes;   // Bytes: the size; Field: bytes per unit of the field's value",
+        "    std::int8_t sizeField;  // Field: the field's index",
+        "    std::int8_t whenField;  // present only when this field is not zero; -1: always",
+        "    const EnumWhen* enumWhen;",
         "};",
         "",
         "struct ApiDescription {",
@@ -46,7 +66,8 @@ def emit_header(api):
         "    const FieldDescription* fields;",
         "    std::uint16_t fieldCount;",
         "    std::uint16_t fixedSize;",
-        "    const BlockDescription* block;  // null when the fixed part is the whole payload",
+        "    const BlockDescription* block;  // the first block; null when the fixed part is the whole payload",
+        "    std::uint8_t blockCount;",
         "};",
         "",
         "// An entry point that records under another's id, announced by an alias marker record.",
@@ -54,6 +75,9 @@ def emit_header(api):
         "    std::uint32_t number;",
         "    const char* name;",
         "    std::uint32_t targetApiId;",
+        "    // The target's fields, named and kinded by the alias's own parameters; null when they are the",
+        "    // target's own. Offsets, widths and blocks are always the target's.",
+        "    const FieldDescription* fields;",
         "};",
         "",
         f"constexpr unsigned kApiCount = {len(own)};",
@@ -65,12 +89,21 @@ def emit_header(api):
         "const ApiDescription* FindApi(std::uint32_t apiId);",
         "const AliasDescription* FindAlias(std::uint32_t number);",
         "const char* ValueKindName(ValueKind kind);",
+        "// The fields to show a record by: the alias's own where it has them.",
+        "const FieldDescription* FieldsOf(const ApiDescription& api, const AliasDescription* alias);",
         "",
         "}  // namespace kestrel::description",
         ""])
 
 
-def emit_source(api):
+def _field_line(field, enum_index):
+    enum = f"&kEnumWhens[{enum_index[id(field)]}]" if id(field) in enum_index else "nullptr"
+    return (f"    {{{c_string(field.name)}, K::{field.kind}, {field.width}, {field.count}, "
+            f"{'true' if field.is_result else 'false'}, {field.offset}, {field.parameter}, {enum}}},")
+
+
+def emit_source(api, alias_fields):
+    """alias_fields: alias name -> its own fields, for the aliases whose fields differ from the target's."""
     own = sorted((f for f in api.functions if not f.is_alias), key=lambda f: f.api_id)
     aliases = sorted((f for f in api.functions if f.is_alias), key=lambda f: f.alias_number)
     out = [BANNER,
@@ -82,33 +115,67 @@ def emit_source(api):
            "",
            "namespace {",
            "using K = ValueKind;",
-           "",
-           "const FieldDescription kFields[] = {"]
+           ""]
+    # The value lists of the enum rules, shared, then one EnumWhen per field or block that has one.
+    items = [x for f in own for x in f.layout.fields + f.layout.blocks] + \
+        [x for fields in alias_fields.values() for x in fields]
+    lists, when_of, whens = {}, {}, []
+    for item in items:
+        if item.enum_when is None:
+            continue
+        selector, values = item.enum_when
+        key = tuple(values)
+        if key not in lists:
+            lists[key] = len(lists)
+        when = (selector, lists[key], len(values))
+        if when not in when_of:
+            when_of[when] = len(whens)
+            whens.append(when)
+    enum_index = {id(x): when_of[(x.enum_when[0], lists[tuple(x.enum_when[1])], len(x.enum_when[1]))]
+                  for x in items if x.enum_when is not None}
+    for values, n in lists.items():
+        out.append(f"const std::uint32_t kEnumValues{n}[] = {{{', '.join(f'0x{v:X}u' for v in values)}}};")
+    out.append("const EnumWhen kEnumWhens[] = {")
+    out += [f"    {{{selector}, {count}, kEnumValues{n}}}," for selector, n, count in whens] or ["    {}"]
+    out += ["};", "", "const FieldDescription kFields[] = {"]
     first_field, count = {}, 0
     for f in own:
         first_field[f.name] = count
         for field in f.layout.fields:
-            out.append(f"    {{{c_string(field.name)}, K::{field.kind}, {field.width}, {field.count}, "
-                       f"{'true' if field.is_result else 'false'}, {field.offset}, {field.parameter}}},")
+            out.append(_field_line(field, enum_index))
             count += 1
+    alias_first = {}
+    for f in aliases:
+        if f.name in alias_fields:
+            alias_first[f.name] = count
+            for field in alias_fields[f.name]:
+                out.append(_field_line(field, enum_index))
+                count += 1
     if not count:
         out.append("    {}")
     out += ["};", "", "const BlockDescription kBlocks[] = {"]
-    block_index = {}
+    first_block = {f.name: None for f in own}
+    n = 0
     for f in own:
-        block = f.layout.block
-        if block:
-            block_index[f.name] = len(block_index)
-            out.append(f"    {{{c_string(block.source.name)}, {block.parameter}, K::{block.element_kind}, "
-                       f"{block.element_width}, {c_string(block.text)}}},")
+        if not f.layout.blocks:
+            continue
+        first_block[f.name] = n
+        for b in f.layout.blocks:
+            enum = f"&kEnumWhens[{enum_index[id(b)]}]" if id(b) in enum_index else "nullptr"
+            out.append(f"    {{{c_string(b.name)}, {b.parameter}, K::{b.kind}, {b.width}, {c_string(b.text)}, "
+                       f"BlockSize::{b.size.capitalize()}, {b.bytes}u, {b.field}, {b.when}, {enum}}},")
+            n += 1
+    if not n:
+        out.append("    {}")
     out += ["};", "}  // namespace", "", "const ApiDescription kApis[kApiCount] = {"]
     for f in own:
-        block = f"&kBlocks[{block_index[f.name]}]" if f.name in block_index else "nullptr"
+        block = f"&kBlocks[{first_block[f.name]}]" if first_block[f.name] is not None else "nullptr"
         out.append(f"    {{0x{f.api_id:08X}u, {c_string(f.name)}, kFields + {first_field[f.name]}, "
-                   f"{len(f.layout.fields)}, {f.layout.fixed_size}, {block}}},")
+                   f"{len(f.layout.fields)}, {f.layout.fixed_size}, {block}, {len(f.layout.blocks)}}},")
     out += ["};", "", "const AliasDescription kAliases[kAliasCount] = {"]
     for f in aliases:
-        out.append(f"    {{{f.alias_number}u, {c_string(f.name)}, 0x{f.api_id:08X}u}},")
+        fields = f"kFields + {alias_first[f.name]}" if f.name in alias_first else "nullptr"
+        out.append(f"    {{{f.alias_number}u, {c_string(f.name)}, 0x{f.api_id:08X}u, {fields}}},")
     out += ["};",
             "",
             "const ApiDescription* FindApi(std::uint32_t apiId) {",
@@ -120,6 +187,10 @@ def emit_source(api):
             "",
             "const AliasDescription* FindAlias(std::uint32_t number) {",
             "    return number < kAliasCount ? &kAliases[number] : nullptr;",
+            "}",
+            "",
+            "const FieldDescription* FieldsOf(const ApiDescription& api, const AliasDescription* alias) {",
+            "    return alias && alias->fields && alias->targetApiId == api.apiId ? alias->fields : api.fields;",
             "}",
             "",
             "const char* ValueKindName(ValueKind kind) {",

@@ -62,6 +62,7 @@ class Function:
     layout: object = None          # payload.Layout: what its record carries (an alias: its target's)
     override_file: str = ""        # the file of its hand-written GLKestrel recorder, "" for a generated one
     result_class: str = ""         # the kind of GL object the result names, else ""
+    hand_laid: bool = False        # its record is laid out by a hand-written recorder's own lines
 
     @property
     def is_alias(self):
@@ -151,6 +152,9 @@ def build(id_entries, alias_entries, system_exports, vector_forms, registry, own
     _mark_vector_forms(functions, by_name, vector_forms)
     payload.assign(functions, by_name, payload_rules)
     _mark_overrides(by_name, overrides, source_root)
+    laid_by_hand = sorted(f.name for f in functions if f.hand_laid and not f.overridden)
+    if laid_by_hand:
+        raise GenerationError(f"payload_blocks.txt: record or data lines for generated recorders: {', '.join(laid_by_hand)}")
 
     gl11 = sorted((f for f in functions if f.category == "gl11"), key=lambda f: f.name.encode())
     _check_total("OpenGL 1.1 functions", len(gl11))

@@ -15,10 +15,21 @@ _KIND_OF_TYPE = {
 }
 
 
+# Integer parameters whose registry group says they carry an enum value.
+_ENUM_GROUPS = {"InternalFormat"}
+
+
 def value_kind(type_info):
     if type_info.kind == "float":
         return "Double" if type_info.width == 8 else "Float"
     return _KIND_OF_TYPE[type_info.kind]
+
+
+def param_kind(param):
+    if param.type.pointer_depth:
+        return "Pointer"
+    kind = value_kind(param.type.base)
+    return "Enum" if kind in ("SignedInt", "UnsignedInt") and param.group in _ENUM_GROUPS else kind
 
 
 @dataclass
@@ -32,6 +43,7 @@ class FixedField:
     parameter: int = -1  # its position among the function's parameters; -1 for the result
     is_result: bool = False
     through_pointer: bool = False
+    enum_when: object = None  # (selector field index, values) when it is an enum for those values only
 
     @property
     def size(self):
@@ -49,9 +61,25 @@ class DataBlock:
 
 
 @dataclass
+class BlockLayout:
+    """A block after the fixed part as readers find it (see blocks.ReaderBlock)."""
+    name: str
+    parameter: int       # the pointer parameter it was read from, -1 when none
+    kind: str
+    width: int
+    size: str            # "rest", "bytes" or "field"
+    bytes: int = 0
+    field: int = -1      # index of the field whose value gives the size
+    when: int = -1       # index of the field that must not be zero
+    text: str = ""
+    enum_when: object = None
+
+
+@dataclass
 class Layout:
     fields: list
     block: DataBlock = None
+    blocks: list = None  # [BlockLayout] in payload order
 
     @property
     def fixed_size(self):
@@ -63,8 +91,7 @@ def _param_field(param, position, offset):
         pointee = param.type.pointee
         return FixedField(param.name, param.name, value_kind(pointee), pointee.width, param.fixed_count, offset,
                           position, through_pointer=True)
-    kind = "Pointer" if param.type.pointer_depth else value_kind(param.type.base)
-    return FixedField(param.name, param.name, kind, param.width, 1, offset, position)
+    return FixedField(param.name, param.name, param_kind(param), param.width, 1, offset, position)
 
 
 def _result_field(function, offset):
@@ -149,6 +176,83 @@ def _block(function, rule):
                      element_kind, element_width)
 
 
+def _spec_fields(name, spec, base, structs, offset):
+    """The fields of a value a hand-written recorder writes: `base` (a parameter's or the result's
+    field, or None for a value of the recorder's own) as the record line says it is."""
+    position = base.parameter if base else -1
+    is_result = base.is_result if base else False
+    if spec.struct:
+        fields = []
+        for member, member_spec in structs[spec.struct]:
+            fields.append(FixedField(f"{name}.{member}", "", member_spec.kind, member_spec.width, member_spec.count,
+                                     offset, position))
+            offset += member_spec.width * member_spec.count
+        return fields
+    if spec.kind:
+        return [FixedField(name, "", spec.kind, spec.width, spec.count, offset, position, is_result)]
+    base.offset = offset
+    return [base]
+
+
+def _record_fields(function, record, structs, context):
+    by_name = {p.name: (i, p) for i, p in enumerate(function.params)}
+    fields, offset = [], 0
+    for item in record:
+        if item.name == "result":
+            if function.returns_void:
+                raise GenerationError(f"{context}: {function.name} has no result")
+            base = _result_field(function, offset)
+        elif item.name in by_name:
+            base = _param_field(by_name[item.name][1], by_name[item.name][0], offset)
+        elif item.spec.kind or item.spec.struct:
+            base = None
+        else:
+            raise GenerationError(f"{context}: {item.name} is no parameter of {function.name}; give its <Kind>/<width>")
+        for field in _spec_fields(item.name, item.spec, base, structs, offset):
+            fields.append(field)
+            offset += field.size
+    return fields
+
+
+def _field_index(fields, name, context, function):
+    for i, f in enumerate(fields):
+        if f.name == name:
+            return i
+    raise GenerationError(f"{context}: {function.name} has no field {name}")
+
+
+def _reader_blocks(function, fields, blocks, context_block):
+    if blocks is None:
+        block = context_block
+        if not block:
+            return []
+        return [BlockLayout(block.source.name, block.parameter, block.element_kind, block.element_width, "rest",
+                            text=block.text)]
+    out = []
+    params = {p.name: (i, p) for i, p in enumerate(function.params)}
+    for b in blocks:
+        position, param = params.get(b.name, (-1, None))
+        if b.spec.struct:
+            raise GenerationError(f"{b.context}: a block cannot be a struct")
+        if b.spec.kind:
+            kind, width = b.spec.kind, b.spec.width
+        elif param is not None and param.type.pointee is not None and param.type.pointee.width:
+            kind, width = value_kind(param.type.pointee), param.type.pointee.width
+        elif param is not None:
+            kind, width = "Bytes", 1
+        else:
+            raise GenerationError(f"{b.context}: {b.name} is no parameter of {function.name}; give its <Kind>/<width>")
+        layout = BlockLayout(b.name, position, kind, width, b.size, b.bytes, text=b.text)
+        if b.field:
+            layout.field = _field_index(fields, b.field, b.context, function)
+        if b.when:
+            layout.when = _field_index(fields, b.when, b.context, function)
+        out.append(layout)
+    if sum(b.size == "rest" for b in out) > 1:
+        raise GenerationError(f"{blocks[0].context}: {function.name} has more than one block sized by the rest")
+    return out
+
+
 def assign(functions, by_name, rules):
     """Gives every function with a recorder of its own its layout; aliases share their target's."""
     blocks = {}
@@ -174,17 +278,49 @@ def assign(functions, by_name, rules):
         function = by_name.get(name)
         if function is None or function.is_alias:
             raise GenerationError(f"{context}: {name} is not a function with a recorder of its own")
+    for name, (_, context) in list(rules.records.items()) + [(n, (0, b[0].context)) for n, b in rules.blocks.items()]:
+        function = by_name.get(name)
+        if function is None or function.is_alias:
+            raise GenerationError(f"{context}: {name} is not a function with a recorder of its own")
+        if name in rules.fixed:
+            raise GenerationError(f"{context}: {name} has a 'fixed' line too")
+        if name in blocks and name in rules.blocks:
+            raise GenerationError(f"{context}: {name} already has a data block ({blocks[name].context})")
     for function in functions:
         if function.is_alias:
             continue
         chosen, context = rules.fixed.get(function.name, (None, ""))
         names = [RESULT if name == "result" else name for name in chosen] if chosen is not None else None
-        fields = _fields(function, names, context)
+        record, record_context = rules.records.get(function.name, (None, ""))
+        fields = _record_fields(function, record, rules.structs, record_context) if record is not None else \
+            _fields(function, names, context)
         rule = blocks.get(function.name)
-        function.layout = Layout(fields, _block(function, rule) if rule else None)
-        if chosen is None and function.layout.fixed_size != function.fixed_part_size:
+        block = _block(function, rule) if rule else None
+        function.layout = Layout(fields, block, _reader_blocks(function, fields, rules.blocks.get(function.name), block))
+        function.hand_laid = record is not None or function.name in rules.blocks
+        if chosen is None and record is None and function.layout.fixed_size != function.fixed_part_size:
             raise GenerationError(f"{function.name}: fixed part of {function.layout.fixed_size} bytes, "
                                   f"expected {function.fixed_part_size}")
     for function in functions:
         if function.is_alias:
             function.layout = function.target.layout
+
+
+def alias_fields(alias):
+    """The target's fields, named and kinded by the alias's own parameters: the payload is the
+    target's, but glGetProgramiv's first argument is a program where glGetProgramivARB's is a target."""
+    fields = []
+    for f in alias.target.layout.fields:
+        own = FixedField(f.name, f.value, f.kind, f.width, f.count, f.offset, f.parameter, f.is_result,
+                         f.through_pointer)
+        if f.is_result and not alias.returns_void:
+            own.kind = "Pointer" if alias.result.pointer_depth else value_kind(alias.result.base)
+        elif f.parameter >= 0 and "." not in f.name and f.parameter < len(alias.params):
+            param = alias.params[f.parameter]
+            own.name = param.name
+            if f.through_pointer and param.type.pointee is not None and param.type.pointee.width == f.width:
+                own.kind = value_kind(param.type.pointee)
+            elif not f.through_pointer and (param.type.pointer_depth > 0) == (f.kind == "Pointer"):
+                own.kind = param_kind(param)
+        fields.append(own)
+    return fields

@@ -11,8 +11,9 @@ const char* DumpOptions::Usage() {
            "  --grep NAME     only records whose function or record name contains NAME (case-sensitive)\n"
            "  --blobs[=BYTES] the bytes of data blocks in hex under their record, up to BYTES each (default 256)\n"
            "  --json          one JSON object per line and record: number, time stamp, thread, frame, function,\n"
-           "                  arguments by name, result, data blocks by length and FNV-1a hash (with --blobs, whole\n"
-           "                  in base64 as well); stream records by kind and size\n"
+           "                  arguments by name (a structure as an object), result, data by length and FNV-1a hash\n"
+           "                  (with --blobs, whole in base64 as well), small typed blocks by their values; a record\n"
+           "                  of several blocks lists them in order; stream records by kind and size\n"
            "  --chrome-trace OUT.json  write the capture as Chrome trace-event JSON instead (open it in Perfetto or\n"
            "                  chrome://tracing): a track per thread with each call, a frames track with a slice per\n"
            "                  frame and its call count; microseconds by this machine's counter rate\n";

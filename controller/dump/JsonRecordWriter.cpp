@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "controller/reading/RecordLayout.h"
 #include "controller/reading/StreamRecordKind.h"
 #include "controller/reading/ValueFormatter.h"
 #include "gen/ApiDescription.h"
@@ -38,9 +39,12 @@ bool IsJsonNumber(std::string_view text) {
 }
 
 void Value(TextOutput& out, TextOutput& scratch, ValueKind kind, unsigned width, const std::uint8_t* at,
-           const char* function, const char* parameter) {
+           const char* function, const char* parameter, bool asEnum) {
     scratch.Clear();
-    ValueFormatter::Append(scratch, kind, width, at, function, parameter);
+    if (asEnum)
+        ValueFormatter::AppendAsEnum(scratch, kind, width, at, function, parameter);
+    else
+        ValueFormatter::Append(scratch, kind, width, at, function, parameter);
     const std::string_view text = scratch.text();
     if (IsJsonNumber(text)) {
         out << text;
@@ -49,19 +53,29 @@ void Value(TextOutput& out, TextOutput& scratch, ValueKind kind, unsigned width,
     }
 }
 
-void Field(TextOutput& out, TextOutput& scratch, const RecordView& record, const FieldDescription& field,
-           const char* function) {
+void Field(TextOutput& out, TextOutput& scratch, const RecordView& record, const FieldDescription* fields,
+           unsigned index, const char* function) {
+    const FieldDescription& field = fields[index];
     const unsigned count = field.count ? field.count : 1;
     if (!record.Has(field.offset, static_cast<std::uint32_t>(field.width) * count)) {
         out << "null";  // the payload ends before this field
         return;
     }
+    const char* dot = std::strchr(field.name, '.');
+    const bool asEnum = RecordLayout::IsEnum(field.enumWhen, record, fields);
     if (count > 1) out << '[';
     for (unsigned i = 0; i < count; ++i) {
         if (i) out << ',';
-        Value(out, scratch, field.kind, field.width, record.data + field.offset + i * field.width, function, field.name);
+        Value(out, scratch, field.kind, field.width, record.data + field.offset + i * field.width, function,
+              dot ? dot + 1 : field.name, asEnum);
     }
     if (count > 1) out << ']';
+}
+
+// The part of a member's name before its dot: the structure it belongs to.
+std::string_view Owner(const char* name) {
+    const char* dot = std::strchr(name, '.');
+    return dot ? std::string_view(name, static_cast<std::size_t>(dot - name)) : std::string_view();
 }
 
 void Base64(TextOutput& out, const std::uint8_t* bytes, std::size_t size) {
@@ -77,6 +91,56 @@ void Base64(TextOutput& out, const std::uint8_t* bytes, std::size_t size) {
     out << '"';
 }
 
+// Most values of a typed block listed under "values".
+constexpr std::uint32_t kBlockValueLimit = 256;
+
+void Block(TextOutput& out, TextOutput& scratch, const RecordView& record, const FieldDescription* fields,
+           const BlockSpan& span, const char* function, bool base64) {
+    const description::BlockDescription* block = span.block;
+    const std::uint8_t* bytes = record.data + span.offset;
+    const bool whole = record.Has(span.offset, span.size);
+    out << "{\"source\":\"" << (block ? block->source : "data") << "\",\"bytes\":";
+    out.Unsigned(span.size);
+    if (whole && block && block->elementKind == ValueKind::Char) {
+        const void* end = std::memchr(bytes, 0, span.size);
+        const std::size_t length = end ? static_cast<const std::uint8_t*>(end) - bytes : span.size;
+        out << ",\"text\":";
+        JsonRecordWriter::String(out, bytes, length);
+        if (length + 1 < span.size) {
+            // Several strings, each with its NUL.
+            out << ",\"strings\":[";
+            for (std::size_t at = 0; at < span.size;) {
+                const void* stop = std::memchr(bytes + at, 0, span.size - at);
+                const std::size_t n = stop ? static_cast<const std::uint8_t*>(stop) - (bytes + at) : span.size - at;
+                if (at) out << ',';
+                JsonRecordWriter::String(out, bytes + at, n);
+                at += n + 1;
+            }
+            out << ']';
+        }
+    } else if (whole && block && block->elementKind != ValueKind::Bytes && span.size % block->elementWidth == 0 &&
+               span.size / block->elementWidth <= kBlockValueLimit) {
+        const bool asEnum = RecordLayout::IsEnum(block->enumWhen, record, fields);
+        out << ",\"values\":[";
+        for (std::uint32_t i = 0; i < span.size / block->elementWidth; ++i) {
+            if (i) out << ',';
+            Value(out, scratch, block->elementKind, block->elementWidth, bytes + i * block->elementWidth, function,
+                  block->source, asEnum);
+        }
+        out << ']';
+    }
+    if (whole) {
+        out << ",\"fnv1a64\":\"";
+        out.Hex(JsonRecordWriter::Hash(bytes, span.size), 16);
+        out << '"';
+        if (base64) {
+            out << ",\"base64\":";
+            Base64(out, bytes, span.size);
+        }
+    }
+    out << '}';
+}
+
 void Call(TextOutput& out, const RecordView& record, const StreamTracker& tracker, bool base64) {
     const ApiDescription* api = description::FindApi(record.id);
     if (!api) {
@@ -87,48 +151,52 @@ void Call(TextOutput& out, const RecordView& record, const StreamTracker& tracke
         return;
     }
     TextOutput scratch;
-    out << ",\"function\":\"" << (tracker.alias() ? tracker.alias()->name : api->name) << '"';
-    if (tracker.alias()) out << ",\"recordedAs\":\"" << api->name << '"';
+    const description::AliasDescription* alias = tracker.alias();
+    const char* function = alias ? alias->name : api->name;
+    const FieldDescription* fields = description::FieldsOf(*api, alias);
+    out << ",\"function\":\"" << function << '"';
+    if (alias) out << ",\"recordedAs\":\"" << api->name << '"';
     out << ",\"args\":{";
-    const FieldDescription* result = nullptr;
+    int result = -1;
     bool first = true;
     for (unsigned i = 0; i < api->fieldCount; ++i) {
-        const FieldDescription& field = api->fields[i];
+        const FieldDescription& field = fields[i];
         if (field.isResult) {
-            result = &field;
+            result = static_cast<int>(i);
             continue;
         }
-        if (!first) out << ',';
+        // The members of a structure recorded in its pointer's place, as an object of their own.
+        const std::string_view owner = Owner(field.name);
+        const bool opens = !owner.empty() && (i == 0 || Owner(fields[i - 1].name) != owner);
+        const bool closes = !owner.empty() && (i + 1 == api->fieldCount || Owner(fields[i + 1].name) != owner);
+        if (!owner.empty() && !opens) {
+            out << ',';  // the next member
+        } else {
+            if (!first) out << ',';
+            if (opens) out << '"' << owner << "\":{";
+        }
         first = false;
-        out << '"' << field.name << "\":";
-        Field(out, scratch, record, field, api->name);
+        out << '"' << (owner.empty() ? field.name : field.name + owner.size() + 1) << "\":";
+        Field(out, scratch, record, fields, i, function);
+        if (closes) out << '}';
     }
     out << '}';
-    if (result) {
+    if (result >= 0) {
         out << ",\"result\":";
-        Field(out, scratch, record, *result, api->name);
+        Field(out, scratch, record, fields, static_cast<unsigned>(result), function);
     }
     if (record.payloadSize <= api->fixedSize) return;
-    const std::uint32_t size = record.payloadSize - api->fixedSize;
-    const std::uint8_t* bytes = record.data + api->fixedSize;
-    const bool whole = record.kept == record.payloadSize;
-    out << ",\"data\":{\"source\":\"" << (api->block ? api->block->source : "data") << "\",\"bytes\":";
-    out.Unsigned(size);
-    if (whole && api->block && api->block->elementKind == ValueKind::Char) {
-        const void* end = std::memchr(bytes, 0, size);
-        out << ",\"text\":";
-        JsonRecordWriter::String(out, bytes, end ? static_cast<const std::uint8_t*>(end) - bytes : size);
+    BlockSpan spans[RecordLayout::kMaxSpans];
+    const unsigned count = RecordLayout::Blocks(*api, record, fields, spans);
+    if (count == 0) return;
+    // One block as an object; a record of several blocks as a list of them in payload order.
+    out << ",\"data\":";
+    if (count > 1) out << '[';
+    for (unsigned i = 0; i < count; ++i) {
+        if (i) out << ',';
+        Block(out, scratch, record, fields, spans[i], function, base64);
     }
-    if (whole) {
-        out << ",\"fnv1a64\":\"";
-        out.Hex(JsonRecordWriter::Hash(bytes, size), 16);
-        out << '"';
-        if (base64) {
-            out << ",\"base64\":";
-            Base64(out, bytes, size);
-        }
-    }
-    out << '}';
+    if (count > 1) out << ']';
 }
 }  // namespace
 

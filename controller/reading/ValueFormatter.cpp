@@ -53,6 +53,11 @@ bool IsBlendFactor(std::string_view parameter) {
 }
 
 bool IsStencilOp(std::string_view function) { return StartsWith(function, "glStencilOp"); }
+
+// Before GL 1.1 an internal format could be given as its number of components, 1 to 4.
+bool IsComponentCount(std::uint32_t value, std::string_view parameter) {
+    return value >= 1 && value <= 4 && (parameter == "internalformat" || parameter == "internalFormat");
+}
 }  // namespace
 
 const char* ValueFormatter::EnumName(std::uint32_t value, const char* function, const char* parameter) {
@@ -69,6 +74,29 @@ const char* ValueFormatter::EnumName(std::uint32_t value, const char* function, 
     return nullptr;
 }
 
+void ValueFormatter::AppendAsEnum(TextOutput& out, ValueKind kind, unsigned width, const std::uint8_t* at,
+                                  const char* function, const char* parameter) {
+    std::uint64_t value = Unsigned(at, width);
+    bool whole = kind == ValueKind::SignedInt || kind == ValueKind::UnsignedInt || kind == ValueKind::Enum;
+    if (kind == ValueKind::Float && width == 4) {
+        float f;
+        std::memcpy(&f, at, 4);
+        whole = f >= 0 && f < 4294967296.0f && static_cast<float>(static_cast<std::uint32_t>(f)) == f;
+        value = whole ? static_cast<std::uint32_t>(f) : 0;
+    } else if (kind == ValueKind::Double && width == 8) {
+        double d;
+        std::memcpy(&d, at, 8);
+        whole = d >= 0 && d < 4294967296.0 && static_cast<double>(static_cast<std::uint32_t>(d)) == d;
+        value = whole ? static_cast<std::uint32_t>(d) : 0;
+    }
+    const char* name = whole && value <= 0xFFFFFFFFu ? EnumName(static_cast<std::uint32_t>(value), function, parameter)
+                                                      : nullptr;
+    if (name)
+        out << name;
+    else
+        Append(out, kind, width, at, function, parameter);
+}
+
 void ValueFormatter::Append(TextOutput& out, ValueKind kind, unsigned width, const std::uint8_t* at,
                             const char* function, const char* parameter) {
     switch (kind) {
@@ -80,7 +108,9 @@ void ValueFormatter::Append(TextOutput& out, ValueKind kind, unsigned width, con
             return;
         case ValueKind::Enum: {
             const auto value = static_cast<std::uint32_t>(Unsigned(at, width));
-            if (const char* name = EnumName(value, function, parameter))
+            if (IsComponentCount(value, parameter ? parameter : ""))
+                out.Unsigned(value);
+            else if (const char* name = EnumName(value, function, parameter))
                 out << name;
             else
                 out.Hex(value, 4);

@@ -24,6 +24,13 @@ struct LineCase {
     const char* line;                          // what its line says after the columns
 };
 
+// A pixel format descriptor after `head`, as the pixel-format records carry it: 32-bit colour,
+// 24-bit depth, 8-bit stencil.
+Payload PixelFormatPayload(Payload head) {
+    return head.U16(40).U16(1).U32(0x225).U8(0).U8(32).U8(8).U8(16).U8(8).U8(8).U8(8).U8(0).U8(8).U8(24)
+        .Fill(5, 0).U8(24).U8(8).U8(0).U8(0).U8(0).U32(0).U32(0).U32(0);
+}
+
 TEST(Dump, DecodesEachRecordOnItsLine) {
     const std::int32_t rect[4] = {10, 20, 650, 500};
     const LineCase cases[] = {
@@ -45,12 +52,64 @@ TEST(Dump, DecodesEachRecordOnItsLine) {
          "glVertexPointer(3, GL_FLOAT, 0, 0x00401000)"},
         {"boolean result", [](CaptureBuilder& b) { b.Call("glIsEnabled", Payload().U32(0x0BE2).U8(1)); }, "glIsEnabled(GL_BLEND) = GL_TRUE"},
         {"error result", [](CaptureBuilder& b) { b.Call("glGetError", Payload().U32(0)); }, "glGetError() = GL_NO_ERROR"},
-        {"handle result", [](CaptureBuilder& b) { b.Call("wglCreateContext", Payload().U32(0x1F010042).U32(0x11000)); },
-         "wglCreateContext(0x1F010042) = 0x11000"},
-        {"bytes beyond the fixed part", [](CaptureBuilder& b) { b.Call("wglCreateContext", Payload().U32(0x1F010042).U32(0x11000).Fill(20, 0)); },
-         "wglCreateContext(0x1F010042) = 0x11000 [data: 20 bytes]"},
-        {"data block", [](CaptureBuilder& b) { b.Call("glGenTextures", Payload().I32(2).U32(0x0012FF00).U32(1).U32(2)); },
-         "glGenTextures(2, 0x0012FF00) [textures: 8 bytes]"},
+        {"handle result and the values the recorder adds",
+         [](CaptureBuilder& b) { b.Call("wglCreateContext", Payload().U32(0x1F010042).U32(0x11000).I32(0).I32(0).I32(640).I32(480).U32(2)); },
+         "wglCreateContext(0x1F010042) = 0x11000 rect={0, 0, 640, 480} geometryKind=2"},
+        {"bytes beyond the fixed part", [](CaptureBuilder& b) { b.Call("glEnable", Payload().U32(0x0B71).Fill(20, 0)); },
+         "glEnable(GL_DEPTH_TEST) [data: 20 bytes]"},
+        {"names made", [](CaptureBuilder& b) { b.Call("glGenTextures", Payload().I32(2).U32(0x0012FF00).U32(1).U32(2)); },
+         "glGenTextures(2, 0x0012FF00) textures={1, 2}"},
+        {"a long data block by its size", [](CaptureBuilder& b) { b.Call("glGenTextures", Payload().I32(20).U32(0x0012FF00).Fill(80, 1)); },
+         "glGenTextures(20, 0x0012FF00) [textures: 80 bytes]"},
+        {"the descriptor a pixel format was chosen by",
+         [](CaptureBuilder& b) { b.Call("wglChoosePixelFormat", PixelFormatPayload(Payload().U32(0xA010048)).I32(73)); },
+         "wglChoosePixelFormat(0xA010048, {nSize=40, nVersion=1, dwFlags=0x225, iPixelType=0, cColorBits=32, "
+         "cRedBits=8, cRedShift=16, cGreenBits=8, cGreenShift=8, cBlueBits=8, cBlueShift=0, cAlphaBits=8, "
+         "cAlphaShift=24, cAccumBits=0, cAccumRedBits=0, cAccumGreenBits=0, cAccumBlueBits=0, cAccumAlphaBits=0, "
+         "cDepthBits=24, cStencilBits=8, cAuxBuffers=0, iLayerType=0, bReserved=0, dwLayerMask=0x0, "
+         "dwVisibleMask=0x0, dwDamageMask=0x0}) = 73"},
+        {"the pixel format set",
+         [](CaptureBuilder& b) { b.Call("wglSetPixelFormat", PixelFormatPayload(Payload().U32(0xA010048).I32(73)).I32(1)); },
+         "wglSetPixelFormat(0xA010048, 73, {nSize=40, nVersion=1, dwFlags=0x225, iPixelType=0, cColorBits=32, "
+         "cRedBits=8, cRedShift=16, cGreenBits=8, cGreenShift=8, cBlueBits=8, cBlueShift=0, cAlphaBits=8, "
+         "cAlphaShift=24, cAccumBits=0, cAccumRedBits=0, cAccumGreenBits=0, cAccumBlueBits=0, cAccumAlphaBits=0, "
+         "cDepthBits=24, cStencilBits=8, cAuxBuffers=0, iLayerType=0, bReserved=0, dwLayerMask=0x0, "
+         "dwVisibleMask=0x0, dwDamageMask=0x0}) = 1"},
+        {"the attribute list of a context and its byte count",
+         [](CaptureBuilder& b) {
+             b.Call("wglCreateContextAttribsARB", Payload().U32(0x1F010042).U32(0).U32(0x0012F000).U32(20).U32(0x20000)
+                                                      .I32(10).I32(20).I32(650).I32(500).U32(0)
+                                                      .U32(0x2091).U32(3).U32(0x2092).U32(3).U32(0));
+         },
+         "wglCreateContextAttribsARB(0x1F010042, 0x0, 0x0012F000) = 0x20000 attribBytes=20 rect={10, 20, 650, 500} "
+         "geometryKind=0 attribList={0x2091, 0x3, 0x2092, 0x3, 0x0}"},
+        {"a flag recorded in 4 bytes, then the ids",
+         [](CaptureBuilder& b) { b.Call("glDebugMessageControlARB", Payload().U32(0x1100).U32(0x1100).U32(0x1100).I32(2).U32(0x0012F100).U32(1).U32(5).U32(6)); },
+         "glDebugMessageControlARB(GL_DONT_CARE, GL_DONT_CARE, GL_DONT_CARE, 2, 0x0012F100, GL_TRUE) ids={5, 6}"},
+        {"an internal format by name",
+         [](CaptureBuilder& b) { b.Call("glTexImage2D", Payload().U32(0x0DE1).I32(0).I32(0x8058).I32(1).I32(1).I32(0).U32(0x1908).U32(0x1401).U32(0x00403000).Fill(4, 9)); },
+         "glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, 0x00403000) [pixels: 4 bytes]"},
+        {"an internal format by its component count",
+         [](CaptureBuilder& b) { b.Call("glTexImage2D", Payload().U32(0x0DE1).I32(0).I32(3).I32(1).I32(1).I32(0).U32(0x1907).U32(0x1401).U32(0)); },
+         "glTexImage2D(GL_TEXTURE_2D, 0, 3, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, 0x00000000)"},
+        {"a texture parameter's enum value",
+         [](CaptureBuilder& b) { b.Call("glTexParameteri", Payload().U32(0x0DE1).U32(0x2801).I32(0x2600)); },
+         "glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST)"},
+        {"a texture parameter's number",
+         [](CaptureBuilder& b) { b.Call("glTexParameteri", Payload().U32(0x0DE1).U32(0x813D).I32(4)); },
+         "glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 4)"},
+        {"a texture environment mode given as a float",
+         [](CaptureBuilder& b) { b.Call("glTexEnvf", Payload().U32(0x2300).U32(0x2200).F32(8448.0f)); },
+         "glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE)"},
+        {"texture parameter values by name",
+         [](CaptureBuilder& b) { b.Call("glTexParameteriv", Payload().U32(0x0DE1).U32(0x2802).U32(0x00403000).U32(0x812F)); },
+         "glTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, 0x00403000) params={GL_CLAMP_TO_EDGE}"},
+        {"a query's answer",
+         [](CaptureBuilder& b) { b.Call("glGetTextureParameteriv", Payload().U32(5).U32(0x2800).U32(0x0012F200).U32(0x2601)); },
+         "glGetTextureParameteriv(5, GL_TEXTURE_MAG_FILTER, 0x0012F200) params={GL_LINEAR}"},
+        {"blocks one after another",
+         [](CaptureBuilder& b) { b.Call("glPrioritizeTextures", Payload().I32(2).U32(0x0012F300).U32(0x0012F400).U32(1).U32(2).F32(0.5f).F32(1)); },
+         "glPrioritizeTextures(2, 0x0012F300, 0x0012F400) textures={1, 2} priorities={0.5, 1}"},
         {"string block", [](CaptureBuilder& b) { b.Call("glGetUniformLocationARB", Payload().U32(3).U32(0x00403000).I32(2).Text("u_color")); },
          "glGetUniformLocationARB(0x3, 0x00403000) = 2 name=\"u_color\""},
         {"string with control bytes", [](CaptureBuilder& b) { b.Call("glGetUniformLocationARB", Payload().U32(3).U32(0).I32(-1).Text("a\x1b\"b")); },
@@ -205,6 +264,31 @@ TEST(Dump, OpeningRecordsAndColumns) {
     EXPECT_EQ(lines[6], "       6            1060     292  glFinish()");
 }
 
+// The JSON of hand-written records: a structure as an object of its members, the values a recorder
+// adds by name, several blocks as a list, the values of small typed blocks.
+TEST(Dump, JsonNamesEveryFieldOfHandWrittenRecords) {
+    CaptureBuilder b;
+    b.Opening();
+    b.Call("wglChoosePixelFormat", PixelFormatPayload(Payload().U32(0xA010048)).I32(73));
+    b.Call("wglCreateContext", Payload().U32(0x1F010042).U32(0x11000).I32(0).I32(0).I32(640).I32(480).U32(2));
+    b.Call("glPrioritizeTextures", Payload().I32(2).U32(0x0012F300).U32(0x0012F400).U32(1).U32(2).F32(0.5f).F32(1));
+    b.Call("glShaderSourceARB", Payload().U32(3).I32(2).U32(0x0012F500).U32(0).I32(2).I32(3).Text("ab").Text("cde"));
+    DumpOptions options;
+    options.json = true;
+    const std::vector<std::string> lines = DumpLines(b.bytes(), options);
+    ASSERT_EQ(lines.size(), 8u);
+    const std::pair<std::size_t, std::string> expected[] = {
+        {4, R"("args":{"hdc":"0xA010048","ppfd":{"nSize":40,"nVersion":1,"dwFlags":"0x225","iPixelType":0,"cColorBits":32,)"},
+        {4, R"("cStencilBits":8,"cAuxBuffers":0,"iLayerType":0,"bReserved":0,"dwLayerMask":"0x0","dwVisibleMask":"0x0","dwDamageMask":"0x0"}},"result":73})"},
+        {5, R"("args":{"hDc":"0x1F010042","rect":[0,0,640,480],"geometryKind":2},"result":"0x11000"})"},
+        {6, R"("data":[{"source":"textures","bytes":8,"values":[1,2],)"},
+        {6, R"({"source":"priorities","bytes":8,"values":[0.5,1],)"},
+        {7, R"("data":[{"source":"length","bytes":8,"values":[2,3],)"},
+        {7, R"({"source":"string","bytes":7,"text":"ab","strings":["ab","cde"],)"},
+    };
+    for (const auto& [line, part] : expected) EXPECT_NE(lines[line].find(part), std::string::npos) << lines[line];
+}
+
 TEST(Dump, AnAliasMarkerNamesTheAliasAndTheCallIsShownUnderIt) {
     CaptureBuilder b;
     b.Opening().AliasCall("glBeginQuery", Payload().U32(0x8914).U32(7));
@@ -213,6 +297,24 @@ TEST(Dump, AnAliasMarkerNamesTheAliasAndTheCallIsShownUnderIt) {
     EXPECT_EQ(Body(lines[4]), "alias marker: glBeginQuery (alias " + std::to_string(CaptureBuilder::AliasNumber("glBeginQuery")) +
                                   ") records as glBeginQueryARB");
     EXPECT_EQ(Body(lines[5]), "glBeginQuery(GL_SAMPLES_PASSED, 7) (as glBeginQueryARB)");
+}
+
+// The alias's own parameters name and show the arguments: glGetProgramiv takes a program where
+// glGetProgramivARB takes a target.
+TEST(Dump, AnAliasCallIsShownByItsOwnSignature) {
+    CaptureBuilder b;
+    b.Opening().AliasCall("glGetProgramiv", Payload().U32(3).U32(0x8B82).U32(0x0074FA30));
+    b.Call("glGetProgramivARB", Payload().U32(0x8620).U32(0x8B82).U32(0x0074FA30));
+    const std::vector<std::string> lines = DumpLines(b.bytes());
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(Body(lines[5]), "glGetProgramiv(3, GL_LINK_STATUS, 0x0074FA30) (as glGetProgramivARB)");
+    EXPECT_EQ(Body(lines[6]), "glGetProgramivARB(GL_VERTEX_PROGRAM_ARB, GL_LINK_STATUS, 0x0074FA30)");
+    DumpOptions options;
+    options.json = true;
+    const std::vector<std::string> json = DumpLines(b.bytes(), options);
+    ASSERT_EQ(json.size(), 7u);
+    EXPECT_NE(json[5].find(R"("function":"glGetProgramiv","recordedAs":"glGetProgramivARB","args":{"program":3,"pname":"GL_LINK_STATUS","params":"0x0074FA30"})"),
+              std::string::npos) << json[5];
 }
 
 TEST(Dump, AnAliasNumberThatDoesNotRecordAsTheTargetIsNotBelieved) {

@@ -5,6 +5,8 @@
 // to their own tests against a real GL. Checks what the fake system library received for each call and reports
 // every difference; the test checks the records.
 //   sweep_app RECORDER REPORT
+//   sweep_app RECORDER REPORT handwritten   calls every hand-written recorder instead, each after a
+//                                           separator (glPassThrough with its number among them)
 #include <windows.h>
 
 #include <cstdio>
@@ -36,12 +38,37 @@ std::string Received(const CallShape& shape, const std::vector<std::uint8_t>& ar
     return "";
 }
 
+// The hand-written recorders, the same way: their records are checked field by field by name.
+int CallHandWritten(RecorderModule& recorder, ReportWriter& report, std::uint32_t base) {
+    void* zeros = VirtualAlloc(nullptr, sweep::kAreaBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!zeros) return 2;
+    const auto zeroBase = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(zeros));
+    report.Put("sweep", "zeroBase", zeroBase);
+    auto separator = recorder.Gl<void(kgl::GLfloat)>("glPassThrough");
+    std::uint32_t called = 0;
+    for (std::uint32_t i = 0; i < kCallShapeCount; ++i) {
+        const CallShape& shape = kCallShapes[i];
+        if (shape.passThrough || !shape.handWritten || shape.aliasNumber >= 0) continue;
+        const std::vector<std::uint8_t> args = sweep::HandWrittenArguments(shape, base, zeroBase);
+        const void* entry = recorder.Export(recorder.InterceptorName(shape.name, shape.argBytes));
+        separator(static_cast<float>(called));
+        if (shape.result == 'f' || shape.result == 'd')
+            CallStdcallFloat(entry, args.data(), shape.argBytes);
+        else
+            CallStdcall(entry, args.data(), shape.argBytes);
+        ++called;
+    }
+    separator(-1.0f);
+    report.Put("sweep", "handWritten", called);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: sweep_app RECORDER REPORT\n");
+    if (argc != 3 && !(argc == 4 && std::strcmp(argv[3], "handwritten") == 0)) {
+        std::fprintf(stderr, "usage: sweep_app RECORDER REPORT [handwritten]\n");
         return 2;
     }
     ReportWriter report(argv[2]);
@@ -57,6 +84,7 @@ int main(int argc, char** argv) {
     recorder.Load(argv[1]);
     recorder.Gl<kgl::BOOL(kgl::HDC, kgl::HGLRC)>("wglMakeCurrent")(reinterpret_cast<kgl::HDC>(0x0DC0),
                                                                    reinterpret_cast<kgl::HGLRC>(0x0C70));
+    if (argc == 4) return CallHandWritten(recorder, report, base);
     std::vector<fakegl::LogEntry> log(64);
     std::uint32_t called = 0, handWritten = 0;
     for (std::uint32_t i = 0; i < kCallShapeCount; ++i) {

@@ -30,6 +30,15 @@ std::vector<std::uint8_t> Arguments(const CallShape& shape, std::uint32_t base) 
     return bytes;
 }
 
+std::vector<std::uint8_t> HandWrittenArguments(const CallShape& shape, std::uint32_t base, std::uint32_t zeroBase) {
+    static const char* const kReadThrough[] = {"wglCreateContextAttribsARB", "glShaderSourceARB", "glCreateShaderProgramv",
+                                               "glTransformFeedbackVaryings", "glTransformFeedbackVaryingsEXT",
+                                               "glMultiDrawElementsEXT", "glMultiDrawElementsBaseVertex"};
+    for (const char* name : kReadThrough)
+        if (std::strcmp(shape.name, name) == 0) return Arguments(shape, zeroBase);
+    return Arguments(shape, base);
+}
+
 std::vector<std::uint32_t> StackOffsets(const CallShape& shape) {
     std::vector<std::uint32_t> offsets;
     std::uint32_t at = 0;

@@ -20,6 +20,10 @@ constexpr std::uint8_t RegionByte(std::uint32_t position, std::uint32_t offset) 
 
 // The argument bytes of a call, pointers into the area at base.
 std::vector<std::uint8_t> Arguments(const CallShape& shape, std::uint32_t base);
+// The arguments of a call of a hand-written recorder: the same, except that a function that reads
+// pointers or terminated lists through its pointers gets pointers into zeroed memory at zeroBase
+// (empty lists, null strings) in place of the patterned regions.
+std::vector<std::uint8_t> HandWrittenArguments(const CallShape& shape, std::uint32_t base, std::uint32_t zeroBase);
 // Where each argument starts among them.
 std::vector<std::uint32_t> StackOffsets(const CallShape& shape);
 

@@ -17,7 +17,9 @@ cd "$demo"
 bash "$root/scripts/testbed.sh" "$build" bash -c '
     set -e
     kestrel=$KESTREL_BUILD/bin/kestrel.exe
-    wine "$kestrel" capture --stop-after-frames '"$frames"' --images-every 1 --images-dir captured --out gears.kcap -- gears.exe
+    # The first frame gears presents is still empty: the images start after it.
+    wine "$kestrel" capture --stop-after-frames '"$((frames + 1))"' --images-every 1 --images-first 1 \
+        --images-dir captured --out gears.kcap -- gears.exe
     echo
     wine "$kestrel" stats gears.kcap
     echo
@@ -29,7 +31,7 @@ echo "Every frame, as the program drew it and as the replay drew it:"
 python3 "$root/scripts/frames.py" captured replayed --min-frames "$frames" --side-by-side "$demo/side-by-side.png"
 echo
 echo "Done in $((SECONDS - start)) s. Files to open:"
-echo "  $demo/side-by-side.png   four frames, each captured (left) beside replayed (right)"
+echo "  $demo/side-by-side.png   four of the frames, each as captured (left) beside as replayed (right)"
 echo "  $demo/captured/          every frame as the program drew it (the recorder's images)"
 echo "  $demo/replayed/          every frame as the replay drew it from the capture alone"
 echo "  $demo/gears.kcap         the capture: ./kestrel dump, ./kestrel stats, ./kestrel replay read it"

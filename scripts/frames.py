@@ -4,10 +4,11 @@ of them side by side in one PNG.
 
     frames.py CAPTURED_DIR REPLAYED_DIR [--min-frames N] [--side-by-side OUT.png]
 
-An image's frame is the number that ends its name (`<name>_0004.png` is frame 4). The check fails when
-the replay has fewer than N frames or a gap, when a replayed frame is missing from the capture or
-differs from it in a single pixel, when an image is of one uniform colour (nothing was drawn), or
-when two consecutive frames are the same (the program animates every frame). Exit code 0 when every
+An image's frame is the number that ends its name (`<name>_0004.png` is frame 4). The frames compared
+are those the capture has images of, up to the replay's last. The check fails when they are fewer than
+N or have a gap, when one was not replayed or its replayed image differs in a single pixel, when an
+image is of one uniform colour (nothing was drawn), or when two consecutive frames are the same (the
+program animates every frame). Exit code 0 when every
 check holds, 1 otherwise, 2 for an unreadable image or bad arguments.
 
 Only the standard library: PNG files are read and written with zlib and struct.
@@ -138,24 +139,34 @@ def first_difference(a, b):
     return None
 
 
+def compared_frames(captured, replayed):
+    """The frames to compare: those the capture has images of, up to the replay's last frame (the
+    recorder may go on saving frames while the program is being closed)."""
+    last = max(replayed, default=0)
+    return [f for f in sorted(captured) if f <= last]
+
+
 def check(captured_dir, replayed_dir, min_frames):
     """The list of faults found; empty when the replay draws every captured frame."""
     captured, replayed = images_by_frame(captured_dir), images_by_frame(replayed_dir)
     faults = []
-    frames = sorted(replayed)
+    frames = compared_frames(captured, replayed)
     if len(frames) < min_frames:
-        faults.append("the replay has %d frame images, fewer than %d" % (len(frames), min_frames))
-    if frames and frames != list(range(1, frames[-1] + 1)):
-        faults.append("the replay's frames are not 1 to %d without a gap: %s" % (frames[-1], frames))
+        faults.append("%d frames to compare, fewer than %d" % (len(frames), min_frames))
+    if frames and frames != list(range(frames[0], frames[-1] + 1)):
+        faults.append("the captured frames are not %d to %d without a gap: %s" % (frames[0], frames[-1], frames))
     previous = None
     for frame in frames:
-        if frame not in captured:
-            faults.append("frame %d: replayed but no captured image" % frame)
-            previous = None
-            continue
-        mine, theirs = read_png(captured[frame]), read_png(replayed[frame])
+        mine = read_png(captured[frame])
         if mine.uniform():
             faults.append("frame %d: the captured image is one uniform colour %s" % (frame, tuple(mine.rgb[:3])))
+        if previous is not None and previous.rgb == mine.rgb:
+            faults.append("frames %d and %d are the same, where the program draws every frame anew" % (frame - 1, frame))
+        previous = mine
+        if frame not in replayed:
+            faults.append("frame %d: captured but not replayed" % frame)
+            continue
+        theirs = read_png(replayed[frame])
         if theirs.uniform():
             faults.append("frame %d: the replayed image is one uniform colour %s" % (frame, tuple(theirs.rgb[:3])))
         if (mine.width, mine.height) != (theirs.width, theirs.height):
@@ -164,9 +175,6 @@ def check(captured_dir, replayed_dir, min_frames):
         elif mine.rgb != theirs.rgb:
             x, y = first_difference(mine, theirs)
             faults.append("frame %d: the replayed image differs from the captured one, first at (%d, %d)" % (frame, x, y))
-        if previous is not None and previous.rgb == mine.rgb:
-            faults.append("frames %d and %d are the same, where the program draws every frame anew" % (frame - 1, frame))
-        previous = mine
     return faults
 
 
@@ -203,11 +211,11 @@ def main(argv):
     args = parser.parse_args(argv)
     try:
         faults = check(args.captured, args.replayed, args.min_frames)
-        frames = sorted(images_by_frame(args.replayed))
+        captured, replayed = images_by_frame(args.captured), images_by_frame(args.replayed)
+        frames = [f for f in compared_frames(captured, replayed) if f in replayed]
         if args.side_by_side and frames:
-            captured = images_by_frame(args.captured)
-            chosen = [f for f in spread(frames, args.pairs) if f in captured]
-            pairs = [(read_png(captured[f]), read_png(images_by_frame(args.replayed)[f])) for f in chosen]
+            chosen = spread(frames, args.pairs)
+            pairs = [(read_png(captured[f]), read_png(replayed[f])) for f in chosen]
             write_png(args.side_by_side, side_by_side(pairs))
             print("side by side (captured | replayed), frames %s: %s" % (", ".join(map(str, chosen)), args.side_by_side))
     except (ImageError, OSError) as e:

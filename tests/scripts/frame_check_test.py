@@ -107,9 +107,13 @@ class FrameCheckTest(unittest.TestCase):
              COUNT, "frame 2: the captured image is one uniform colour"),
             ("one pixel off", one_pixel_off, COUNT, "frame 3: the replayed image differs from the captured one, first at (5, 11)"),
             ("standing still", standing_still, COUNT, "frames 4 and 5 are the same"),
-            ("replayed frame missing", lambda t: os.remove(t.replayed_path(9)), 1, "without a gap"),
-            ("captured frame missing", lambda t: os.remove(t.captured_path(9)), 1, "frame 9: replayed but no captured image"),
+            ("replayed frame missing", lambda t: os.remove(t.replayed_path(9)), 1, "frame 9: captured but not replayed"),
+            ("captured frame missing", lambda t: os.remove(t.captured_path(9)), 1, "without a gap"),
             ("too few frames", lambda t: None, COUNT + 1, "fewer than %d" % (COUNT + 1)),
+            # Images that start after a first frame, and frames saved while the program was being closed.
+            ("images from frame 2 on", lambda t: [os.remove(t.captured_path(1)), frames.write_png(t.captured_path(COUNT + 1), black)],
+             COUNT - 1, None),
+            ("too few from frame 2 on", lambda t: os.remove(t.captured_path(1)), COUNT, "fewer than %d" % COUNT),
         ]
         for name, spoil, minimum, fault in cases:
             with self.subTest(name):

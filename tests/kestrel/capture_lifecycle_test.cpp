@@ -129,6 +129,15 @@ void ExpectOneOpening(const CaptureRead& read) {
                             [](const kestrel::CaptureRecord& r) { return r.id == kestrel::kThreadSwitchRecord; }));
 }
 
+// Waits until the capture file, read as it grows, holds a whole frame, however slowly this machine draws.
+bool WaitForAFrame(const std::string& capture) {
+    for (DWORD waited = 0; waited < kHangMs; waited += 250) {
+        if (Swaps(ReadCapture(capture)) > 0) return true;
+        Sleep(250);
+    }
+    return false;
+}
+
 // Finds the test window of the program started from this folder.
 HWND FindAppWindow(DWORD* processId, DWORD waitMs) {
     for (DWORD waited = 0; waited <= waitMs; waited += 100) {
@@ -255,7 +264,7 @@ TEST(CaptureLifecycle, AnApplicationKilledOutrightLeavesAWholeCapture) {
     const RunningCapture run = StartWindowedCapture(CaptureCommand("", capture, app.program(), "--forever --frame-pattern 50"));
     ASSERT_TRUE(run.window) << "no window";
     HANDLE kestrel = run.kestrel;
-    Sleep(2000);  // some frames
+    const bool drew = WaitForAFrame(capture);
     TerminateProcess(run.process, 9);
     CloseHandle(run.process);
     const bool ended = WaitForSingleObject(kestrel, kHangMs) == WAIT_OBJECT_0;
@@ -264,6 +273,7 @@ TEST(CaptureLifecycle, AnApplicationKilledOutrightLeavesAWholeCapture) {
     GetExitCodeProcess(kestrel, &code);
     CloseHandle(kestrel);
     ASSERT_TRUE(ended) << "kestrel ends with its application";
+    ASSERT_TRUE(drew) << "no frame in the capture before the application was killed";
     EXPECT_EQ(code, 9u) << "the application's own code";
     EXPECT_EQ(GetFileAttributesA((app.folder() + "\\opengl32.dll").c_str()), INVALID_FILE_ATTRIBUTES);
 
@@ -307,8 +317,7 @@ TEST(CaptureLifecycle, KestrelKilledOutrightLeavesAReadableFileAndTakesTheApplic
     for (DWORD id : {application, child})
         if (HANDLE process = id ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id) : nullptr) tree.push_back(process);
     DWORD windowOwner = 0;
-    const bool drawing = FindAppWindow(&windowOwner, kHangMs) != nullptr;
-    if (drawing) Sleep(2000);
+    const bool drawing = FindAppWindow(&windowOwner, kHangMs) != nullptr && WaitForAFrame(capture);
     TerminateProcess(kestrel, 9);
     WaitForSingleObject(kestrel, 10000);
     CloseHandle(kestrel);
@@ -321,7 +330,7 @@ TEST(CaptureLifecycle, KestrelKilledOutrightLeavesAReadableFileAndTakesTheApplic
         CloseHandle(process);
     }
     ASSERT_EQ(tree.size(), 2u) << "the application or its child never started";
-    ASSERT_TRUE(drawing) << "no window";
+    ASSERT_TRUE(drawing) << "no window, or no frame in the capture";
     EXPECT_EQ(survivors, 0u) << "a process of the application's tree outlived kestrel";
 
     const CaptureRead read = ReadCapture(capture);

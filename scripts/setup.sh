@@ -40,12 +40,35 @@ apt_update() {
     apt_updated=1
 }
 
+# The URIs of the machine's own Debian package sources (the security suite's aside), one line with
+# them all: the source lines below name no host of their own and change only the type or suite.
+system_source_uris() {
+    local uris
+    uris=$(
+        {
+            [ -f /etc/apt/sources.list.d/debian.sources ] && awk '
+                function flush() { if (types ~ /(^| )deb( |$)/ && suites !~ /-security/) print uris; types = suites = uris = "" }
+                /^[ \t]*#/ { next }
+                /^[ \t]*$/ { flush(); next }
+                tolower($1) == "types:" { $1 = ""; types = $0 " " }
+                tolower($1) == "suites:" { $1 = ""; suites = $0 }
+                tolower($1) == "uris:" { $1 = ""; uris = $0 }
+                END { flush() }' /etc/apt/sources.list.d/debian.sources | tr ' ' '\n'
+            [ -f /etc/apt/sources.list ] && awk '
+                $1 == "deb" { sub(/\[[^]]*\]/, ""); if ($3 !~ /-security|\/updates/) print $2 }' /etc/apt/sources.list
+        } | grep -E '^[a-z+]+:' | awk '!seen[$0]++' | tr '\n' ' '
+    )
+    [ -n "$uris" ] || fail "no Debian package source is configured (no deb URIs in /etc/apt/sources.list.d/debian.sources or /etc/apt/sources.list)"
+    echo "${uris% }"
+}
+
 # Source packages: the security suite's sources are not served, so list only the main suites.
 SRC_LIST=/etc/apt/sources.list.d/kestrel-src.sources
 if [ ! -f "$SRC_LIST" ]; then
-    cat > "$SRC_LIST" <<'SRC'
+    uris=$(system_source_uris)
+    cat > "$SRC_LIST" <<SRC
 Types: deb-src
-URIs: http://deb.debian.org/debian
+URIs: $uris
 Suites: bookworm bookworm-updates
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
@@ -82,9 +105,10 @@ if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
         work=$(mktemp -d)
         trap 'rm -rf "$work"' EXIT
         mkdir -p "$work/lists/partial" "$work/archives/partial"
-        cat > "$work/trixie.sources" <<'SRC'
+        uris=$(system_source_uris)
+        cat > "$work/trixie.sources" <<SRC
 Types: deb
-URIs: http://deb.debian.org/debian
+URIs: $uris
 Suites: trixie
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg

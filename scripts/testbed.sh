@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a command inside the project's Wine test bed: an Xvfb display of its own, the build
 # tree's Wine prefix (win32, created once and reused) and a persistent wineserver for it.
-# Everything it starts is stopped again when the command ends, on failure or interrupt too.
+# Everything it starts is stopped again when the command ends, on failure or interrupt too. Its time
+# limits only guard against a hang: they hold for 32-bit Wine under emulation on a busy machine.
 #   usage: scripts/testbed.sh BUILD_DIR COMMAND [ARGS...]
 set -uo pipefail
 
@@ -32,8 +33,8 @@ cleanup() {
     local rc=$?
     trap - EXIT INT TERM
     if [ $server_started = 1 ]; then
-        timeout 20 wineserver -k >/dev/null 2>&1
-        timeout 20 wineserver -w >/dev/null 2>&1
+        timeout 60 wineserver -k >/dev/null 2>&1
+        timeout 60 wineserver -w >/dev/null 2>&1
     fi
     if [ -n "$xvfb_pid" ]; then
         kill "$xvfb_pid" 2>/dev/null
@@ -76,12 +77,12 @@ export DISPLAY=$display
 stamp=$WINEPREFIX/.kestrel-ready
 if [ ! -f "$stamp" ]; then
     rm -rf "$WINEPREFIX"
-    run timeout 60 wineserver -p >/dev/null 2>&1 || true
+    run timeout 120 wineserver -p >/dev/null 2>&1 || true
     server_started=1
     echo "testbed: creating the Wine prefix $WINEPREFIX" >&2
-    run timeout 180 wineboot -i >/dev/null 2>&1 || fail "wineboot -i failed or hung while creating $WINEPREFIX" "remove $WINEPREFIX and retry"
+    run timeout 900 wineboot -i >/dev/null 2>&1 || fail "wineboot -i failed or hung while creating $WINEPREFIX" "remove $WINEPREFIX and retry"
     # The prefix's system directory gets the fake system library the tests install; keep the base clean.
-    timeout 20 wineserver -k >/dev/null 2>&1; timeout 20 wineserver -w >/dev/null 2>&1
+    timeout 60 wineserver -k >/dev/null 2>&1; timeout 60 wineserver -w >/dev/null 2>&1
     touch "$stamp"
 fi
 # The system library under its second name, "OpenGL32-orig.dll", as installations have it where the
@@ -120,16 +121,16 @@ ln -sfn "$BUILD/drive_y" "$WINEPREFIX/dosdevices/y:"
 
 # Without a Debugger value Wine starts winedbg, which waits; one that cannot start lets the program die.
 if ! grep -qx 'no-crash-debugger-2' "$stamp" 2>/dev/null; then
-    [ $server_started = 1 ] || { run timeout 20 wineserver -p >/dev/null 2>&1; server_started=1; }
-    run timeout 60 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ \
+    [ $server_started = 1 ] || { run timeout 120 wineserver -p >/dev/null 2>&1; server_started=1; }
+    run timeout 300 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ \
         /d 'no-crash-debugger.exe' /f >/dev/null 2>&1 || fail "could not configure crash handling in $WINEPREFIX" "remove $WINEPREFIX and retry"
-    timeout 20 wineserver -k >/dev/null 2>&1; timeout 20 wineserver -w >/dev/null 2>&1
+    timeout 60 wineserver -k >/dev/null 2>&1; timeout 60 wineserver -w >/dev/null 2>&1
     echo no-crash-debugger-2 >> "$stamp"
 fi
 
 # A fresh persistent server: after wineboot the first window of every program would stall otherwise.
-run timeout 20 wineserver -p >/dev/null 2>&1 || fail "wineserver -p failed for $WINEPREFIX" "run 'WINEPREFIX=$WINEPREFIX wineserver -k' and retry"
+run timeout 120 wineserver -p >/dev/null 2>&1 || fail "wineserver -p failed for $WINEPREFIX" "run 'WINEPREFIX=$WINEPREFIX wineserver -k' and retry"
 server_started=1
-run timeout 30 wine cmd /c exit 0 >/dev/null 2>&1 || fail "the Wine prefix $WINEPREFIX does not start programs" "remove $WINEPREFIX and retry"
+run timeout 300 wine cmd /c exit 0 >/dev/null 2>&1 || fail "the Wine prefix $WINEPREFIX does not start programs" "remove $WINEPREFIX and retry"
 
 run "$@"

@@ -25,9 +25,27 @@ std::string Quote(const std::string& word) {
     quoted.append(backslashes, '\\');
     return quoted + "\"";
 }
+
+// Kill-on-close: the job's processes end when its last handle closes, which is ours. Breakaway stays
+// allowed, so a program that starts a process with CREATE_BREAKAWAY_FROM_JOB is not refused; any
+// other child stays in the job.
+HANDLE CreateTreeJob() {
+    HANDLE job = CreateJobObjectA(nullptr, nullptr);
+    if (!job) return nullptr;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_BREAKAWAY_OK;
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        CloseHandle(job);
+        return nullptr;
+    }
+    return job;
+}
 }  // namespace
 
 AppLauncher::~AppLauncher() {
+    // Ends whatever the application started that still runs; the application itself has ended by now
+    // unless kestrel is leaving early.
+    if (job_) CloseHandle(job_);
     if (process_) CloseHandle(process_);
     if (depthBlock_) CloseHandle(depthBlock_);
 }
@@ -81,6 +99,13 @@ bool AppLauncher::Launch(const std::string& application, const std::vector<std::
     }
     process_ = pi.hProcess;
     processId_ = pi.dwProcessId;
+    // Assigned while suspended, so its first child is already in the job. Without nested jobs (before
+    // Windows 8, with kestrel itself in a job) the assignment fails and the application runs as before.
+    job_ = CreateTreeJob();
+    if (job_ && !AssignProcessToJobObject(job_, process_)) {
+        CloseHandle(job_);
+        job_ = nullptr;
+    }
     // The depth block must exist before the application's first OpenGL call.
     depthBlock_ = ThreadDepthTable::CreateBlock(processId_);
     ResumeThread(pi.hThread);

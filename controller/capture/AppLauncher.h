@@ -1,4 +1,6 @@
-// Starts the application suspended, gives it its thread-depth block, then lets it run.
+// Starts the application suspended, gives it its thread-depth block, then lets it run. The application
+// and every process it starts run in a job that ends with the launcher: when kestrel ends, killed or
+// crashed included, nothing of the tree it launched outlives it.
 #pragma once
 #include <windows.h>
 #include <string>
@@ -26,6 +28,7 @@ private:
     HANDLE process_ = nullptr;
     DWORD processId_ = 0;
     HANDLE depthBlock_ = nullptr;
+    HANDLE job_ = nullptr;
 };
 
 }  // namespace kestrel

@@ -65,7 +65,8 @@ const char* CaptureUsage() {
            "(most often a ring too large for the program's address space), 73 a 64-bit program\n"
            "Ctrl-C, or closing the console, ends the application as --stop-after-frames does, at once; what the\n"
            "ring holds is written either way. A process the program starts that loads the recorder is captured\n"
-           "too, into a file of its own: <out>-<process id>.kcap beside the first.\n";
+           "too, into a file of its own: <out>-<process id>.kcap beside the first. The program and every process\n"
+           "it starts end with kestrel, also when kestrel is killed: none outlives it.\n";
 }
 
 bool ParseCaptureOptions(const std::vector<std::string>& words, CaptureOptions& options, std::string& error) {

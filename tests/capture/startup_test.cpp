@@ -112,7 +112,7 @@ TEST(StartUp, NoControllingProcessRunsUncaptured) {
     PROCESS_INFORMATION pi{};
     std::string cmd = "\"" + kApp + "\" --calls 3 --frames 2";
     ASSERT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    ASSERT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
+    ASSERT_EQ(WaitForSingleObject(pi.hProcess, kHangMs), WAIT_OBJECT_0);
     DWORD code = 1;
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hThread);

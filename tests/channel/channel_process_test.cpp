@@ -29,12 +29,13 @@
 #include "channel/ToggleInstanceFlag.h"
 #include "tests/channel/UniqueName.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/ProcessTreeJob.h"
 
 using namespace kestrel;
 
 namespace {
 
-constexpr DWORD kChildTimeoutMs = 120000;  // only against a hang; never a measure
+constexpr DWORD kChildTimeoutMs = kHangMs;
 constexpr std::uint32_t kProvisionalId = 0x13572468;
 constexpr std::uint32_t kAssignedId = 4242;
 constexpr const char* kCaptureBase = "Local\\KestrelTestCapture";
@@ -336,6 +337,7 @@ TEST(SessionChannelProcessTest, RecorderRegistersOnTheFixedSessionChannel) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    EndStartedProcessesWithThisOne();
     if (argc >= 3 && std::strcmp(argv[1], "--child") == 0) return RunChildRole(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

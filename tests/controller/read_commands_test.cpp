@@ -84,7 +84,7 @@ TEST(ReadCommands, PrintWhatTheyReadAndExitWithTheirCode) {
     };
     for (const CommandCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const ChildResult run = RunChild(kestrel + c.arguments, 30000);
+        const ChildResult run = RunChild(kestrel + c.arguments);
         ASSERT_TRUE(run.started);
         ASSERT_FALSE(run.timedOut);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.output;

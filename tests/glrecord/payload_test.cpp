@@ -34,7 +34,7 @@ std::string TempFile(const char* name) {
 // Runs a program of the recording tests with the fake as the real library: under capture, or with
 // no controlling process at all (then the recorder only forwards, to the same fake).
 FakeCapture RunWithFake(const std::string& program, const std::string& mode, bool captured = true) {
-    constexpr DWORD kTimeoutMs = 30000;
+    constexpr DWORD kTimeoutMs = kHangMs;
     FakeCapture result;
     const std::string name = program.substr(program.find_last_of("/\\") + 1);
     FakeSystemLibrary fake(KESTREL_FAKE_GL, {name});

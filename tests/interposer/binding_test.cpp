@@ -20,7 +20,7 @@ protected:
 };
 
 // Each program is done in a few seconds; one that hangs fails its test well inside the suite's limit.
-constexpr DWORD kChildTimeoutMs = 30000;
+constexpr DWORD kChildTimeoutMs = kHangMs;
 
 std::string ExplicitApp(const char* options) {
     return std::string("\"") + KESTREL_EXPLICIT_APP + "\" \"" + KESTREL_RECORDER_DLL + "\" " + options;
@@ -80,7 +80,7 @@ BoxedRun RunAnsweringTheBox(const std::string& command) {
     BoxedRun run;
     HANDLE child = StartChild(command);
     if (!child) return run;
-    for (int i = 0; i < 300 && WaitForSingleObject(child, 100) == WAIT_TIMEOUT; ++i) {
+    for (DWORD waited = 0; waited < kHangMs && WaitForSingleObject(child, 100) == WAIT_TIMEOUT; waited += 100) {
         if (HWND box = FindWindowA(nullptr, "LoadLibrary error")) {
             run.boxSeen = true;
             PostMessageA(box, WM_COMMAND, IDOK, 0);

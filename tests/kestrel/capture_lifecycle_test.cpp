@@ -129,6 +129,15 @@ void ExpectOneOpening(const CaptureRead& read) {
                             [](const kestrel::CaptureRecord& r) { return r.id == kestrel::kThreadSwitchRecord; }));
 }
 
+// Waits until the capture file, read as it grows, holds a whole frame, however slowly this machine draws.
+bool WaitForAFrame(const std::string& capture) {
+    for (DWORD waited = 0; waited < kHangMs; waited += 250) {
+        if (Swaps(ReadCapture(capture)) > 0) return true;
+        Sleep(250);
+    }
+    return false;
+}
+
 // Finds the test window of the program started from this folder.
 HWND FindAppWindow(DWORD* processId, DWORD waitMs) {
     for (DWORD waited = 0; waited <= waitMs; waited += 100) {
@@ -154,7 +163,7 @@ RunningCapture StartWindowedCapture(const std::string& command) {
     run.kestrel = StartChild(command);
     if (!run.kestrel) return run;
     DWORD processId = 0;
-    run.window = FindAppWindow(&processId, 60000);
+    run.window = FindAppWindow(&processId, kHangMs);
     if (run.window) run.process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
     if (!run.process) run.window = nullptr;
     return run;
@@ -169,7 +178,7 @@ std::string CaptureCommand(const std::string& options, const std::string& captur
 // Runs a capture that ends by itself and reads its file, which must be whole.
 void CaptureAndRead(const std::string& command, const std::string& capture, CaptureRead* read,
                     std::string* output = nullptr) {
-    const ChildResult run = RunChild(command, 180000);
+    const ChildResult run = RunChild(command);
     ASSERT_TRUE(run.started);
     ASSERT_FALSE(run.timedOut) << run.output;
     EXPECT_EQ(run.exitCode, 0u) << run.output;
@@ -208,7 +217,7 @@ TEST(CaptureLifecycle, EveryProcessGetsAWholeCaptureOfItsOwn) {
     constexpr std::size_t kCalls = 60000;  // about 2 MB each through a 1 MiB ring
     const std::string each = "--pattern 60000 --frames 2";
     const ChildResult run = RunChild(
-        CaptureCommand("--ring-mib 1", capture, app.program(), each + " --spawn \"" + each + "\""), 240000);
+        CaptureCommand("--ring-mib 1", capture, app.program(), each + " --spawn \"" + each + "\""));
     ASSERT_TRUE(run.started);
     ASSERT_FALSE(run.timedOut) << run.output;
     EXPECT_EQ(run.exitCode, 0u) << run.output;
@@ -255,15 +264,16 @@ TEST(CaptureLifecycle, AnApplicationKilledOutrightLeavesAWholeCapture) {
     const RunningCapture run = StartWindowedCapture(CaptureCommand("", capture, app.program(), "--forever --frame-pattern 50"));
     ASSERT_TRUE(run.window) << "no window";
     HANDLE kestrel = run.kestrel;
-    Sleep(2000);  // some frames
+    const bool drew = WaitForAFrame(capture);
     TerminateProcess(run.process, 9);
     CloseHandle(run.process);
-    const bool ended = WaitForSingleObject(kestrel, 60000) == WAIT_OBJECT_0;
+    const bool ended = WaitForSingleObject(kestrel, kHangMs) == WAIT_OBJECT_0;
     if (!ended) TerminateProcess(kestrel, 1);
     DWORD code = 0;
     GetExitCodeProcess(kestrel, &code);
     CloseHandle(kestrel);
     ASSERT_TRUE(ended) << "kestrel ends with its application";
+    ASSERT_TRUE(drew) << "no frame in the capture before the application was killed";
     EXPECT_EQ(code, 9u) << "the application's own code";
     EXPECT_EQ(GetFileAttributesA((app.folder() + "\\opengl32.dll").c_str()), INVALID_FILE_ATTRIBUTES);
 
@@ -276,29 +286,52 @@ TEST(CaptureLifecycle, AnApplicationKilledOutrightLeavesAWholeCapture) {
     DeleteFileA(capture.c_str());
 }
 
-// kestrel dies outright: its file reads to its last whole record, and the application, whose ring
-// nobody drains any more, neither hangs nor dies: it still answers and closes when asked.
-TEST(CaptureLifecycle, KestrelKilledOutrightLeavesAReadableFileAndARunningApplication) {
+// The first process found whose parent is the given one, waited for; 0 when none came.
+DWORD WaitForChildOf(DWORD parent, DWORD waitMs) {
+    for (DWORD waited = 0; waited <= waitMs; waited += 100) {
+        const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        PROCESSENTRY32 entry{};
+        entry.dwSize = sizeof entry;
+        DWORD found = 0;
+        for (BOOL more = Process32First(snapshot, &entry); more && !found; more = Process32Next(snapshot, &entry))
+            if (entry.th32ParentProcessID == parent) found = entry.th32ProcessID;
+        CloseHandle(snapshot);
+        if (found) return found;
+        Sleep(100);
+    }
+    return 0;
+}
+
+// kestrel dies outright: its file reads to its last whole record, and the application and the process
+// it started, both drawing, end with it: nothing of the tree kestrel launched runs on without it.
+TEST(CaptureLifecycle, KestrelKilledOutrightLeavesAReadableFileAndTakesTheApplicationsTreeWithIt) {
     AppCopy app("orphan");
     ASSERT_TRUE(app.copied());
     const std::string capture = TempPath("orphan.kcap");
-    const RunningCapture run =
-        StartWindowedCapture(CaptureCommand("--ring-mib 1", capture, app.program(), "--forever --frame-pattern 2000"));
-    ASSERT_TRUE(run.window) << "no window";
-    HANDLE kestrel = run.kestrel, process = run.process;
-    const HWND window = run.window;
-    Sleep(2000);
+    HANDLE kestrel = StartChild(CaptureCommand("--ring-mib 1", capture, app.program(),
+                                               "--forever --frame-pattern 2000 --spawn \"--forever --frame-pattern 10\""));
+    ASSERT_TRUE(kestrel);
+    const DWORD application = WaitForChildOf(GetProcessId(kestrel), kHangMs);
+    const DWORD child = application ? WaitForChildOf(application, kHangMs) : 0;
+    std::vector<HANDLE> tree;
+    for (DWORD id : {application, child})
+        if (HANDLE process = id ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id) : nullptr) tree.push_back(process);
+    DWORD windowOwner = 0;
+    const bool drawing = FindAppWindow(&windowOwner, kHangMs) != nullptr && WaitForAFrame(capture);
     TerminateProcess(kestrel, 9);
     WaitForSingleObject(kestrel, 10000);
     CloseHandle(kestrel);
-    // Long enough for the ring to fill many times over.
-    Sleep(3000);
-    EXPECT_EQ(WaitForSingleObject(process, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the application died";
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    const bool closed = WaitForSingleObject(process, 30000) == WAIT_OBJECT_0;
-    if (!closed) TerminateProcess(process, 1);
-    CloseHandle(process);
-    EXPECT_TRUE(closed) << "the application hangs at a ring that nobody drains";
+    std::size_t survivors = 0;
+    for (HANDLE process : tree) {
+        if (WaitForSingleObject(process, 60000) != WAIT_OBJECT_0) {
+            ++survivors;
+            TerminateProcess(process, 1);
+        }
+        CloseHandle(process);
+    }
+    ASSERT_EQ(tree.size(), 2u) << "the application or its child never started";
+    ASSERT_TRUE(drawing) << "no window, or no frame in the capture";
+    EXPECT_EQ(survivors, 0u) << "a process of the application's tree outlived kestrel";
 
     const CaptureRead read = ReadCapture(capture);
     ASSERT_TRUE(read.opened) << read.reason;
@@ -308,6 +341,7 @@ TEST(CaptureLifecycle, KestrelKilledOutrightLeavesAReadableFileAndARunningApplic
     std::uint32_t pid = 0;
     CheckPattern(read, &pid);
     DeleteFileA(capture.c_str());
+    DeleteFileA((capture.substr(0, capture.size() - 5) + "-" + std::to_string(child) + ".kcap").c_str());
 }
 
 // 200 threads call at once, more than the thread-depth block holds: every thread's calls are recorded,

@@ -7,29 +7,33 @@
 set -euo pipefail
 kestrel=$1 app=$2
 work=$(mktemp -d /tmp/kestrel-ctrl-c.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+runner=
+# kestrel, whatever happens to this script: its end takes the application with it (its job).
+trap '[ -n "$runner" ] && kill -KILL $runner 2>/dev/null; rm -rf "$work"' EXIT
 fail() { echo "ctrl_c_test: $1" >&2; [ -f "$work/out.txt" ] && cat "$work/out.txt" >&2; exit 1; }
 
 wine "$kestrel" capture --ring-mib 1 --out "Z:$work/interrupted.kcap" -- "Z:$app" --forever --frame-pattern 2000 \
     > "$work/out.txt" 2>&1 &
 runner=$!
-# Frames are being captured once the file has its first drained bytes.
-for _ in $(seq 1 120); do
+# Frames are being captured once the file has its first drained bytes. The time limits only guard
+# against a hang: they hold under emulation with the other core busy.
+for _ in $(seq 1 1200); do
     [ -s "$work/interrupted.kcap" ] && break
     kill -0 $runner 2>/dev/null || fail "kestrel ended before it was interrupted"
     sleep 0.5
 done
-[ -s "$work/interrupted.kcap" ] || fail "no capture was written within a minute"
+[ -s "$work/interrupted.kcap" ] || fail "no capture was written within 10 minutes"
 sleep 2
 # The emulated process of this run's kestrel: its command line names this run's folder.
 pid=$(pgrep -f "kestrel.exe capture .*Z:$work/" | head -n 1 || true)
 [ -n "$pid" ] || fail "kestrel's process not found"
 kill -INT "$pid"
-for _ in $(seq 1 60); do kill -0 $runner 2>/dev/null || break; sleep 0.5; done
-kill -0 $runner 2>/dev/null && fail "kestrel still runs 30 s after Ctrl-C"
+for _ in $(seq 1 600); do kill -0 $runner 2>/dev/null || break; sleep 0.5; done
+kill -0 $runner 2>/dev/null && fail "kestrel still runs 5 minutes after Ctrl-C"
 set +e
 wait $runner
 code=$?
+runner=
 set -e
 [ $code = 130 ] || fail "exit code $code, not 130"
 grep -q "interrupted" "$work/out.txt" || fail "the message does not say the run was interrupted"

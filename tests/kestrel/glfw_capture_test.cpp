@@ -59,17 +59,17 @@ WaveRun CaptureWave(const std::string& program, const std::string& capture) {
     WaveRun run;
     std::thread closer([&run, &capture] {
         HWND window = nullptr;
-        for (int i = 0; i < 600 && !window; ++i) {
+        for (DWORD waited = 0; waited < kHangMs && !window; waited += 100) {
             window = FindWindowA(nullptr, "Wave Simulation");
             if (!window) Sleep(100);
         }
         if (!window) return;
         run.windowSeen = true;
         // A few frames, however slowly this machine draws: the capture file is read as it grows.
-        for (int i = 0; i < 1200 && DrawsSoFar(capture) < 3; ++i) Sleep(100);
+        for (DWORD waited = 0; waited < kHangMs && DrawsSoFar(capture) < 3; waited += 100) Sleep(100);
         PostMessageA(window, WM_CLOSE, 0, 0);
     });
-    run.kestrel = RunChild("\"" KESTREL_EXE "\" capture --quiet --out \"" + capture + "\" -- \"" + program + "\"", 180000);
+    run.kestrel = RunChild("\"" KESTREL_EXE "\" capture --quiet --out \"" + capture + "\" -- \"" + program + "\"");
     closer.join();
     return run;
 }
@@ -192,7 +192,7 @@ std::map<std::uint32_t, std::string> ImagesByFrame(const std::string& folder) {
 // its frames is, byte for byte, the image the recorder saved of the same frame.
 void ExpectReplayDrawsTheCapturedFrames(const std::string& capture, const std::string& captured,
                                         const std::string& replayed, std::uint32_t frames) {
-    const ChildResult run = RunChild("\"" KESTREL_EXE "\" replay \"" + capture + "\" --images \"" + replayed + "\"", 180000);
+    const ChildResult run = RunChild("\"" KESTREL_EXE "\" replay \"" + capture + "\" --images \"" + replayed + "\"");
     ASSERT_TRUE(run.started);
     ASSERT_FALSE(run.timedOut) << run.output;
     EXPECT_EQ(run.exitCode, 0u) << run.output;
@@ -243,8 +243,7 @@ TEST(GlfwCapture, EveryExampleCapturesWholeWithItsFramesThreadsAndContextsAndRep
         Repainter repainter;
         const ChildResult run = RunChild("\"" KESTREL_EXE "\" capture --quiet --stop-after-frames " + std::to_string(kFrames) +
                                              " --images-every 1 --images-dir \"" + captured + "\" --out \"" + capture +
-                                             "\" -- \"" + program + "\"",
-                                         180000);
+                                             "\" -- \"" + program + "\"");
         ASSERT_TRUE(run.started);
         ASSERT_FALSE(run.timedOut) << run.output;
         EXPECT_EQ(run.exitCode, 0u) << run.output;

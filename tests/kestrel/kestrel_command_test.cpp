@@ -21,7 +21,7 @@ const std::string kKestrel = KESTREL_EXE;
 const std::string kFixtures = KESTREL_FIXTURE_DIR;
 const std::string kGlfwExamples = KESTREL_GLFW_EXAMPLES;
 
-std::string Kestrel(const std::string& arguments, DWORD* exitCode, DWORD timeoutMs = 120000) {
+std::string Kestrel(const std::string& arguments, DWORD* exitCode, DWORD timeoutMs = kHangMs) {
     ChildResult result = RunChild("\"" + kKestrel + "\" " + arguments, timeoutMs);
     EXPECT_TRUE(result.started);
     EXPECT_FALSE(result.timedOut) << arguments;
@@ -266,12 +266,11 @@ TEST(KestrelCommand, FrameImagesOfAGlfwExampleLandInTheFolderGivenAndTheRunSaysW
     ChildResult result;
     std::thread runner([&] {
         result = RunChild("\"" + kKestrel + "\" capture --quiet --images-every 2 --images-limit 3 --images-dir \"" + images +
-                              "\" --out \"" + capture + "\" -- \"" + gears + "\"",
-                          120000);
+                              "\" --out \"" + capture + "\" -- \"" + gears + "\"");
     });
     // Once the images are there, the window is closed as a user would; gears then exits by itself.
     HWND window = nullptr;
-    for (int waited = 0; waited < 600; ++waited) {
+    for (DWORD waited = 0; waited < kHangMs; waited += 100) {
         window = FindWindowA(nullptr, "Gears");
         if (window && FilesIn(images, "*.png").size() >= 3) break;
         Sleep(100);

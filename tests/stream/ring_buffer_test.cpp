@@ -19,6 +19,7 @@
 #include "tests/stream/support/RingHeaderView.h"
 #include "tests/stream/support/SelfProcess.h"
 #include "tests/stream/support/UniqueName.h"
+#include "tests/support/ProcessTreeJob.h"
 
 namespace kestrel {
 namespace {
@@ -405,6 +406,7 @@ INSTANTIATE_TEST_SUITE_P(Ring, RingWriterWaits,
 }  // namespace kestrel
 
 int main(int argc, char** argv) {
+    EndStartedProcessesWithThisOne();
     if (argc == 4 && std::strcmp(argv[1], "--writer") == 0) {
         return kestrel::RunWriter(kestrel::kWaitCases[std::atoi(argv[2])], argv[3]);
     }

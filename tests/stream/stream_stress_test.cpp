@@ -17,6 +17,7 @@
 #include "tests/stream/StressPlan.h"
 #include "tests/stream/support/SelfProcess.h"
 #include "tests/stream/support/UniqueName.h"
+#include "tests/support/ProcessTreeJob.h"
 
 namespace kestrel {
 namespace {
@@ -188,6 +189,7 @@ TEST(StreamStress, WriterThreadsInOneProcessAndADrainingReaderInAnotherLoseNothi
 }  // namespace kestrel
 
 int main(int argc, char** argv) {
+    EndStartedProcessesWithThisOne();
     if (argc == 3 && std::strcmp(argv[1], "--stress-writer") == 0) return kestrel::RunWriterProcess(argv[2]);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -8,6 +8,7 @@
 
 #include "controller/reading/CaptureFileReader.h"
 #include "controller/capture/SessionServer.h"
+#include "tests/support/ChildProcess.h"
 
 class TestController {
 public:
@@ -26,7 +27,7 @@ public:
     // Runs the program to its end under capture. With dropIn the recorder sits beside it as
     // opengl32.dll; otherwise the program is expected to load the recorder itself.
     Run RunApp(const std::string& application, const std::vector<std::string>& arguments, bool dropIn = true,
-               DWORD timeoutMs = 60000);
+               DWORD timeoutMs = kHangMs);
 
     kestrel::SessionServer& server() { return server_; }
     const std::string& capturePath() const { return capturePath_; }

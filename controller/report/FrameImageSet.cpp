@@ -146,7 +146,10 @@ std::string UrlFrom(const std::string& pagePath, const std::string& file) {
     } else {
         for (std::size_t i = common; i < from.size(); ++i) url += "../";
     }
-    for (std::size_t i = common; i < to.size(); ++i) url += (i > common ? "/" : "") + UrlPart(to[i]);
+    for (std::size_t i = common; i < to.size(); ++i) {
+        if (i > common) url += '/';
+        url += UrlPart(to[i]);
+    }
     return url;
 }
 }  // namespace

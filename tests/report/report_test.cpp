@@ -30,14 +30,14 @@ std::string Lists(const CaptureBuilder& b, std::vector<std::uint64_t> frames, st
     return std::string(lists.Finish());
 }
 
-// Frame 1: an enable. Frame 2: a debug group holding a message whose text could end the page's
-// script element and a draw from client memory, then an upload. Frame 3: a clear.
+// Frame 1: an enable. Frame 2: a debug group holding a uniform lookup whose name could end the
+// page's script element and a draw from client memory, then an upload. Frame 3: a clear.
 CaptureBuilder ThreeFrames() {
     CaptureBuilder b;
     b.Opening().ThreadSwitch(7, 0x100);
     b.Call("glEnable", Payload().U32(0x0B71)).Call("wglSwapBuffers", Payload().U32(0xD1).U32(1));
     b.Call("glPushDebugGroup", Payload().U32(0x824A).U32(1).I32(-1).U32(0x401000));
-    b.Call("glDebugMessageInsertARB", Payload().U32(0x824A).U32(0x824C).U32(2).U32(0x9146).I32(-1).Text("a</script>b"));
+    b.Call("glGetUniformLocationARB", Payload().U32(3).U32(0x402000).I32(5).Text("a</script>b"));
     b.ClientMemory(0x1000, 0, 0, std::vector<std::uint8_t>(48, 1));
     b.Call("glDrawArrays", Payload().U32(4).I32(0).I32(3));
     b.Call("glPopDebugGroup");
@@ -87,8 +87,9 @@ TEST(ReportFrameSelection, ListsEveryFrameWithinTheBudgetElseTheSlowestWithTheir
         const char* why;
     } cases[] = {
         {"short", 5, 100, false, 1, 1, {1, 2, 3, 4, 5}, "every frame"},
-        // 100 frames of 5,000 calls: the budget takes four windows of five frames, slowest first.
-        {"long", 100, 5000, false, 1, 1, {1, 2, 3, 4, 5, 38, 39, 40, 41, 42, 48, 49, 50, 51, 52, 58, 59, 60, 61, 62},
+        // 100 frames of 5,000 calls: the budget takes the windows of the four slowest (frame 2's has
+        // four frames), 95,000 calls; a fifth window would pass it.
+        {"long", 100, 5000, false, 1, 1, {1, 2, 3, 4, 38, 39, 40, 41, 42, 48, 49, 50, 51, 52, 58, 59, 60, 61, 62},
          "the slowest frames (40, 50, 2, 60) with 2 frames either side"},
         {"range", 100, 5000, true, 7, 9, {7, 8, 9}, "frames 7 to 9, as asked"},
         {"range beyond the budget", 100, 30000, true, 7, 20, {7, 8, 9, 10, 11},

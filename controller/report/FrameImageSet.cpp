@@ -13,6 +13,7 @@ namespace kestrel {
 namespace {
 struct Group {
     std::map<std::uint64_t, std::string> files;
+    std::map<std::uint64_t, std::uint64_t> sizes;
     std::uint64_t bytes = 0;
     std::uint64_t newest = 0;  // write time, 100 ns units
 };
@@ -65,7 +66,9 @@ std::map<std::string, Group> ImageGroups(const std::string& folder) {
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !SplitImageName(found.cFileName, prefix, frame)) continue;
         Group& group = groups[prefix];
         group.files[frame] = folder + "\\" + found.cFileName;
-        group.bytes += std::uint64_t{found.nFileSizeHigh} << 32 | found.nFileSizeLow;
+        const std::uint64_t size = std::uint64_t{found.nFileSizeHigh} << 32 | found.nFileSizeLow;
+        group.sizes[frame] = size;
+        group.bytes += size;
         if (Ticks(found.ftLastWriteTime) > group.newest) group.newest = Ticks(found.ftLastWriteTime);
     } while (FindNextFileA(search, &found));
     FindClose(search);
@@ -185,6 +188,7 @@ void FrameImageSet::Find(const std::string& capturePath, const std::string& fold
     }
     if (chosen) {
         files_ = chosen->files;
+        sizes_ = chosen->sizes;
         totalBytes_ = chosen->bytes;
         return;
     }
@@ -202,6 +206,13 @@ void FrameImageSet::Find(const std::string& capturePath, const std::string& fold
         note_ += (listed > 1 ? ", " : "") + prefix + "_NNNN.png";
     }
     note_ += ") are neither named after the capture nor were they written while it ran; --images DIR names their folder";
+}
+
+void FrameImageSet::KeepUpTo(std::uint64_t last) {
+    for (auto at = files_.upper_bound(last); at != files_.end(); at = files_.erase(at)) {
+        totalBytes_ -= sizes_[at->first];
+        sizes_.erase(at->first);
+    }
 }
 
 void FrameImageSet::WriteJson(TextOutput& out, const std::string& pagePath) const {

@@ -28,6 +28,10 @@ public:
     // how they are carried, and the frames with their URLs.
     void WriteJson(TextOutput& out, const std::string& pagePath) const;
 
+    // Leaves out the images of frames after `last`: the recorder may save a frame or two more while
+    // the program is closed after the capture's last frame.
+    void KeepUpTo(std::uint64_t last);
+
     std::size_t count() const { return files_.size(); }
     bool Has(std::uint64_t frame) const { return files_.count(frame) != 0; }
     const std::string& note() const { return note_; }
@@ -35,6 +39,7 @@ public:
 private:
     std::string folder_;
     std::map<std::uint64_t, std::string> files_;  // full paths by frame
+    std::map<std::uint64_t, std::uint64_t> sizes_;  // bytes by frame
     std::uint64_t totalBytes_ = 0;
     std::string note_;  // how the images were chosen, or why there are none
 };

@@ -70,6 +70,7 @@ int RunReport(const std::vector<std::string>& words) {
     const std::string pagePath = options.OutputPath();
     FrameImageSet images;
     images.Find(options.path, options.images);
+    images.KeepUpTo(stats.frames() + (stats.callsAfterLastSwap() ? 1 : 0));
     ReportContent content;
     content.capturePath = options.path;
     content.pagePath = pagePath;

@@ -151,6 +151,9 @@ TEST(ReportFrameImages, AreTheCapturesByNameOrByTheTimeTheyWereWritten) {
     EXPECT_NE(Json(byTime, capture).find("\"frames\":[2,3],\"urls\":[\"data:image/png;base64,bmV3IQ==\",\"data:image/png;base64,bmV3ISE=\"]"),
               std::string::npos) << Json(byTime, capture);
 
+    byTime.KeepUpTo(2);
+    EXPECT_TRUE(byTime.Has(2) && !byTime.Has(3)) << "frame 3 is past the capture's end";
+
     // Named after the capture, as replay --images names them: those, whenever written.
     Touch(folder.path() + "run_0005.png", "r", 9);
     FrameImageSet byName;

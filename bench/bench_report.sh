@@ -28,9 +28,9 @@ with ChromiumPage() as page:
         page.open('file://' + page_path)
         # From navigation start to the first frame painted after the chart and the selected frame's calls.
         opens.append(page.evaluate('window.reportReadyMs') / 1000)
+        bars = page.evaluate("document.getElementById('chartspace').style.width")
+        listed = page.evaluate('document.querySelectorAll("#calls .call").length')
         page.send('Page.navigate', url='about:blank')
-    bars = page.evaluate("document.getElementById('chartspace').style.width")
-    listed = page.evaluate('document.querySelectorAll("#calls .call").length')
 opens.sort()
 print(f'kestrel report: {report_seconds:.1f} s to write the page (under Wine{", emulated" if os.path.exists("/proc/sys/fs/binfmt_misc/qemu-i386") else ""})')
 print(f'  page size        {size / 1e6:8.2f} MB   goal < 20 MB: {"met" if size < 20e6 else "missed"}')

@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
         Make("glBindTexture", {0x0DE1, 8}),
         Make("glDrawElements", {0x0004, 6, 0x1403, 0}),
     };
-    const Call upload = Make("glBufferSubDataARB", {0x8892, 0, 4096}, std::string(4096, '\x5A'));
+    const Call upload = Make("glBufferSubDataARB", {0x8892, 0, 256}, std::string(256, '\x5A'));
 
     CaptureBuilder builder;
     builder.Opening("Windows 10 | Synthetic Adapter | 1.0").ThreadSwitch(100, 0x10000);

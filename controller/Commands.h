@@ -9,5 +9,6 @@ int RunCapture(const std::vector<std::string>& words);
 int RunDump(const std::vector<std::string>& words);
 int RunStats(const std::vector<std::string>& words);
 int RunReplay(const std::vector<std::string>& words);
+int RunReport(const std::vector<std::string>& words);
 
 }  // namespace kestrel

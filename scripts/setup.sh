@@ -24,6 +24,7 @@ PACKAGES=(
     wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 libosmesa6:i386
     libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386 libxcomposite1:i386
     libxfixes3:i386 libxinerama1:i386 libxxf86vm1:i386
+    chromium
 )
 
 missing_packages() {

@@ -7,6 +7,7 @@
 
 #include "controller/reading/CaptureFileForm.h"
 #include "controller/stats/CaptureStatistics.h"
+#include "controller/stats/CounterClock.h"
 #include "controller/reading/TextOutput.h"
 
 namespace kestrel {
@@ -17,12 +18,8 @@ public:
     static constexpr std::size_t kWorstFrames = 5;
     static constexpr std::size_t kListedLevels = 8;  // level changes of a compressed file
 
-    // The rate of the time stamps, which the capture does not record: given by the user, or this
-    // machine's (0 when unknown, and times are then shown in ticks).
-    struct Clock {
-        std::uint64_t hz = 0;
-        bool given = false;
-    };
+    // Times are shown in ticks when the clock's rate is unknown (0).
+    using Clock = CounterClock;
 
     static void Write(TextOutput& out, const std::string& path, const CaptureFileForm& form,
                       const CaptureStatistics& stats, std::size_t top, const Clock& clock);

@@ -56,6 +56,7 @@ TEST(ReadCommands, PrintWhatTheyReadAndExitWithTheirCode) {
                              " after 7 records: truncated";
     const std::string kestrel = std::string("\"") + KESTREL_EXE + "\" ";
     const std::string quoted = "\"" + whole.path() + "\"";
+    const std::string page = whole.path() + ".html", cutPage = truncated.path() + ".html";
 
     const CommandCase cases[] = {
         {"dump", "dump " + quoted, 0, {"glEnable(GL_DEPTH_TEST)", "glClear(0x4100)", "wglSwapBuffers(0xD1) = 1"}, 9},
@@ -81,6 +82,10 @@ TEST(ReadCommands, PrintWhatTheyReadAndExitWithTheirCode) {
         {"replay of a missing file", "replay Z:\\no\\such.kcap", 1, {"kestrel replay: cannot open Z:\\no\\such.kcap"}, 1},
         {"replay loops of nothing", "replay " + quoted + " --loop 0", 2, {"kestrel replay: --loop takes"}, 1},
         {"replay help", "help replay", 0, {"usage: kestrel replay FILE", "--check-errors"}, 0},
+        {"report", "report " + quoted + " --out \"" + page + "\"", 0, {"kestrel: 1 frames, ", "calls of 1 frames listed (every frame)", page}, 0},
+        {"report of a truncated capture", "report \"" + truncated.path() + "\" --out \"" + cutPage + "\"", 3, {"kestrel report: ", stop}, 0},
+        {"report help", "help report", 0, {"usage: kestrel report FILE", "--frames A-B"}, 0},
+        {"report of frames the wrong way round", "report " + quoted + " --frames 3-1", 2, {"kestrel report: --frames takes"}, 1},
     };
     for (const CommandCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -93,6 +98,8 @@ TEST(ReadCommands, PrintWhatTheyReadAndExitWithTheirCode) {
             EXPECT_EQ(Lines(run.output), c.lines) << run.output;
         }
     }
+    EXPECT_TRUE(DeleteFileA(page.c_str())) << "the report wrote no page";
+    EXPECT_TRUE(DeleteFileA(cutPage.c_str())) << "a damaged capture's page is written too";
 }
 
 }  // namespace

@@ -86,6 +86,8 @@ public:
     // could be made.
     WrittenBytes CopyUnmapped(kgl::GLuint buffer);
     bool OwnsUnmapCopy(const void* bytes) const { return bytes == unmapCopy_.get(); }
+    // After the record: frees a copy buffer larger than the common unmaps need.
+    void ReleaseUnmapCopy();
 
     const std::map<std::uint32_t, DrawableRecord>& drawables() const { return drawables_; }
 
@@ -95,9 +97,9 @@ public:
 
 private:
     kgl::HDC lastPresentedDC_ = nullptr;
-    std::unique_ptr<std::uint8_t[]> unmapCopy_;  // the bytes of the last unmap; grows only
+    std::unique_ptr<std::uint8_t[]> unmapCopy_;  // the bytes of the last unmap; kept only while small
     std::uint32_t unmapCopySize_ = 0;
-    std::vector<std::uint8_t> indexReadBack_;  // indices read back from an element buffer; grows only
+    std::unique_ptr<std::uint8_t[]> indexReadBack_;  // one piece of indices read back from an element buffer
     SymbolTypes symbolTypes_;                  // data type of each generated symbol id
     FrameReader frameReader_;                  // its read-back buffer grows only
     MappedBuffers mappedBuffers_;              // the mappings of every context, by its state

@@ -4,7 +4,7 @@
 // a NUL, data that ends at the end of readable memory, and GL state and errors of its own that a
 // frame read-back must leave alone. Each case opens with glPassThrough(its number) and closes with
 // glPassThrough(-1); what the test must know goes into the report.
-//   fault_app REPORT SECTION      (SECTION: draws, contexts, buffers, uploads, overrides, images)
+//   fault_app REPORT SECTION      (SECTION: draws, contexts, buffers, uploads, overrides, images, legacy)
 #include <windows.h>
 #include <psapi.h>
 #include <GL/gl.h>

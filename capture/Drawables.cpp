@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
+#include <memory>
+#include <new>
 
 #include "capture/GLKestrel.h"
 #include "glrecord/RecorderSupport.h"
+#include "glrecord/SizeRules.h"
 
 namespace kestrel {
 
@@ -82,7 +84,8 @@ void GLKestrel::TrackDrawable(kgl::HDC dc) {
 
     bool changed = false;
     RECT rect{0, 0, 0, 0};
-    std::vector<std::uint8_t> pixels;
+    std::unique_ptr<std::uint8_t[]> pixels;
+    std::uint32_t pixelBytes = 0;
     DIBSECTION section{};
     if (record.window != kNoWindow && record.window != 0) {
         const HWND window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(record.window));
@@ -111,19 +114,26 @@ void GLKestrel::TrackDrawable(kgl::HDC dc) {
         rect = BitmapRect(bitmap);
         if (bitmap.found && bitmap.description.bmBits && isNew &&
             GetObjectA(bitmap.handle, sizeof section, &section) == sizeof section) {
-            record.kindFlags |= kDrawableBitmapCaptured;
             const LONG height = section.dsBmih.biHeight < 0 ? -section.dsBmih.biHeight : section.dsBmih.biHeight;
-            pixels.resize(static_cast<std::size_t>(section.dsBm.bmWidthBytes) * static_cast<std::size_t>(height));
-            // The header is the section's own; room for a colour table or the three bit masks after it.
-            struct {
-                BITMAPINFOHEADER header;
-                RGBQUAD colours[256];
-            } info{};
-            info.header = section.dsBmih;
-            // Rows the system will not copy are recorded as zeros: the record keeps its size.
-            if (!pixels.empty() && GetDIBits(dc, bitmap.handle, 0, static_cast<UINT>(height), pixels.data(),
-                                             reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) == 0)
-                std::fill(pixels.begin(), pixels.end(), std::uint8_t{0});
+            // A bitmap whose copy this process cannot hold is described without its pixels (kind bit 2
+            // stays clear): the application carries on.
+            pixelBytes = rules::BlockBytes(section.dsBm.bmWidthBytes, height);
+            if (pixelBytes) pixels.reset(new (std::nothrow) std::uint8_t[pixelBytes]);
+            if (pixels) {
+                record.kindFlags |= kDrawableBitmapCaptured;
+                // The header is the section's own; room for a colour table or the three bit masks after it.
+                struct {
+                    BITMAPINFOHEADER header;
+                    RGBQUAD colours[256];
+                } info{};
+                info.header = section.dsBmih;
+                // Rows the system will not copy are recorded as zeros: the record keeps its size.
+                if (GetDIBits(dc, bitmap.handle, 0, static_cast<UINT>(height), pixels.get(),
+                              reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) == 0)
+                    std::memset(pixels.get(), 0, pixelBytes);
+            } else {
+                pixelBytes = 0;
+            }
         }
         if (!SameRect(record.rect, rect)) {
             record.changeFlags |= kDrawableRectChanged;
@@ -144,12 +154,12 @@ void GLKestrel::TrackDrawable(kgl::HDC dc) {
     StoreRect(record.rect, rect);
     record.deviceContext = key;
     const bool withBitmap = record.kindFlags & kDrawableBitmapCaptured && isNew;
-    const auto extra = withBitmap ? static_cast<std::uint32_t>(sizeof section + pixels.size()) : 0u;
+    const auto extra = withBitmap ? static_cast<std::uint32_t>(sizeof section + pixelBytes) : 0u;
     BeginRecord(DrawableRecord::kId, sizeof record + extra);
     WriteData(sizeof record, &record);
     if (withBitmap) {
         WriteData(sizeof section, &section);
-        WriteData(static_cast<std::uint32_t>(pixels.size()), pixels.data());
+        WriteData(pixelBytes, pixels.get());
     }
     if (isNew) record.changeFlags = 0;
     ++callsInFrame_;

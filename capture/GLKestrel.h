@@ -63,7 +63,7 @@ public:
     // The array dump of an indexed draw: from client indices or read back from the element buffer.
     void DumpIndexed(ContextState* state, std::uint32_t count, std::uint32_t type, const void* indices,
                      std::int32_t baseVertex);
-    // Where a draw's indices are: the state's flag, or the GL's binding when there is no state.
+    // Where a draw's indices are: the state's flag; client memory without a state (nothing is asked).
     bool ElementBufferBound(const ContextState* state) const;
     // Index data block of a draw: the buffer offset again, or the indices from client memory.
     static std::uint32_t IndexDataSize(bool inBuffer, std::uint32_t count, std::uint32_t type, const void* indices);
@@ -75,8 +75,9 @@ public:
                          std::uint32_t type, std::uint32_t stride);
 
     // Buffer objects (glrecord/BufferRecorders.cpp).
-    // Whether a pixel unpack (or pack) buffer is bound: the state's flag, or the GL's binding when
-    // there is no state. While one is, a pixel pointer is an offset into it and is never read.
+    // Whether a pixel unpack (or pack) buffer is bound: the state's flag; none without a state, whose
+    // context may not know the binding. While one is, a pixel pointer is an offset into it and is
+    // never read.
     bool PixelBufferBound(const ContextState* state, bool unpack) const;
     // Fills the mapping entry of a map call from the GL's answers; target 0 for a named map.
     void NoteMapping(kgl::GLenum target, kgl::GLuint buffer, const void* mapped, std::uint32_t offset,
@@ -86,6 +87,8 @@ public:
     // could be made.
     WrittenBytes CopyUnmapped(kgl::GLuint buffer);
     bool OwnsUnmapCopy(const void* bytes) const { return bytes == unmapCopy_.get(); }
+    // After the record: frees a copy buffer larger than the common unmaps need.
+    void ReleaseUnmapCopy();
 
     const std::map<std::uint32_t, DrawableRecord>& drawables() const { return drawables_; }
 
@@ -95,9 +98,9 @@ public:
 
 private:
     kgl::HDC lastPresentedDC_ = nullptr;
-    std::unique_ptr<std::uint8_t[]> unmapCopy_;  // the bytes of the last unmap; grows only
+    std::unique_ptr<std::uint8_t[]> unmapCopy_;  // the bytes of the last unmap; kept only while small
     std::uint32_t unmapCopySize_ = 0;
-    std::vector<std::uint8_t> indexReadBack_;  // indices read back from an element buffer; grows only
+    std::unique_ptr<std::uint8_t[]> indexReadBack_;  // one piece of indices read back from an element buffer
     SymbolTypes symbolTypes_;                  // data type of each generated symbol id
     FrameReader frameReader_;                  // its read-back buffer grows only
     MappedBuffers mappedBuffers_;              // the mappings of every context, by its state

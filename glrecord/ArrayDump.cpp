@@ -1,6 +1,7 @@
 // The client memory that a draw reaches: one client memory block record (id 23) per enabled
 // client-memory array, covering exactly the vertices of the draw, written before the draw's record.
 #include <algorithm>
+#include <new>
 
 #include "capture/GLKestrel.h"
 #include "gen/ApiTable.h"
@@ -96,14 +97,15 @@ VertexRange GLKestrel::BufferIndexRange(ContextState& state, std::uint32_t count
     const bool restart = bytes != 0 && RestartIndex(state, type, &restartIndex);
     // Read in pieces of a bounded size: the buffer may be far larger than the recorder should hold.
     constexpr std::uint64_t kPiece = 64 * 1024;
-    if (indexReadBack_.size() < kPiece) indexReadBack_.resize(kPiece);
+    if (!indexReadBack_) indexReadBack_.reset(new (std::nothrow) std::uint8_t[kPiece]);
+    if (!indexReadBack_) return {};  // no memory for the read-back: the draw is recorded without its arrays
     IndexScan scan{0, 0, false};
     for (std::uint64_t done = 0; done < bytes;) {
         const std::uint64_t piece = std::min(kPiece, bytes - done);
-        std::fill_n(indexReadBack_.begin(), static_cast<std::size_t>(piece), std::uint8_t{0});
+        std::fill_n(indexReadBack_.get(), static_cast<std::size_t>(piece), std::uint8_t{0});
         realgl::GetBufferSubData(0x8893, static_cast<std::intptr_t>(offset + done), static_cast<std::intptr_t>(piece),
-                                 indexReadBack_.data());
-        scan.Merge(ScanIndices(indexReadBack_.data(), static_cast<std::uint32_t>(piece / typeSize), type, restart,
+                                 indexReadBack_.get());
+        scan.Merge(ScanIndices(indexReadBack_.get(), static_cast<std::uint32_t>(piece / typeSize), type, restart,
                                restartIndex));
         done += piece;
     }
@@ -124,7 +126,9 @@ void GLKestrel::DumpIndexed(ContextState* state, std::uint32_t count, std::uint3
 }
 
 bool GLKestrel::ElementBufferBound(const ContextState* state) const {
-    return state ? state->elementBufferBound != 0 : realgl::GetInteger(0x8895) != 0;
+    // Without a state the context's features are unknown: a query could raise an error the
+    // application sees, so none is made.
+    return state && state->elementBufferBound != 0;
 }
 
 std::uint32_t GLKestrel::IndexDataSize(bool inBuffer, std::uint32_t count, std::uint32_t type, const void* indices) {

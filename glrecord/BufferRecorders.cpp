@@ -43,8 +43,9 @@ void* BufferPointer(const MapTarget& via) {
 }  // namespace
 
 bool GLKestrel::PixelBufferBound(const ContextState* state, bool unpack) const {
-    if (state) return (unpack ? state->pixelUnpackBufferBound : state->pixelPackBufferBound) != 0;
-    return realgl::GetInteger(unpack ? 0x88EF : 0x88ED) != 0;
+    // Without a state the context's features are unknown, and asking a context without pixel buffers
+    // would put an error into the application's queue: then none counts as bound.
+    return state && (unpack ? state->pixelUnpackBufferBound : state->pixelPackBufferBound) != 0;
 }
 
 void GLKestrel::glBindBufferARB(kgl::GLenum target, kgl::GLuint buffer) {
@@ -61,7 +62,7 @@ void GLKestrel::glDeleteBuffersARB(kgl::GLsizei n, const kgl::GLuint* buffers) {
     CallReal<void>(*this, fn::glDeleteBuffersARB, api::glDeleteBuffersARB, n, buffers);
     if (ShouldRecordOrLeave()) return;
     const std::uint32_t count = n > 0 && buffers ? static_cast<std::uint32_t>(n) : 0u;
-    RecordWithBlock(*this, api::glDeleteBuffersARB, buffers, count * 4, n, buffers);
+    RecordWithBlock(*this, api::glDeleteBuffersARB, buffers, rules::BlockBytes(count, 4u), n, buffers);
     if (ContextState* state = CurrentState()) {
         // Deleting a bound buffer unbinds it: the GL's bindings tell which flags to clear.
         // Only the bindings the context has are asked: another query would raise an error.
@@ -410,8 +411,8 @@ WrittenBytes GLKestrel::CopyUnmapped(kgl::GLuint buffer) {
         if (MappedBufferTable* table = mappedBuffers_.Find(state)) written = table->Unmap(buffer);
     if (written.length == 0) return {};
     if (unmapCopySize_ < written.length) {
-        // The copy buffer only grows; a mapping too large for this process's memory is recorded
-        // before the real unmap instead, as if it succeeded.
+        // A mapping too large for this process's memory is recorded before the real unmap instead,
+        // as if it succeeded.
         std::unique_ptr<std::uint8_t[]> larger(new (std::nothrow) std::uint8_t[written.length]);
         if (!larger) return {written.pointer, written.length};
         unmapCopy_ = std::move(larger);
@@ -422,6 +423,15 @@ WrittenBytes GLKestrel::CopyUnmapped(kgl::GLuint buffer) {
     std::memcpy(unmapCopy_.get(), written.pointer, readable);
     std::memset(unmapCopy_.get() + readable, 0, written.length - readable);
     return {unmapCopy_.get(), written.length};
+}
+
+void GLKestrel::ReleaseUnmapCopy() {
+    // The common small unmaps keep their buffer; a larger one goes back at once, or one large unmap
+    // would hold its size for the rest of the process.
+    constexpr std::uint32_t kKeptUnmapCopy = 256 * 1024;
+    if (unmapCopySize_ <= kKeptUnmapCopy) return;
+    unmapCopy_.reset();
+    unmapCopySize_ = 0;
 }
 
 namespace {
@@ -440,6 +450,7 @@ kgl::GLboolean Unmap(GLKestrel& k, unsigned index, std::uint32_t apiId, Argument
     }
     const kgl::GLboolean result = CallReal<kgl::GLboolean>(k, index, apiId, argument);
     if (record) RecordWithBlock(k, apiId, written.pointer, written.length, argument, result);
+    k.ReleaseUnmapCopy();
     k.LeaveCall();
     return result;
 }

@@ -384,7 +384,7 @@ void GLKestrel::glPrimitiveRestartIndexNV(kgl::GLuint index) {
 namespace {
 
 void RecordNames(GLKestrel& k, std::uint32_t apiId, kgl::GLsizei n, const kgl::GLuint* names) {
-    RecordWithBlock(k, apiId, names, n > 0 ? static_cast<std::uint32_t>(n) * 4u : 0u, n, names);
+    RecordWithBlock(k, apiId, names, rules::BlockBytes(n, 4u), n, names);
 }
 
 void ResetVertexArrays(ContextState* state, kgl::GLsizei n, const kgl::GLuint* names) {

@@ -1,14 +1,39 @@
 #include "glrecord/ContextState.h"
 
+#include <algorithm>
+#include <new>
+
 namespace kestrel {
 
+namespace {
+
+// The tables are sized from the GL's answers; no GL has more than a few hundred of each, and a wild
+// answer must not take the process's memory.
+constexpr std::size_t kMostEntries = 4096;
+
+std::size_t Entries(std::int32_t count, std::size_t least) {
+    return count > 0 ? std::min(static_cast<std::size_t>(count), kMostEntries) : least;
+}
+
+}  // namespace
+
 void ContextState::Initialise(const ContextLimits& limits, const ContextFeatures& contextFeatures) {
-    texCoords.assign(limits.textureUnits > 0 ? static_cast<std::size_t>(limits.textureUnits) : 1, {});
-    attributes.assign(limits.vertexAttribs > 0 ? static_cast<std::size_t>(limits.vertexAttribs) : 0, {});
-    const std::size_t slots = limits.variantSlots > 0 ? static_cast<std::size_t>(limits.variantSlots) : 0;
-    variants.assign(slots, {});
-    variantIds.assign(slots, 0);
-    variantInUse.assign((slots + 31) / 32, 0);
+    try {
+        texCoords.assign(Entries(limits.textureUnits, 1), {});
+        attributes.assign(Entries(limits.vertexAttribs, 0), {});
+        const std::size_t slots = Entries(limits.variantSlots, 0);
+        variants.assign(slots, {});
+        variantIds.assign(slots, 0);
+        variantInUse.assign((slots + 31) / 32, 0);
+    } catch (const std::bad_alloc&) {
+        // No memory for the tables: the context is recorded without texture-unit, attribute and
+        // variant arrays (every index is then out of range), and the application carries on.
+        texCoords.clear();
+        attributes.clear();
+        variants.clear();
+        variantIds.clear();
+        variantInUse.clear();
+    }
     features = contextFeatures;
     initialised_ = true;
 }
@@ -53,9 +78,8 @@ void ContextState::BindVertexArray(std::uint32_t name) {
     currentVertexArray = name;
     // The element-array binding is the object's own: a draw after the switch must not take a buffer
     // offset for client memory, nor client memory for an offset.
-    const VertexArrayFlags& flags = vertexArrays[name];
-    elementBufferBound = flags.elementBuffer;
-    arrayBufferBound = flags.arrayBuffer;
+    // The array-buffer binding is the context's, not the object's: it stays as it was.
+    elementBufferBound = vertexArrays[name].elementBuffer;
 }
 
 }  // namespace kestrel

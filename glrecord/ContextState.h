@@ -66,7 +66,8 @@ public:
     bool VariantInUse(std::size_t slot) const { return (variantInUse[slot / 32] >> (slot % 32)) & 1u; }
 
     // Bound-buffer flags follow binds and are kept per vertex array object (name 0: the context's
-    // own); binding an object loads both flags from its entry.
+    // own); binding an object loads its element-buffer flag only, since the array-buffer binding is
+    // the context's.
     void BindBuffer(std::uint32_t target, std::uint32_t buffer);
     void BindVertexArray(std::uint32_t name);
     void ResetVertexArray(std::uint32_t name) { vertexArrays[name] = VertexArrayFlags{}; }

@@ -5,6 +5,7 @@
 #include "capture/GLKestrel.h"
 #include "gen/ApiTable.h"
 #include "glrecord/RecorderSupport.h"
+#include "glrecord/SizeRules.h"
 
 namespace kestrel {
 
@@ -44,7 +45,7 @@ void GLKestrel::glDebugMessageControlARB(kgl::GLenum source, kgl::GLenum type, k
                    enabled);
     if (ShouldRecordOrLeave()) return;
     // The enabled flag as a 4-byte value, unlike the rule for other booleans.
-    RecordWithBlock(*this, api::glDebugMessageControlARB, ids, count > 0 ? static_cast<std::uint32_t>(count) * 4u : 0u,
+    RecordWithBlock(*this, api::glDebugMessageControlARB, ids, rules::BlockBytes(count, 4u),
                     source, type, severity, count, ids, std::uint32_t{enabled});
     LeaveCall();
 }

@@ -3,12 +3,13 @@
 #include "capture/GLKestrel.h"
 #include "gen/ApiTable.h"
 #include "glrecord/RecorderSupport.h"
+#include "glrecord/SizeRules.h"
 
 namespace kestrel {
 
 namespace {
 
-std::uint32_t Words(kgl::GLsizei n, const void* list) { return list && n > 0 ? static_cast<std::uint32_t>(n) * 4u : 0u; }
+std::uint32_t Words(kgl::GLsizei n, const void* list) { return list ? rules::BlockBytes(n, 4u) : 0u; }
 
 // Names created by the call, read after it: n, names, then the n names.
 void CreateNames(GLKestrel& k, unsigned index, std::uint32_t apiId, kgl::GLsizei n, kgl::GLuint* names) {

@@ -38,8 +38,9 @@ void GLKestrel::glArrayElement(kgl::GLint i) {
     CallReal<void>(*this, fn::glArrayElement, api::glArrayElement, i);
     if (ShouldRecordOrLeave()) return;
     DumpRange(*this, CurrentState(), i, 1);
-    // Not a draw of its own: it gives one vertex between glBegin and glEnd, where no read-back is allowed.
     RecordValues(*this, api::glArrayElement, i);
+    // A draw like the others; between glBegin and glEnd the hook counts it but takes no image.
+    DrawHook();
     LeaveCall();
 }
 
@@ -74,7 +75,8 @@ void GLKestrel::glMultiDrawArraysEXT(kgl::GLenum mode, const kgl::GLint* first, 
     bool refused = primcount < 0 || !DrawMode(mode);
     for (kgl::GLsizei i = 0; !refused && count && i < primcount; ++i) refused = count[i] < 0;
     const kgl::GLsizei recorded = refused ? 0 : primcount;
-    const std::uint32_t draws = first && count ? Count(recorded) : 0;
+    // A draw count whose arrays cannot exist in the process records none.
+    const std::uint32_t draws = first && count && rules::BlockBytes(recorded, 8u) ? Count(recorded) : 0;
     if (ContextState* state = CurrentState())
         for (std::uint32_t i = 0; i < draws; ++i) DumpRange(*this, state, first[i], count[i]);
     const Packed<kgl::GLenum, const kgl::GLint*, const kgl::GLsizei*, kgl::GLsizei> fixed(mode, first, count, recorded);
@@ -223,7 +225,7 @@ void RecordMultiIndexed(GLKestrel& k, std::uint32_t apiId, kgl::GLenum mode, con
                         kgl::GLenum type, const void* const* indices, kgl::GLsizei drawcount,
                         const kgl::GLint* baseVertex, bool withBaseVertex) {
     ContextState* state = k.CurrentState();
-    const std::uint32_t draws = count && indices ? Count(drawcount) : 0;
+    const std::uint32_t draws = count && indices && rules::BlockBytes(drawcount, 8u) ? Count(drawcount) : 0;
     DumpMultiIndexed(k, state, count, type, indices, draws, baseVertex);
     const bool inBuffer = k.ElementBufferBound(state);
     std::uint64_t data = 0;
@@ -312,7 +314,8 @@ public:
     IndirectCommands(const ContextState* state, const void* indirect, std::uint32_t draws, std::uint32_t stride,
                      std::uint32_t size)
         : indirect_(reinterpret_cast<std::uintptr_t>(indirect)), draws_(draws), stride_(stride), size_(size) {
-        fromClient_ = state ? state->drawIndirectBufferBound == 0 : realgl::GetInteger(0x8F43) == 0;
+        // Without a state nothing is asked (the context may not know the binding): client memory.
+        fromClient_ = !state || state->drawIndirectBufferBound == 0;
         const std::uint64_t span = draws ? std::uint64_t{draws - 1} * stride + size : 0;
         if (fromClient_) {
             if (indirect && span <= rules::kMaxBlockBytes)

@@ -1,7 +1,6 @@
 // Shader and program sources given as arrays of strings, program binaries (recorded with their hash)
 // and the patch parameters of tessellation.
 #include <cstring>
-#include <vector>
 
 #include "capture/GLKestrel.h"
 #include "capture/TableHash.h"
@@ -39,25 +38,29 @@ void GLKestrel::glShaderSourceARB(kgl::GLhandleARB shaderObj, kgl::GLsizei count
     CallReal<void>(*this, fn::glShaderSourceARB, api::glShaderSourceARB, shaderObj, count, string, length);
     if (ShouldRecordOrLeave()) return;
     const std::uint32_t strings = string ? Count(count) : 0;
-    // The lengths as the application gave them (a negative one means "to the NUL"), or the NUL lengths.
-    std::vector<kgl::GLint> given(strings);
-    std::vector<std::uint32_t> taken(strings);
-    std::uint32_t textBytes = 0;
-    for (std::uint32_t i = 0; i < strings; ++i) {
-        const bool byNul = !length || length[i] < 0;
-        given[i] = length ? length[i] : static_cast<kgl::GLint>(Length(string[i]));
-        taken[i] = byNul ? Length(string[i]) : static_cast<std::uint32_t>(length[i]);
-        textBytes += taken[i] + 1;
-    }
+    // The lengths as the application gave them (a negative one means "to the NUL"), or the NUL
+    // lengths; and the characters the GL took. Worked out as they are written: nothing is held.
+    auto given = [&](std::uint32_t i) {
+        return length ? length[i] : static_cast<kgl::GLint>(Length(string[i]));
+    };
+    auto taken = [&](std::uint32_t i) {
+        return !length || length[i] < 0 ? Length(string[i]) : static_cast<std::uint32_t>(length[i]);
+    };
+    std::uint64_t textBytes = 0;
+    for (std::uint32_t i = 0; i < strings; ++i) textBytes += std::uint64_t{taken(i)} + 1;
     const Packed<kgl::GLhandleARB, kgl::GLsizei, const kgl::GLcharARB**, const kgl::GLint*> fixed(shaderObj, count,
                                                                                                    string, length);
-    BeginRecord(api::glShaderSourceARB, sizeof fixed.bytes + strings * 4 + textBytes);
+    BeginRecord(api::glShaderSourceARB,
+                static_cast<std::uint32_t>(sizeof fixed.bytes + std::uint64_t{strings} * 4 + textBytes));
     WriteData(sizeof fixed.bytes, fixed.bytes);
-    WriteData(strings * 4, given.data());
+    for (std::uint32_t i = 0; i < strings; ++i) {
+        const kgl::GLint value = given(i);
+        WriteData(4, &value);
+    }
     static const char kZero = 0;
     for (std::uint32_t i = 0; i < strings; ++i) {
         // Exactly the characters the GL took, then the recorder's own zero byte.
-        WriteBlock(taken[i], string[i]);
+        WriteBlock(taken(i), string[i]);
         WriteData(1, &kZero);
     }
     LeaveCall();

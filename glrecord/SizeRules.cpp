@@ -1,5 +1,7 @@
 #include "glrecord/SizeRules.h"
 
+#include <algorithm>
+
 namespace kestrel::rules {
 
 namespace {
@@ -115,13 +117,22 @@ constexpr std::uint64_t NotNegative(std::int32_t value) { return value > 0 ? sta
 
 std::uint32_t Capped(std::uint64_t bytes) { return bytes > kMaxBlockBytes ? 0u : static_cast<std::uint32_t>(bytes); }
 
+// Products and sums of the application's pixel-store values may pass 64 bits: they stop at a bound
+// far above any block, which Capped then turns into no block.
+constexpr std::uint64_t kBeyondAnyBlock = std::uint64_t{1} << 62;
+constexpr std::uint64_t Times(std::uint64_t a, std::uint64_t b) {
+    if (a == 0 || b == 0) return 0;
+    return a > kBeyondAnyBlock / b ? kBeyondAnyBlock : std::min(a * b, kBeyondAnyBlock);
+}
+constexpr std::uint64_t Plus(std::uint64_t a, std::uint64_t b) { return std::min(a + b, kBeyondAnyBlock); }
+
 // The layout of the rows and images of an upload in client memory.
 struct Layout {
     std::uint64_t rowBytes = 0;
     std::uint64_t imageBytes = 0;
     std::uint64_t skipBytes = 0;
     std::uint64_t lastRowBytes = 0;  // what the last row of the last image reads
-    bool rowsFull = false;           // rows start at their first pixel and hold exactly the width
+    bool rowsFull = false;           // rows start at their first pixel: the last row is a whole row
 };
 
 bool LayOut(std::uint64_t w, std::uint64_t h, std::uint32_t format, std::uint32_t type, const UnpackState& s,
@@ -130,20 +141,22 @@ bool LayOut(std::uint64_t w, std::uint64_t h, std::uint32_t format, std::uint32_
     const std::uint64_t alignment = s.alignment > 0 ? static_cast<std::uint64_t>(s.alignment) : 1;
     const std::uint64_t skipPixels = NotNegative(s.skipPixels);
     if (type == 0x1A00) {  // bitmap: any index format, one bit a pixel
-        out->rowBytes = AlignUp(rowPixels, 8 * alignment) / 8;
+        out->rowBytes = AlignUp(rowPixels, Times(8, alignment)) / 8;
         out->skipBytes = skipPixels / 8;
         out->lastRowBytes = (skipPixels % 8 + w + 7) / 8;
     } else {
         const std::uint64_t bpp = BytesPerPixel(type, format);
         if (bpp == 0) return false;
-        out->rowBytes = TypeSize(type) < alignment ? AlignUp(rowPixels * bpp, alignment) : rowPixels * bpp;
-        out->skipBytes = skipPixels * bpp;
-        out->lastRowBytes = w * bpp;
+        out->rowBytes = TypeSize(type) < alignment ? AlignUp(Times(rowPixels, bpp), alignment) : Times(rowPixels, bpp);
+        out->skipBytes = Times(skipPixels, bpp);
+        out->lastRowBytes = Times(w, bpp);
     }
-    out->rowsFull = skipPixels == 0 && rowPixels == w;
-    out->skipBytes += NotNegative(s.skipRows) * out->rowBytes;
-    out->imageBytes = out->rowBytes * (s.imageHeight > 0 ? static_cast<std::uint64_t>(s.imageHeight) : h);
-    out->skipBytes += NotNegative(s.skipImages) * out->imageBytes;
+    // One rule for every row length: without skipped pixels the block is whole rows, as many as the
+    // image has (a row length below the width still reaches as far as the GL reads).
+    out->rowsFull = skipPixels == 0;
+    out->skipBytes = Plus(out->skipBytes, Times(NotNegative(s.skipRows), out->rowBytes));
+    out->imageBytes = Times(out->rowBytes, s.imageHeight > 0 ? static_cast<std::uint64_t>(s.imageHeight) : h);
+    out->skipBytes = Plus(out->skipBytes, Times(NotNegative(s.skipImages), out->imageBytes));
     return true;
 }
 
@@ -156,7 +169,7 @@ std::uint32_t UnpackBytes1D(std::int32_t width, std::uint32_t format, std::uint3
     row.skipImages = 0;
     Layout layout;
     if (!LayOut(static_cast<std::uint64_t>(width), 1, format, type, row, &layout)) return 0;
-    return Capped(layout.skipBytes + layout.lastRowBytes);
+    return Capped(Plus(layout.skipBytes, layout.lastRowBytes));
 }
 
 std::uint32_t UnpackBytes2D(std::int32_t width, std::int32_t height, std::uint32_t format, std::uint32_t type,
@@ -168,8 +181,8 @@ std::uint32_t UnpackBytes2D(std::int32_t width, std::int32_t height, std::uint32
     Layout layout;
     if (!LayOut(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height), format, type, plane, &layout))
         return 0;
-    const std::uint64_t last = layout.rowsFull ? layout.rowBytes : layout.lastRowBytes;
-    return Capped(layout.skipBytes + (static_cast<std::uint64_t>(height) - 1) * layout.rowBytes + last);
+    const std::uint64_t last = layout.rowsFull ? std::max(layout.rowBytes, layout.lastRowBytes) : layout.lastRowBytes;
+    return Capped(Plus(Plus(layout.skipBytes, Times(static_cast<std::uint64_t>(height) - 1, layout.rowBytes)), last));
 }
 
 std::uint32_t UnpackPadding2D(std::int32_t width, std::int32_t height, std::uint32_t format, std::uint32_t type,
@@ -181,7 +194,7 @@ std::uint32_t UnpackPadding2D(std::int32_t width, std::int32_t height, std::uint
     plane.skipImages = 0;
     Layout layout;
     if (!LayOut(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height), format, type, plane, &layout) ||
-        !layout.rowsFull)
+        !layout.rowsFull || layout.rowBytes <= layout.lastRowBytes)
         return 0;
     return static_cast<std::uint32_t>(layout.rowBytes - layout.lastRowBytes);
 }
@@ -192,8 +205,9 @@ std::uint32_t UnpackBytes3D(std::int32_t width, std::int32_t height, std::int32_
     Layout layout;
     if (!LayOut(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height), format, type, unpack, &layout))
         return 0;
-    return Capped(layout.skipBytes + (static_cast<std::uint64_t>(depth) - 1) * layout.imageBytes +
-                  (static_cast<std::uint64_t>(height) - 1) * layout.rowBytes + layout.lastRowBytes);
+    return Capped(Plus(Plus(Plus(layout.skipBytes, Times(static_cast<std::uint64_t>(depth) - 1, layout.imageBytes)),
+                            Times(static_cast<std::uint64_t>(height) - 1, layout.rowBytes)),
+                       layout.lastRowBytes));
 }
 
 bool IsProxyTarget(std::uint32_t target) {

@@ -61,7 +61,7 @@ struct UnpackState {
 // One row, unpacked as a two-dimensional image of height 1: skip rows count as well.
 std::uint32_t UnpackBytes1D(std::int32_t width, std::uint32_t format, std::uint32_t type, const UnpackState& unpack);
 // Rows of row length (or width) pixels aligned to the alignment; the last row keeps its padding
-// unless skip pixels or a row length other than the width leave the image short of it.
+// unless skip pixels leave the image short of it.
 std::uint32_t UnpackBytes2D(std::int32_t width, std::int32_t height, std::uint32_t format, std::uint32_t type,
                             const UnpackState& unpack);
 // The end of UnpackBytes2D that the GL itself does not read: the last row's padding (0 when none).

@@ -15,10 +15,16 @@ namespace {
 // context's flags, the texture-object, multi-texture and compressed forms from the GL at each call.
 enum class Unpack { kStateFlag, kAskGL };
 
+// The GL is asked only when the context is known to have pixel buffers: another would raise an
+// error in the application's queue.
+bool UnpackBufferBound(const ContextState* state) {
+    return state && state->initialised() && state->features.pixelBuffers && realgl::GetInteger(0x88EF) != 0;
+}
+
 bool ReadsClientPixels(GLKestrel& k, Unpack source, kgl::GLenum target, const void* pixels) {
     if (!pixels || rules::IsProxyTarget(target)) return false;
-    const bool bound =
-        source == Unpack::kStateFlag ? k.PixelBufferBound(k.CurrentState(), true) : realgl::GetInteger(0x88EF) != 0;
+    const ContextState* state = k.CurrentState();
+    const bool bound = source == Unpack::kStateFlag ? k.PixelBufferBound(state, true) : UnpackBufferBound(state);
     return !bound;
 }
 

@@ -31,6 +31,8 @@ enum Case : int {
     kDrawWithoutContext,
     kFullScreen,
     kBitmapContext,
+    kBufferThenNewVertexArray,
+    kVertexArrayThenClientArray,
     kCaseCount
 };
 

@@ -24,12 +24,14 @@ enum Case : int {
     // contexts: bitmaps and context lifetimes
     kPalettedBitmap,
     kTopDownBitmap,
+    kBitmapBeyondMemory,
     kDeleteRefused,
     kDrawAfterRefusedDelete,
     // buffers: every mappable target, named maps, failed unmaps
     kMapThroughEveryTarget,
     kNamedMapOfAnUnboundBuffer,
     kUnmapOfAnUnmappedBuffer,
+    kLargeUnmap,
     // uploads: packed types, formats, proxies, padding at the end of readable memory
     kDepthStencil24_8,
     kDepthFloatStencil,
@@ -39,18 +41,23 @@ enum Case : int {
     kCubeMapProxy,
     kArrayProxy,
     kPaddingAtEndOfMemory,
-    // overrides: debug messages, swap interval
+    // overrides: debug messages, swap interval, counts whose bytes would wrap 32 bits
     kMessageWithLength,
     kMessageAtEndOfMemory,
     kSwapInterval,
+    kWrappingIdCount,
+    kWrappingDrawBufferCount,
     // images: the application's state and errors across the read-back
     kReadBackKeepsState,
     kInsideBeginEnd,
     kCompilingList,
     kCoreProfile,
+    // legacy: a GL 2.0 context without pixel buffer objects
+    kCompressedWithoutPixelBuffers,
+    kTextureObjectWithoutPixelBuffers,
     kCaseCount
 };
 
-constexpr const char* kSections[] = {"draws", "contexts", "buffers", "uploads", "overrides", "images"};
+constexpr const char* kSections[] = {"draws", "contexts", "buffers", "uploads", "overrides", "images", "legacy"};
 
 }  // namespace faultcases

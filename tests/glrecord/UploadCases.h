@@ -43,6 +43,7 @@ inline constexpr RoundTrip kRoundTrips[] = {
     {3, 2, 0x8058, 0x80E1, 0x8367, 5, 8, 1, 1, 4, 4},        // BGRA 8_8_8_8_REV
     {3, 3, 0x822A, 0x1903, 0x1403, 5, 8, 1, 0, 2, 2},        // R16: shorts at alignment 8
     {2, 2, 0x8230, 0x8227, 0x1406, 3, 4, 0, 1, 8, 4},        // RG32F, row length 3
+    {3, 2, 0x8051, 0x1907, 0x1401, 5, 4, 0, 0, 3, 1},        // RGB8, rows of 15 padded to 16
 };
 inline constexpr int kRoundTripCount = static_cast<int>(sizeof kRoundTrips / sizeof kRoundTrips[0]);
 inline constexpr int kUploadCaseCount = kFirstRoundTrip + kRoundTripCount;

@@ -212,6 +212,35 @@ int main(int argc, char** argv) {
     Open(kVerticesInBuffer);
     glDrawArrays(GL_POINTS, 0, 4);
     Close();
+
+    // The array-buffer binding is the context's: a vertex array object bound after the buffer leaves
+    // it bound, and one bound later brings back no buffer it saw before.
+    auto genVertexArrays = Ext<PFNGLGENVERTEXARRAYSPROC>("glGenVertexArrays");
+    auto bindVertexArray = Ext<PFNGLBINDVERTEXARRAYPROC>("glBindVertexArray");
+    auto deleteVertexArrays = Ext<PFNGLDELETEVERTEXARRAYSPROC>("glDeleteVertexArrays");
+    if (!genVertexArrays || !bindVertexArray || !deleteVertexArrays) return Fail("no vertex array objects");
+    GLuint vertexArrays[2] = {};
+    genVertexArrays(2, vertexArrays);
+    bindBuffer(GL_ARRAY_BUFFER, buffers[0]);
+    bindVertexArray(vertexArrays[0]);
+    glVertexPointer(3, GL_FLOAT, 0, reinterpret_cast<const void*>(12));  // an offset into buffers[0]
+    glEnableClientState(GL_VERTEX_ARRAY);
+    bindBuffer(GL_ARRAY_BUFFER, 0);
+    Open(kBufferThenNewVertexArray);
+    glDrawArrays(GL_POINTS, 0, 4);
+    Close();
+    // The reverse: a buffer bound in the default object and unbound while another is current is not
+    // bound when the default object comes back. (Only the default object takes client arrays.)
+    bindVertexArray(0);
+    bindBuffer(GL_ARRAY_BUFFER, buffers[0]);
+    bindVertexArray(vertexArrays[1]);
+    bindBuffer(GL_ARRAY_BUFFER, 0);
+    bindVertexArray(0);
+    glVertexPointer(3, GL_FLOAT, 0, points.data());  // client memory: no buffer is bound
+    Open(kVertexArrayThenClientArray);
+    glDrawArrays(GL_POINTS, 0, 4);
+    Close();
+    deleteVertexArrays(2, vertexArrays);
     glVertexPointer(3, GL_FLOAT, 0, points.data());
 
     static const GLushort kIndices[] = {7, 3, 9};

@@ -254,6 +254,10 @@ TEST_F(DrawCaptureTest, DrawsDumpExactlyTheClientVerticesTheyReach) {
            {Dump(interleavedAt, 0, Slice(interleaved, 0, 80)), Dump(pointsAt, 0, Slice(points, 0, 48)), draw4});
     // A pointer set while an array buffer was bound is an offset into it: never dumped.
     Expect(kVerticesInBuffer, {draw4});
+    // Binding a vertex array object leaves the context's array buffer bound, or unbound: the pointer
+    // set after it is an offset, or an address whose vertices are dumped.
+    Expect(kBufferThenNewVertexArray, {draw4});
+    Expect(kVertexArrayThenClientArray, {Dump(pointsAt, 0, Slice(points, 0, 48)), draw4});
     // Indices {7, 3, 9} reach vertices 3 to 9; the record carries the 6 index bytes.
     const std::uint16_t clientIndices[] = {7, 3, 9};
     Expect(kClientIndices, {Dump(pointsAt, 36, Slice(points, 36, 84)),

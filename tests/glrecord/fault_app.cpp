@@ -4,8 +4,9 @@
 // a NUL, data that ends at the end of readable memory, and GL state and errors of its own that a
 // frame read-back must leave alone. Each case opens with glPassThrough(its number) and closes with
 // glPassThrough(-1); what the test must know goes into the report.
-//   fault_app REPORT SECTION      (SECTION: draws, contexts, buffers, uploads, overrides, images)
+//   fault_app REPORT SECTION      (SECTION: draws, contexts, buffers, uploads, overrides, images, legacy)
 #include <windows.h>
+#include <psapi.h>
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <GL/wglext.h>
@@ -276,6 +277,20 @@ HDC BitmapDC(int width, int height, int bits, std::uint8_t** pixels, std::size_t
     return memory;
 }
 
+// Reserves address space, the largest ranges the system gives first, until it gives no range of
+// `least` bytes: until they are released no allocation of that size can succeed.
+std::vector<void*> ReserveLargeFreeRanges(SIZE_T least) {
+    std::vector<void*> reserved;
+    reserved.reserve(4096);
+    for (SIZE_T size = SIZE_T{1} << 30; size >= least && reserved.size() < 4096;) {
+        if (void* range = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS))
+            reserved.push_back(range);
+        else
+            size /= 2;
+    }
+    return reserved;
+}
+
 int Contexts(GLWindow& window, const std::vector<float>& points) {
     const struct {
         Case c;
@@ -293,6 +308,20 @@ int Contexts(GLWindow& window, const std::vector<float>& points) {
         Close();
         Put(b.c, "survived", 1u);
     }
+
+    // A bitmap of 32 MiB while no 16 MiB of address space is free: the recorder cannot hold a copy.
+    std::uint8_t* hugePixels = nullptr;
+    std::size_t hugeSize = 0;
+    HDC huge = BitmapDC(4096, 2048, 32, &hugePixels, &hugeSize);
+    if (!huge) return Fail("no large DIB section");
+    Put(kBitmapBeyondMemory, "dc", huge);
+    const std::vector<void*> reserved = ReserveLargeFreeRanges(16u << 20);
+    Open(kBitmapBeyondMemory);
+    wglGetPixelFormat(huge);
+    Close();
+    for (void* range : reserved) VirtualFree(range, 0, MEM_RELEASE);
+    Put(kBitmapBeyondMemory, "reserved", static_cast<std::uint32_t>(reserved.size()));
+    Put(kBitmapBeyondMemory, "survived", 1u);
 
     // A context current on another thread cannot be deleted: its state must live on for its draws.
     HGLRC other = wglCreateContext(window.dc());
@@ -386,6 +415,34 @@ int Buffers() {
     bindBuffer(GL_ARRAY_BUFFER, 0);
     Put(kUnmapOfAnUnmappedBuffer, "result", static_cast<std::uint32_t>(unmapped));
     PutErrors(kUnmapOfAnUnmappedBuffer);
+
+    // One large unmap: the process's private memory after it is what it was before.
+    using MemoryInfo = BOOL(WINAPI*)(HANDLE, PROCESS_MEMORY_COUNTERS*, DWORD);
+    auto memoryInfo = reinterpret_cast<MemoryInfo>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "K32GetProcessMemoryInfo")));
+    if (!memoryInfo) return Fail("no K32GetProcessMemoryInfo");
+    auto privateBytes = [&] {
+        PROCESS_MEMORY_COUNTERS counters{};
+        counters.cb = sizeof counters;
+        return memoryInfo(GetCurrentProcess(), &counters, sizeof counters) ? counters.PagefileUsage : SIZE_T{0};
+    };
+    constexpr GLsizeiptr kLarge = 32 << 20;
+    GLuint large = 0;
+    genBuffers(1, &large);
+    bindBuffer(GL_ARRAY_BUFFER, large);
+    bufferData(GL_ARRAY_BUFFER, kLarge, nullptr, GL_DYNAMIC_DRAW);
+    auto* written = static_cast<std::uint8_t*>(mapBuffer(GL_ARRAY_BUFFER, GL_WRITE_ONLY));
+    if (!written) return Fail("the large buffer could not be mapped");
+    for (GLsizeiptr i = 0; i < kLarge; ++i) written[i] = static_cast<std::uint8_t>(i * 7);
+    const SIZE_T before = privateBytes();
+    Open(kLargeUnmap);
+    unmapBuffer(GL_ARRAY_BUFFER);
+    Close();
+    const SIZE_T after = privateBytes();
+    Put(kLargeUnmap, "before", static_cast<std::uint32_t>(before));
+    Put(kLargeUnmap, "after", static_cast<std::uint32_t>(after));
+    bindBuffer(GL_ARRAY_BUFFER, 0);
+    PutErrors(kLargeUnmap);
     return 0;
 }
 
@@ -477,6 +534,24 @@ int Overrides() {
         Put(kSwapInterval, "result", static_cast<std::uint32_t>(set));
         Put(kSwapInterval, "interval", static_cast<std::uint32_t>(getSwapInterval()));
     }
+
+    // Counts whose four bytes each would wrap 32 bits to 4: the GL refuses them before it reads.
+    auto control = Ext<PFNGLDEBUGMESSAGECONTROLARBPROC>("glDebugMessageControlARB");
+    auto drawBuffers = Ext<PFNGLNAMEDFRAMEBUFFERDRAWBUFFERSPROC>("glNamedFramebufferDrawBuffers");
+    if (!control || !drawBuffers) return Fail("no glDebugMessageControlARB or glNamedFramebufferDrawBuffers");
+    static const GLuint kIds[1] = {42};
+    constexpr GLsizei kWrapping = 0x40000001;
+    Put(kWrappingIdCount, "ids", kIds);
+    Open(kWrappingIdCount);
+    control(GL_DONT_CARE, GL_DONT_CARE, GL_DONT_CARE, kWrapping, kIds, GL_TRUE);
+    Close();
+    PutErrors(kWrappingIdCount);
+    static const GLenum kBuffers[1] = {GL_BACK_LEFT};
+    Put(kWrappingDrawBufferCount, "buffers", kBuffers);
+    Open(kWrappingDrawBufferCount);
+    drawBuffers(0, kWrapping, kBuffers);
+    Close();
+    PutErrors(kWrappingDrawBufferCount);
     return 0;
 }
 
@@ -637,6 +712,45 @@ int Images(GLWindow& window, const std::vector<float>& points) {
     return 0;
 }
 
+// ---- legacy ----
+
+// The test hides pixel buffer objects from the GL, which then gives a 2.0 context: an upload must ask
+// it nothing it does not know, or the program finds an error it did not make.
+int Legacy() {
+    const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    if (!extensions || !version) return Fail("no version or extensions");
+    g_report->Put("all", "version", version);
+    g_report->Put("all", "pixelBuffers", std::strstr(extensions, "_pixel_buffer_object") ? 1u : 0u);
+    Put(kCompressedWithoutPixelBuffers, "errorBefore", glGetError());
+    auto compressed = Ext<PFNGLCOMPRESSEDTEXIMAGE2DARBPROC>("glCompressedTexImage2DARB");
+    if (!compressed) return Fail("no glCompressedTexImage2DARB");
+    static const GLubyte kBlock[8] = {0x1F, 0xF8, 0xE0, 0x07, 0x1B, 0x6C, 0xB1, 0xC6};  // one DXT1 block, 4 x 4
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    Put(kCompressedWithoutPixelBuffers, "data", kBlock);
+    Open(kCompressedWithoutPixelBuffers);
+    compressed(GL_TEXTURE_2D, 0, GL_COMPRESSED_RGB_S3TC_DXT1_EXT, 4, 4, 0, sizeof kBlock, kBlock);
+    Close();
+    PutErrors(kCompressedWithoutPixelBuffers);
+
+    static const GLubyte kPixels[4 * 4] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    auto textureImage = Ext<PFNGLTEXTUREIMAGE2DEXTPROC>("glTextureImage2DEXT");
+    const bool directState = std::strstr(extensions, "GL_EXT_direct_state_access") && textureImage;
+    Put(kTextureObjectWithoutPixelBuffers, "available", directState ? 1u : 0u);
+    if (directState) {
+        Put(kTextureObjectWithoutPixelBuffers, "texture", texture);
+        Put(kTextureObjectWithoutPixelBuffers, "pixels", kPixels);
+        Open(kTextureObjectWithoutPixelBuffers);
+        textureImage(texture, GL_TEXTURE_2D, 0, GL_RGBA8, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, kPixels);
+        Close();
+        PutErrors(kTextureObjectWithoutPixelBuffers);
+    }
+    glDeleteTextures(1, &texture);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -662,6 +776,7 @@ int main(int argc, char** argv) {
     else if (section == "uploads") result = Uploads();
     else if (section == "overrides") result = Overrides();
     else if (section == "images") result = Images(window, points);
+    else if (section == "legacy") result = Legacy();
     else return Fail("unknown section");
     if (result == 0) report.Put("all", "done", "yes");
     return result;

@@ -228,6 +228,21 @@ TEST_F(RecorderFaults, BitmapsAreCapturedWholeAndARefusedDeleteKeepsTheContext) 
         EXPECT_TRUE(std::equal(expected.begin(), expected.end(), payload.begin() + 92 + 84))
             << "the section's own rows; recorded height " << section.dsBmih.biHeight;
     }
+    // No room for a copy of the pixels: the bitmap is described without them, and the program runs on.
+    EXPECT_EQ(r.U32(Scope(kBitmapBeyondMemory), "survived"), 1u);
+    EXPECT_GT(r.U32(Scope(kBitmapBeyondMemory), "reserved"), 0u);
+    const Records& beyond = c.segments[kBitmapBeyondMemory];
+    ASSERT_EQ(beyond.size(), 2u) << Describe(beyond);
+    ASSERT_EQ(beyond[0].id, kestrel::kDrawableRecord);
+    ASSERT_EQ(beyond[0].payload.size(), 92u) << "no section and no pixels";
+    kestrel::DrawableRecord beyondHead{};
+    std::memcpy(&beyondHead, beyond[0].payload.data(), sizeof beyondHead);
+    EXPECT_EQ(beyondHead.deviceContext, r.U32(Scope(kBitmapBeyondMemory), "dc"));
+    EXPECT_EQ(beyondHead.kindFlags, 2u) << "no window; the bitmap was not captured";
+    const std::int32_t beyondRect[4] = {0, 0, 4096, 2048};
+    EXPECT_EQ(std::memcmp(beyondHead.rect, beyondRect, sizeof beyondRect), 0);
+    EXPECT_EQ(beyond[1].id, api::wglGetPixelFormat);
+
     ASSERT_EQ(r.U32(Scope(kDeleteRefused), "deleted"), 0u) << "the system deleted a context current elsewhere";
     ExpectSegment(c, kDeleteRefused,
                   {Rec(api::wglDeleteContext, Bytes().u32(r.U32(Scope(kDeleteRefused), "context")).u32(0))});
@@ -267,6 +282,18 @@ TEST_F(RecorderFaults, MappedBytesReachTheCaptureThroughEveryTarget) {
     EXPECT_EQ(r.U32(Scope(kUnmapOfAnUnmappedBuffer), "result"), 0u);
     EXPECT_EQ(r.U32(Scope(kUnmapOfAnUnmappedBuffer), "error"), 0x0502u) << "the program sees the GL's error";
     ExpectSegment(c, kUnmapOfAnUnmappedBuffer, {Rec(api::glUnmapBufferARB, Bytes().u32(0x8892).u8(0))});
+
+    // A large unmap carries all its bytes, and the recorder keeps no copy of them afterwards.
+    const Records& large = c.segments[kLargeUnmap];
+    ASSERT_EQ(large.size(), 1u);
+    ASSERT_EQ(large[0].payload.size(), 5u + (32u << 20));
+    bool asWritten = large[0].payload[4] == 1;
+    for (std::uint32_t i = 0; asWritten && i < (32u << 20); ++i)
+        asWritten = large[0].payload[5 + i] == static_cast<std::uint8_t>(i * 7);
+    EXPECT_TRUE(asWritten) << "the large unmap's bytes";
+    const std::uint32_t before = r.U32(Scope(kLargeUnmap), "before"), after = r.U32(Scope(kLargeUnmap), "after");
+    ASSERT_GT(before, 0u) << "the system gave no memory counters";
+    EXPECT_LT(after, before + (8u << 20)) << "private bytes before " << before << ", after " << after;
 }
 
 // Packed types and two-component integer formats carry exactly what the GL reads, proxies nothing,
@@ -327,6 +354,16 @@ TEST_F(RecorderFaults, MessagesAreTheirLengthAndTheSwapIntervalIsForwarded) {
     EXPECT_EQ(result, 1u) << "the request reached the system's function";
     EXPECT_EQ(r.U32(Scope(kSwapInterval), "interval"), 1u);
     ExpectSegment(c, kSwapInterval, {Rec(api::wglSwapIntervalEXT, Bytes().i32(1).u32(result))});
+
+    // A count whose bytes wrap 32 bits is an impossible block: the fixed part alone.
+    ExpectSegment(c, kWrappingIdCount,
+                  {Rec(api::glDebugMessageControlARB, Bytes().u32(0x1100).u32(0x1100).u32(0x1100).i32(0x40000001)
+                                                          .u32(r.U32(Scope(kWrappingIdCount), "ids")).u32(1))});
+    EXPECT_EQ(r.U32(Scope(kWrappingIdCount), "error"), 0x0502u);
+    ExpectSegment(c, kWrappingDrawBufferCount,
+                  {Rec(api::glNamedFramebufferDrawBuffers,
+                       Bytes().u32(0).i32(0x40000001).u32(r.U32(Scope(kWrappingDrawBufferCount), "buffers")))});
+    EXPECT_EQ(r.U32(Scope(kWrappingDrawBufferCount), "error"), 0x0501u);
 }
 
 // Images after draws leave the program's pack state, bindings, read buffers and errors as they were,
@@ -356,6 +393,32 @@ TEST_F(RecorderFaults, FrameReadBackLeavesTheApplicationsStateAndErrors) {
     EXPECT_EQ(r.U32(Scope(kReadBackKeepsState), "windowReadBuffer"), 0x0404u) << "the window's read buffer";
     EXPECT_EQ(r.U32(Scope(kCompilingList), "readBufferAfterCall"), 0x0405u) << "the list holds no read-back";
     EXPECT_EQ(r.U32(Scope(kCoreProfile), "setUpError"), 0u);
+}
+
+// On a context without pixel buffer objects an upload asks the GL nothing it does not know: the
+// program's error queue stays its own, and the pixels are recorded. (Run with the GL's pixel buffer
+// objects hidden: see CMakeLists.txt.)
+TEST_F(RecorderFaults, UploadsAskNothingTheContextLacks) {
+    const SectionCapture& c = Run("legacy");
+    ASSERT_TRUE(ranWhole_);
+    const Report& r = c.report;
+    ASSERT_EQ(r.U32("all", "pixelBuffers"), 0u) << "the GL still has pixel buffers: " << r.Text("all", "version");
+    const std::uint8_t block[8] = {0x1F, 0xF8, 0xE0, 0x07, 0x1B, 0x6C, 0xB1, 0xC6};
+    ExpectSegment(c, kCompressedWithoutPixelBuffers,
+                  {Rec(api::glCompressedTexImage2DARB,
+                       Bytes().u32(0x0DE1).i32(0).u32(0x83F0).i32(4).i32(4).i32(0).i32(8)
+                           .u32(r.U32(Scope(kCompressedWithoutPixelBuffers), "data")).values(block))});
+    EXPECT_EQ(r.U32(Scope(kCompressedWithoutPixelBuffers), "errorBefore"), 0u);
+    EXPECT_EQ(r.U32(Scope(kCompressedWithoutPixelBuffers), "error"), 0u) << "an error the program did not make";
+    if (r.U32(Scope(kTextureObjectWithoutPixelBuffers), "available") == 0) return;
+    const std::uint8_t pixels[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    ExpectSegment(c, kTextureObjectWithoutPixelBuffers,
+                  {Rec(api::glTextureImage2DEXT, Bytes().u32(r.U32(Scope(kTextureObjectWithoutPixelBuffers), "texture"))
+                                                     .u32(0x0DE1).i32(0).i32(0x8058).i32(2).i32(2).i32(0).u32(0x1908)
+                                                     .u32(0x1401).u32(r.U32(Scope(kTextureObjectWithoutPixelBuffers),
+                                                                            "pixels"))
+                                                     .values(pixels))});
+    EXPECT_EQ(r.U32(Scope(kTextureObjectWithoutPixelBuffers), "error"), 0u) << "an error the program did not make";
 }
 
 }  // namespace

@@ -174,7 +174,7 @@ TEST(ContextState, VariantsTakeTheHighestFreeSlotAndKeepIt) {
     EXPECT_EQ(none.VariantSlot(1), -1);
 }
 
-TEST(ContextState, BoundBufferFlagsFollowBindsAndBelongToTheVertexArray) {
+TEST(ContextState, ElementFlagBelongsToTheVertexArrayAndArrayFlagToTheContext) {
     ContextState state;
     state.Initialise({1, 1, 0}, {});
     const std::uint32_t targets[] = {0x8892, 0x8893, 0x8F3F, 0x88EB, 0x88EC};
@@ -189,11 +189,12 @@ TEST(ContextState, BoundBufferFlagsFollowBindsAndBelongToTheVertexArray) {
     state.BindBuffer(0x8A11, 3);  // a target without a flag changes none
     for (std::uint32_t* flag : flags) EXPECT_EQ(*flag, 0u);
 
-    // Each object's flags, and the context's own under name 0, come back when it is bound.
+    // Each object's element flag, and the context's own under name 0, comes back when it is bound;
+    // the array-buffer binding is the context's and stays across every object bind.
     state.BindBuffer(0x8892, 7);  // the context's own array buffer
     state.ResetVertexArray(5);
     state.BindVertexArray(5);
-    EXPECT_EQ(state.arrayBufferBound, 0u) << "a new object has no array buffer";
+    EXPECT_EQ(state.arrayBufferBound, 1u) << "a new object keeps the context's array buffer";
     EXPECT_EQ(state.elementBufferBound, 0u);
     state.BindBuffer(0x8893, 4);
     state.BindBuffer(0x8892, 2);
@@ -201,7 +202,7 @@ TEST(ContextState, BoundBufferFlagsFollowBindsAndBelongToTheVertexArray) {
     EXPECT_EQ(state.vertexArrays[5].arrayBuffer, 1u);
     state.BindVertexArray(0);
     EXPECT_EQ(state.elementBufferBound, 0u) << "the default object has no element buffer";
-    EXPECT_EQ(state.arrayBufferBound, 1u) << "the context's own array buffer";
+    EXPECT_EQ(state.arrayBufferBound, 1u) << "the array buffer bound last";
     // The element flag cleared while another object is current: binding object 5 back must not take
     // that, or its next indexed draw would read a buffer offset as an address.
     state.ResetVertexArray(6);
@@ -210,11 +211,14 @@ TEST(ContextState, BoundBufferFlagsFollowBindsAndBelongToTheVertexArray) {
     state.BindBuffer(0x8892, 0);
     state.BindVertexArray(5);
     EXPECT_EQ(state.elementBufferBound, 1u) << "binding the object back brings its element buffer";
-    EXPECT_EQ(state.arrayBufferBound, 1u) << "and its array buffer";
+    EXPECT_EQ(state.arrayBufferBound, 0u) << "but not the array buffer it once saw: that one was unbound since";
+    state.BindBuffer(0x8892, 3);
     state.ResetVertexArray(5);
     state.BindVertexArray(5);
     EXPECT_EQ(state.elementBufferBound, 0u) << "a name generated anew starts without one";
-    EXPECT_EQ(state.arrayBufferBound, 0u);
+    EXPECT_EQ(state.arrayBufferBound, 1u) << "buffer 3 is still the context's array buffer";
+    state.BindVertexArray(0);
+    EXPECT_EQ(state.arrayBufferBound, 1u);
 }
 
 // What a context is asked rests on its version, profile and extensions: a query it does not know

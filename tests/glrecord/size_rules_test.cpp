@@ -194,11 +194,14 @@ TEST(SizeRules, UploadsReadExactlyWhatTheGLAddresses) {
     for (const Upload& u : kUploads)
         for (const rules::UnpackState& s : states) {
             const std::uint64_t gl = GLReadEnd(u.w, u.h, 1, u.format, u.type, s);
-            // Rows that start at their first pixel and hold the width keep the last row's padding.
-            const bool full = s.skipPixels == 0 && (s.rowLength == 0 || s.rowLength == u.w);
-            // Such an image reads as far as one more row would start: h whole rows after the skip.
+            // Rows that start at their first pixel keep the last row's padding, whatever the row length.
+            const bool full = s.skipPixels == 0;
+            // Such an image reads as far as one more row would start: h whole rows after the skip
+            // (or further where rows shorter than the width overlap).
             const std::uint64_t expected =
-                full ? GLReadEnd(u.w, u.h + 1, 1, u.format, u.type, s) - GLReadEnd(u.w, 1, 1, u.format, u.type, {}) : gl;
+                full ? std::max(gl, GLReadEnd(u.w, u.h + 1, 1, u.format, u.type, s) -
+                                        GLReadEnd(u.w, 1, 1, u.format, u.type, {}))
+                     : gl;
             EXPECT_EQ(rules::UnpackBytes2D(u.w, u.h, u.format, u.type, s), expected)
                 << u.w << "x" << u.h << " format 0x" << std::hex << u.format << " type 0x" << u.type << std::dec
                 << " row length " << s.rowLength << " alignment " << s.alignment << " skip pixels " << s.skipPixels
@@ -223,6 +226,7 @@ TEST(SizeRules, UploadSizesOfTheCommonCases) {
     EXPECT_EQ(rules::UnpackBytes2D(3, 2, 0x1907, 0x1401, defaults), 24u) << "rows of 9 padded to 12";
     EXPECT_EQ(rules::UnpackBytes2D(3, 2, 0x1907, 0x1401, Unpack(0, 1, 0, 0)), 18u);
     EXPECT_EQ(rules::UnpackBytes2D(3, 2, 0x1907, 0x1401, Unpack(0, 4, 1, 0)), 3u + 9u + 12u);
+    EXPECT_EQ(rules::UnpackBytes2D(3, 2, 0x1907, 0x1401, Unpack(5, 4, 0, 0)), 32u) << "rows of 15 padded to 16";
     EXPECT_EQ(rules::UnpackBytes2D(10, 4, 0x1900, 0x1A00, defaults), 16u) << "bitmap rows of 10 bits in 4 bytes";
     EXPECT_EQ(rules::UnpackBytes2D(32, 32, 0x1900, 0x1A00, defaults), 128u) << "a polygon stipple";
     EXPECT_EQ(rules::UnpackBytes2D(0, 4, 0x1908, 0x1401, defaults), 0u);
@@ -231,6 +235,9 @@ TEST(SizeRules, UploadSizesOfTheCommonCases) {
     EXPECT_EQ(rules::UnpackBytes1D(5, 0x1907, 0x1401, defaults), 15u);
     EXPECT_EQ(rules::UnpackBytes3D(2, 2, 2, 0x1908, 0x1401, defaults), 32u);
     EXPECT_EQ(rules::UnpackBytes2D(0x10000, 0x10000, 0x1908, 0x1406, defaults), 0u) << "beyond a 32-bit process";
+    // Pixel-store products that wrap 64 bits: skip rows of 2^34-byte rows, images of 2^30 such rows.
+    EXPECT_EQ(rules::UnpackBytes2D(1, 1, 0x1908, 0x1406, Unpack(1 << 30, 4, 1, 1 << 30)), 0u);
+    EXPECT_EQ(rules::UnpackBytes3D(1, 1, 1, 0x1908, 0x1406, Unpack(1 << 30, 4, 1, 0, 1 << 30, 1 << 30)), 0u);
 
     EXPECT_EQ(rules::BytesPerPixel(0x1401, 0x1907), 3u);
     EXPECT_EQ(rules::BytesPerPixel(0x1406, 0x1908), 16u);
@@ -272,6 +279,10 @@ TEST(SizeRules, PaddingOfTheLastRowIsWhatTheGLDoesNotRead) {
     skip.skipPixels = 1;
     rules::UnpackState longRows;
     longRows.rowLength = 8;
+    rules::UnpackState rowsOf5;
+    rowsOf5.rowLength = 5;
+    rules::UnpackState rowsOf2;
+    rowsOf2.rowLength = 2;
     const struct {
         std::int32_t width, height;
         std::uint32_t format, type;
@@ -281,7 +292,9 @@ TEST(SizeRules, PaddingOfTheLastRowIsWhatTheGLDoesNotRead) {
         {3, 3, 0x1907, 0x1401, defaults, 36, 3},  // rows of 9 bytes aligned to 12
         {4, 2, 0x1908, 0x1401, defaults, 32, 0},  // rows already aligned
         {3, 3, 0x1907, 0x1401, skip, 36, 0},      // skipped pixels: the last row ends where the GL stops
-        {3, 2, 0x1907, 0x1401, longRows, 33, 0},  // a row length other than the width: likewise
+        {3, 2, 0x1907, 0x1401, longRows, 48, 15}, // a row length above the width: whole rows of 24
+        {3, 2, 0x1907, 0x1401, rowsOf5, 32, 7},   // rows of 15 bytes aligned to 16
+        {3, 2, 0x1907, 0x1401, rowsOf2, 17, 0},   // rows shorter than the width: the GL reads past the last
         {10, 1, 0x1900, 0x1A00, defaults, 4, 2},  // a bitmap row of 2 bytes aligned to 4
         {0, 3, 0x1907, 0x1401, defaults, 0, 0},
     };

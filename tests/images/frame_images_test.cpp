@@ -164,14 +164,18 @@ TEST(FrameImages, TheSwappedWindowIsReadWhateverContextIsCurrent) {
 TEST(FrameImages, DrawModeWritesTheFirstFramesImagesUnderFrameOne) {
     struct Case {
         std::uint32_t interval, byFrame;
+        bool arrayElement;
         int lastImageDraw;  // -1: no file
     };
     // Five draws in each of three frames: with interval 2 images after draws 0, 2, 4; with 3 after 0, 3.
-    const Case cases[] = {{2, 1, 4}, {3, 1, 3}, {1, 0, -1}};
+    // A glArrayElement after draw 0 is a draw as well: then images after draws 0, 1 and 3.
+    const Case cases[] = {{2, 1, false, 4}, {3, 1, false, 3}, {1, 0, false, -1}, {2, 1, true, 3}};
     int n = 0;
     for (const Case& c : cases) {
         ImageRun r("draws-" + std::to_string(++n), 0, c.interval, kNoLimit, 1, c.byFrame);
-        r.Run({"--frames", "3", "--draws", "5"});
+        std::vector<std::string> arguments = {"--frames", "3", "--draws", "5"};
+        if (c.arrayElement) arguments.push_back("--array-element");
+        r.Run(arguments);
         ExpectCleanRun(r);
         if (c.lastImageDraw < 0) {
             EXPECT_EQ(r.ImageFrames(), std::vector<std::uint32_t>{}) << "no save flag, no file";

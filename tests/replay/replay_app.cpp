@@ -337,7 +337,8 @@ void RunClientArrays(int frames) {
     glDeleteTextures(1, &checker);
 }
 
-// ---- buffers: buffer objects filled by data, sub-data and two kinds of mapping ----
+// ---- buffers: buffer objects filled by data, sub-data and two kinds of mapping, and vertex array
+// objects, whose binding leaves the array buffer as it was ----
 
 // 12 bytes a vertex in the mapped-range buffer: position and colour interleaved.
 struct PackedVertex {
@@ -354,6 +355,10 @@ void RunBuffers(int frames) {
     const auto mapBufferRange = Load<PFNGLMAPBUFFERRANGEPROC>("glMapBufferRange");
     const auto mapBuffer = Load<PFNGLMAPBUFFERPROC>("glMapBuffer");
     const auto unmapBuffer = Load<PFNGLUNMAPBUFFERPROC>("glUnmapBuffer");
+    const auto genVertexArrays = Load<PFNGLGENVERTEXARRAYSPROC>("glGenVertexArrays");
+    const auto bindVertexArray = Load<PFNGLBINDVERTEXARRAYPROC>("glBindVertexArray");
+    GLuint vertexArrays[2] = {};
+    genVertexArrays(2, vertexArrays);
 
     // Once by glBufferData: a hexagon's centre and corners, and the indices of four of its triangles
     // after two leading indices that the draw's offset skips.
@@ -443,6 +448,30 @@ void RunBuffers(int frames) {
         glVertexPointer(2, GL_FLOAT, 0, nullptr);
         glColor3f(0.9f, 0.8f, 0.1f * f);
         glDrawArrays(GL_TRIANGLE_STRIP, 0, 8);
+
+        // A buffer bound before a vertex array object is bound stays bound: the pointer is an offset
+        // into it (hexagon corners 1 to 3).
+        buffers.bind(GL_ARRAY_BUFFER, positions);
+        bindVertexArray(vertexArrays[0]);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glVertexPointer(2, GL_FLOAT, 0, Offset(2 * sizeof(GLfloat)));
+        glPushMatrix();
+        glTranslatef(0.35f, -0.55f + 0.03f * f, 0.0f);
+        glColor3f(0.2f, 0.9f - 0.1f * f, 0.6f);
+        glDrawArrays(GL_TRIANGLES, 0, 3);
+        glPopMatrix();
+        // The reverse: a buffer bound in the default object and unbound while another object is
+        // current is not bound when the default object comes back: its pointer is client memory.
+        const GLfloat corner[3 * 2] = {-0.95f, 0.95f, -0.7f + 0.04f * f, 0.95f, -0.95f, 0.7f};
+        bindVertexArray(0);
+        buffers.bind(GL_ARRAY_BUFFER, mapped);
+        bindVertexArray(vertexArrays[1]);
+        buffers.bind(GL_ARRAY_BUFFER, 0);
+        bindVertexArray(0);
+        glVertexPointer(2, GL_FLOAT, 0, corner);
+        glColor3f(1.0f, 0.4f, 0.1f * f);
+        glDrawArrays(GL_TRIANGLES, 0, 3);
+
         glDisableClientState(GL_VERTEX_ARRAY);
         buffers.bind(GL_ARRAY_BUFFER, 0);
         buffers.bind(GL_ELEMENT_ARRAY_BUFFER, 0);

@@ -121,6 +121,11 @@ def main():
         for relative, text in outputs(api, args.entry_files, enum_names, rules, args.target).items():
             path = os.path.join(args.out, relative)
             os.makedirs(os.path.dirname(path), exist_ok=True)
+            # An output whose text is unchanged keeps its time stamp: what it feeds is not rebuilt.
+            if os.path.exists(path):
+                with open(path, encoding="utf-8", newline="\n") as old:
+                    if old.read() == text:
+                        continue
             with open(path, "w", encoding="utf-8", newline="\n") as out:
                 out.write(text)
     except GenerationError as error:

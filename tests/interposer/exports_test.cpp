@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -53,8 +54,11 @@ Exports ReadExports(const char* path) {
 // An interceptor's export name: stdcall-decorated with its argument bytes in the i686 recorder, plain
 // in the x86-64 one, which has a single calling convention.
 std::string Interceptor(const char* name, unsigned argBytes) {
-    std::string text = std::string("_inttrk_") + name;
-    if (sizeof(void*) == 4) text += "@" + std::to_string(argBytes);
+    char text[128];
+    if (sizeof(void*) == 4)
+        std::snprintf(text, sizeof text, "_inttrk_%s@%u", name, argBytes);
+    else
+        std::snprintf(text, sizeof text, "_inttrk_%s", name);
     return text;
 }
 

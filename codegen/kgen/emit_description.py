@@ -28,7 +28,9 @@ def emit_header(api):
         "    const std::uint32_t* values;  // ascending",
         "};",
         "",
-        "// One field of a fixed part, at its offset and width, in payload order.",
+        "// One field of a fixed part, at its offset and width in a 32-bit capture, in payload order. A",
+        "// pointer-sized field is 8 bytes wide in a 64-bit capture and moves the fields after it by 4:",
+        "// readers place fields with controller/reading/PayloadLayout.h, never by offset alone.",
         "struct FieldDescription {",
         "    const char* name;     // the parameter's name, \"result\", a value the recorder adds, or",
         "                          // \"<parameter>.<member>\" for a structure recorded in its pointer's place",
@@ -40,6 +42,7 @@ def emit_header(api):
         "    std::int8_t parameter;  // its position among the function's parameters; -1 for the result and",
         "                            // for a value the recorder adds",
         "    const EnumWhen* enumWhen;  // null: always its kind",
+        "    bool pointerSized;    // a pointer, handle or pointer-sized integer: as wide as the process's pointers",
         "};",
         "",
         "// How a block's size is found: the rest of the payload, a number of bytes, or a field's value",
@@ -68,6 +71,7 @@ def emit_header(api):
         "    std::uint16_t fixedSize;",
         "    const BlockDescription* block;  // the first block; null when the fixed part is the whole payload",
         "    std::uint8_t blockCount;",
+        "    std::uint8_t pointerFields;  // pointer-sized fields of the fixed part (fixedSize is a 32-bit capture's)",
         "};",
         "",
         "// An entry point that records under another's id, announced by an alias marker record.",
@@ -99,7 +103,8 @@ def emit_header(api):
 def _field_line(field, enum_index):
     enum = f"&kEnumWhens[{enum_index[id(field)]}]" if id(field) in enum_index else "nullptr"
     return (f"    {{{c_string(field.name)}, K::{field.kind}, {field.width}, {field.count}, "
-            f"{'true' if field.is_result else 'false'}, {field.offset}, {field.parameter}, {enum}}},")
+            f"{'true' if field.is_result else 'false'}, {field.offset}, {field.parameter}, {enum}, "
+            f"{'true' if field.pointer_sized else 'false'}}},")
 
 
 def emit_source(api, alias_fields):
@@ -171,7 +176,8 @@ def emit_source(api, alias_fields):
     for f in own:
         block = f"&kBlocks[{first_block[f.name]}]" if first_block[f.name] is not None else "nullptr"
         out.append(f"    {{0x{f.api_id:08X}u, {c_string(f.name)}, kFields + {first_field[f.name]}, "
-                   f"{len(f.layout.fields)}, {f.layout.fixed_size}, {block}, {len(f.layout.blocks)}}},")
+                   f"{len(f.layout.fields)}, {f.layout.fixed_size}, {block}, {len(f.layout.blocks)}, "
+                   f"{f.layout.pointer_fields}}},")
     out += ["};", "", "const AliasDescription kAliases[kAliasCount] = {"]
     for f in aliases:
         fields = f"kFields + {alias_first[f.name]}" if f.name in alias_first else "nullptr"

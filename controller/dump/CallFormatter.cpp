@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "controller/reading/PayloadLayout.h"
 #include "controller/reading/RecordLayout.h"
 #include "controller/reading/ValueFormatter.h"
 
@@ -34,13 +35,14 @@ void AppendValues(TextOutput& out, const RecordView& record, std::uint32_t offse
 void AppendField(TextOutput& out, const RecordView& record, const FieldDescription* fields, unsigned index,
                  const char* function) {
     const FieldDescription& field = fields[index];
+    const FieldPlace place = PlaceOf(fields, index, record.pointerBits);
     const unsigned count = field.count ? field.count : 1;
-    if (!record.Has(field.offset, static_cast<std::uint32_t>(field.width) * count)) {
+    if (!record.Has(place.offset, place.width * count)) {
         out << '?';  // the payload ends before this field
         return;
     }
     const char* dot = std::strchr(field.name, '.');
-    AppendValues(out, record, field.offset, count, field.kind, field.width,
+    AppendValues(out, record, place.offset, count, field.kind, place.width,
                  RecordLayout::IsEnum(field.enumWhen, record, fields), function, dot ? dot + 1 : field.name);
 }
 
@@ -104,7 +106,7 @@ std::uint32_t CallFormatter::Append(TextOutput& out, const RecordView& record,
     const char* function = alias ? alias->name : api->name;
     const FieldDescription* fields = description::FieldsOf(*api, alias);
     out << function << '(';
-    const std::uint32_t fixed = api->fixedSize;
+    const std::uint32_t fixed = FixedSizeOf(*api, record.pointerBits);
     BlockSpan spans[RecordLayout::kMaxSpans];
     const unsigned spanCount = record.payloadSize > fixed ? RecordLayout::Blocks(*api, record, fields, spans) : 0;
     int result = -1;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "controller/reading/PayloadLayout.h"
 #include "controller/reading/RecordLayout.h"
 #include "controller/reading/StreamRecordKind.h"
 #include "controller/reading/ValueFormatter.h"
@@ -56,8 +57,9 @@ void Value(TextOutput& out, TextOutput& scratch, ValueKind kind, unsigned width,
 void Field(TextOutput& out, TextOutput& scratch, const RecordView& record, const FieldDescription* fields,
            unsigned index, const char* function) {
     const FieldDescription& field = fields[index];
+    const FieldPlace place = PlaceOf(fields, index, record.pointerBits);
     const unsigned count = field.count ? field.count : 1;
-    if (!record.Has(field.offset, static_cast<std::uint32_t>(field.width) * count)) {
+    if (!record.Has(place.offset, place.width * count)) {
         out << "null";  // the payload ends before this field
         return;
     }
@@ -66,7 +68,7 @@ void Field(TextOutput& out, TextOutput& scratch, const RecordView& record, const
     if (count > 1) out << '[';
     for (unsigned i = 0; i < count; ++i) {
         if (i) out << ',';
-        Value(out, scratch, field.kind, field.width, record.data + field.offset + i * field.width, function,
+        Value(out, scratch, field.kind, place.width, record.data + place.offset + i * place.width, function,
               dot ? dot + 1 : field.name, asEnum);
     }
     if (count > 1) out << ']';
@@ -185,7 +187,7 @@ void Call(TextOutput& out, const RecordView& record, const StreamTracker& tracke
         out << ",\"result\":";
         Field(out, scratch, record, fields, static_cast<unsigned>(result), function);
     }
-    if (record.payloadSize <= api->fixedSize) return;
+    if (record.payloadSize <= FixedSizeOf(*api, record.pointerBits)) return;
     BlockSpan spans[RecordLayout::kMaxSpans];
     const unsigned count = RecordLayout::Blocks(*api, record, fields, spans);
     if (count == 0) return;

@@ -18,7 +18,8 @@ class RecordLayout {
 public:
     static constexpr unsigned kMaxSpans = 8;
     // A field's value as an unsigned number; 0 when it is not at hand, or is a negative count.
-    static std::uint64_t FieldValue(const RecordView& record, const description::FieldDescription& field);
+    static std::uint64_t FieldValue(const RecordView& record, const description::FieldDescription* fields,
+                                    unsigned index);
     // Whether a value that is an enum only for some parameter names is one in this record.
     static bool IsEnum(const description::EnumWhen* when, const RecordView& record,
                        const description::FieldDescription* fields);

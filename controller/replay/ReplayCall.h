@@ -14,16 +14,34 @@ class Replayer;
 
 class ReplayCall {
 public:
+    // pointerBits: the recorded process's; its pointers, handles and pointer-sized integers are that wide.
     ReplayCall(Replayer& replayer, const std::uint8_t* payload, std::uint32_t size, std::uint32_t fixedSize,
-               void* entry)
+               void* entry, std::uint32_t pointerBits = 32)
         : replayer_(replayer), payload_(payload), size_(size), fixedSize_(fixedSize < size ? fixedSize : size),
-          entry_(entry) {}
+          entry_(entry), extraBytes_(pointerBits == 64 ? 4 : 0), pointerBytes_(pointerBits / 8) {}
+
+    // The offset of a field that a 32-bit capture has at `bytes32`, behind `pointers` pointer-sized fields.
+    std::uint32_t At(std::uint32_t bytes32, std::uint32_t pointers) const { return bytes32 + pointers * extraBytes_; }
 
     // A field at its offset; zero when the payload is shorter.
     template <class T>
     std::remove_cv_t<T> Value(std::uint32_t at) const {
         std::remove_cv_t<T> value{};
         if (at <= size_ && sizeof(T) <= size_ - at) std::memcpy(&value, payload_ + at, sizeof(T));
+        return value;
+    }
+    // A pointer, handle or pointer-sized integer at the capture's width, widened (signed integers by
+    // sign) or narrowed to this process's; zero when the payload is shorter.
+    template <class T>
+    std::remove_cv_t<T> Pointer(std::uint32_t at) const {
+        std::uint64_t bits = 0;
+        if (at <= size_ && pointerBytes_ <= size_ - at) std::memcpy(&bits, payload_ + at, pointerBytes_);
+        if constexpr (std::is_signed_v<T>) {
+            if (pointerBytes_ == 4) bits = static_cast<std::uint64_t>(static_cast<std::int64_t>(static_cast<std::int32_t>(bits)));
+        }
+        std::remove_cv_t<T> value{};
+        static_assert(sizeof(value) <= sizeof bits);
+        std::memcpy(&value, &bits, sizeof value);
         return value;
     }
     // The values of a fixed-count vector form, where they stand in the payload (x86 reads them
@@ -68,27 +86,28 @@ public:
     }
 
     // Object names: the replay's name for a recorded one, and the names and results calls make.
+    // T is a 32-bit name, or a sync object's pointer at the replay's own width.
     template <class T>
     T Name(ObjectKind kind, T recorded) {
-        static_assert(sizeof(T) == 4);
-        std::uint32_t value = 0;
-        std::memcpy(&value, &recorded, 4);
+        static_assert(sizeof(T) == 4 || sizeof(T) == 8);
+        std::uint64_t value = 0;
+        std::memcpy(&value, &recorded, sizeof(T));
         value = MapName(kind, value);
         T mapped;
-        std::memcpy(&mapped, &value, 4);
+        std::memcpy(&mapped, &value, sizeof(T));
         return mapped;
     }
     const std::uint32_t* Names(ObjectKind kind, const std::uint8_t* recorded, std::uint32_t count);
     void MadeNames(ObjectKind kind, const std::uint8_t* recorded, std::uint32_t count, const std::uint32_t* made);
     template <class T>
     void MadeName(ObjectKind kind, T recorded, T made) {
-        static_assert(sizeof(T) == 4);
-        std::uint32_t r = 0, m = 0;
-        std::memcpy(&r, &recorded, 4);
-        std::memcpy(&m, &made, 4);
+        static_assert(sizeof(T) == 4 || sizeof(T) == 8);
+        std::uint64_t r = 0, m = 0;
+        std::memcpy(&r, &recorded, sizeof(T));
+        std::memcpy(&m, &made, sizeof(T));
         MadeRange(kind, r, m, 1);
     }
-    void MadeRange(ObjectKind kind, std::uint32_t recorded, std::uint32_t made, std::int32_t count);
+    void MadeRange(ObjectKind kind, std::uint64_t recorded, std::uint64_t made, std::int32_t count);
     // Uniform locations belong to a program (the replay's name; 0 for the one in use).
     std::int32_t Location(std::uint32_t program, std::int32_t recorded);
     void MadeLocation(std::uint32_t program, std::int32_t recorded, std::int32_t made);
@@ -100,7 +119,7 @@ public:
     Replayer& replayer() { return replayer_; }
 
 private:
-    std::uint32_t MapName(ObjectKind kind, std::uint32_t recorded);
+    std::uint64_t MapName(ObjectKind kind, std::uint64_t recorded);
     void* OutputBuffer();
 
     Replayer& replayer_;
@@ -108,6 +127,8 @@ private:
     std::uint32_t size_;
     std::uint32_t fixedSize_;
     void* entry_;
+    std::uint32_t extraBytes_;    // 4 in a 64-bit capture: what each pointer-sized field adds
+    std::uint32_t pointerBytes_;
     bool Damaged(const char* parameter, std::uint32_t expected) {
         damagedParameter_ = parameter;
         expected_ = expected;

@@ -7,6 +7,7 @@
 #include "controller/dump/CallFormatter.h"
 #include "controller/dump/DumpOptions.h"
 #include "controller/dump/RecordDumper.h"
+#include "controller/reading/PayloadLayout.h"
 #include "controller/reading/StreamRecordKind.h"
 #include "controller/report/CallRole.h"
 #include "controller/report/PageJson.h"
@@ -72,7 +73,7 @@ void FrameCallLists::Call(const RecordView& record) {
     PageJsonString(out_, line_.text());
 
     const description::ApiDescription* api = description::FindApi(record.id);
-    const std::uint32_t fixed = api ? api->fixedSize : record.payloadSize;
+    const std::uint32_t fixed = api ? FixedSizeOf(*api, record.pointerBits) : record.payloadSize;
     const std::uint64_t own = record.payloadSize > fixed ? record.payloadSize - fixed : 0;
     DataKind kind = DataVolume::KindOfCallData(record.id);
     if (pendingMemory_ > 0 && (kind == DataKind::Calls || own == 0)) kind = DataKind::ClientArrays;

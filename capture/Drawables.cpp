@@ -58,7 +58,7 @@ RECT BitmapRect(const CurrentBitmap& bitmap) {
 
 void GLKestrel::TrackDrawable(kgl::HDC dc) {
     if (!dc) return;
-    const std::uint32_t key = HandleValue(dc);
+    const Address key = HandleValue(dc);
     bool isNew = false;
     auto found = drawables_.find(key);
     if (found == drawables_.end()) {
@@ -71,7 +71,7 @@ void GLKestrel::TrackDrawable(kgl::HDC dc) {
         record.window = HandleValue(WindowFromDC(dc));
         record.changeFlags = kDrawableNew;
     } else if (record.window != kNoWindow && record.window != 0) {
-        const std::uint32_t window = HandleValue(WindowFromDC(dc));
+        const Address window = HandleValue(WindowFromDC(dc));
         if (window != record.window) {
             record = DrawableRecord{};
             record.window = window;

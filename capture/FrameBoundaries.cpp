@@ -13,9 +13,9 @@ kgl::BOOL GLKestrel::wglSwapBuffers(kgl::HDC hdc) {
     lastPresentedDC_ = hdc;
     if (ShouldRecordOrLeave()) return result;
     TrackDrawable(hdc);
-    const std::uint32_t payload[2] = {HandleValue(hdc), static_cast<std::uint32_t>(result)};
-    BeginRecord(api::wglSwapBuffers, sizeof payload);
-    WriteData(sizeof payload, payload);
+    const Packed payload(HandleValue(hdc), static_cast<std::uint32_t>(result));
+    BeginRecord(api::wglSwapBuffers, payload.kSize);
+    WriteData(payload.kSize, payload.bytes);
     EndFrame(frame);
     LeaveCall();
     return result;
@@ -28,9 +28,9 @@ kgl::BOOL GLKestrel::wglSwapLayerBuffers(kgl::HDC hdc, kgl::UINT fuFlags) {
         CallReal<kgl::BOOL>(*this, fn::wglSwapLayerBuffers, api::wglSwapLayerBuffers, hdc, fuFlags);
     if (ShouldRecordOrLeave()) return result;
     TrackDrawable(hdc);
-    const std::uint32_t payload[3] = {HandleValue(hdc), fuFlags, static_cast<std::uint32_t>(result)};
-    BeginRecord(api::wglSwapLayerBuffers, sizeof payload);
-    WriteData(sizeof payload, payload);
+    const Packed payload(HandleValue(hdc), static_cast<std::uint32_t>(fuFlags), static_cast<std::uint32_t>(result));
+    BeginRecord(api::wglSwapLayerBuffers, payload.kSize);
+    WriteData(payload.kSize, payload.bytes);
     EndFrame(frame);
     LeaveCall();
     return result;
@@ -43,10 +43,11 @@ kgl::DWORD GLKestrel::wglSwapMultipleBuffers(kgl::UINT n, const kgl::WGLSWAP* to
     const kgl::DWORD result =
         CallReal<kgl::DWORD>(*this, fn::wglSwapMultipleBuffers, api::wglSwapMultipleBuffers, n, toSwap);
     if (ShouldRecordOrLeave()) return result;
-    const std::uint32_t fixed[3] = {n, HandleValue(toSwap), result};
+    // The entries are the process's own WGLSWAP structures, handles at its pointer width.
+    const Packed fixed(static_cast<std::uint32_t>(n), HandleValue(toSwap), static_cast<std::uint32_t>(result));
     const std::uint32_t entries = n * static_cast<std::uint32_t>(sizeof(kgl::WGLSWAP));
-    BeginRecord(api::wglSwapMultipleBuffers, sizeof fixed + entries);
-    WriteData(sizeof fixed, fixed);
+    BeginRecord(api::wglSwapMultipleBuffers, fixed.kSize + entries);
+    WriteData(fixed.kSize, fixed.bytes);
     WriteBlock(entries, toSwap);
     EndFrame(frame);
     LeaveCall();

@@ -92,10 +92,10 @@ protected:
 
     // Per-context bookkeeping. The maps have no lock of their own: they change inside recorded calls,
     // under the record stream's lock.
-    std::map<DWORD, std::uint32_t> threadContexts_;  // thread id -> current rendering context
-    std::map<std::uint32_t, std::unique_ptr<ContextState>> contextStates_;  // context -> recording state
-    std::map<std::uint32_t, DrawableRecord> drawables_;  // device context -> drawable record
-    std::map<std::uint32_t, ClientExtent> extents_;  // client array address -> largest extent read
+    std::map<DWORD, Address> threadContexts_;  // thread id -> current rendering context
+    std::map<Address, std::unique_ptr<ContextState>> contextStates_;  // context -> recording state
+    std::map<Address, DrawableRecord> drawables_;  // device context -> drawable record
+    std::map<Address, ClientExtent> extents_;  // client array address -> largest extent read
 };
 
 }  // namespace kestrel

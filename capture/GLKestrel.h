@@ -71,7 +71,7 @@ public:
     // Whether the GL skips a restart index in indexed draws now, and which one for this index type.
     bool RestartIndex(const ContextState& state, std::uint32_t type, std::uint32_t* index);
     // Notes an array pointer set from client memory in the extent table.
-    void NoteClientArray(const ContextState& state, std::uint32_t address, std::uint32_t components,
+    void NoteClientArray(const ContextState& state, Address address, std::uint32_t components,
                          std::uint32_t type, std::uint32_t stride);
 
     // Buffer objects (glrecord/BufferRecorders.cpp).
@@ -87,7 +87,7 @@ public:
     WrittenBytes CopyUnmapped(kgl::GLuint buffer);
     bool OwnsUnmapCopy(const void* bytes) const { return bytes == unmapCopy_.get(); }
 
-    const std::map<std::uint32_t, DrawableRecord>& drawables() const { return drawables_; }
+    const std::map<Address, DrawableRecord>& drawables() const { return drawables_; }
 
     // Values of a vertex shader extension symbol, by the data type it was generated with; 0 for an
     // id never generated (glrecord/VertexShaderSymbolRecorders.cpp).

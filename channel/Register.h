@@ -6,6 +6,7 @@
 
 #include "channel/MessageCode.h"
 #include "channel/SignExtendedAddress.h"
+#include "stream/PointerWidth.h"
 
 namespace kestrel {
 
@@ -13,7 +14,7 @@ namespace kestrel {
 struct Register {
     static constexpr std::uint32_t kFileNameSize = 264;
     static constexpr std::uint32_t kFileNameMaxLength = 258;  // characters before the NUL
-    static constexpr std::uint32_t kPointerBits = 32;           // the same word the stream's record 201 carries
+    static constexpr std::uint32_t kPointerBits = kestrel::kPointerBits;  // as the stream's record 201 says
 
     std::uint8_t code;
     std::uint8_t padding1[3];

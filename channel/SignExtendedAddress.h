@@ -1,4 +1,4 @@
-// Capturer addresses travel as 64-bit words, sign-extended from the 32-bit process's pointer.
+// Capturer addresses travel as 64-bit words: a 32-bit process's pointer sign-extended, a 64-bit one's as it is.
 #pragma once
 #include <cstdint>
 
@@ -9,7 +9,11 @@ inline std::uint64_t SignExtendedAddress(std::uint32_t address) {
 }
 
 inline std::uint64_t SignExtendedAddress(const void* address) {
-    return SignExtendedAddress(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(address)));
+    if constexpr (sizeof(void*) == 8) {
+        return reinterpret_cast<std::uintptr_t>(address);
+    } else {
+        return SignExtendedAddress(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(address)));
+    }
 }
 
 }  // namespace kestrel

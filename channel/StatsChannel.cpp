@@ -163,7 +163,7 @@ bool StatsChannel::append(const void* bytes, std::uint32_t size) {
     return true;
 }
 
-bool StatsChannel::publishExtents(const std::map<std::uint32_t, ClientExtent>& extents, MessageChannel& session,
+bool StatsChannel::publishExtents(const std::map<std::uintptr_t, ClientExtent>& extents, MessageChannel& session,
                                   std::uint32_t instanceId) {
     if (!header_) return false;
     const auto count = static_cast<std::uint32_t>(extents.size());
@@ -196,7 +196,9 @@ bool StatsChannel::publishExtents(const std::map<std::uint32_t, ClientExtent>& e
         if (capacity > dataMapped_) capacity = dataMapped_;
         written = data_ && capacity >= needed && append(&head, sizeof head) && append(&count, sizeof count);
         for (auto it = extents.begin(); written && it != extents.end(); ++it) {
-            const StatsExtentPair pair{it->first, it->second.extent};
+            // The statistics block has one layout for both widths: a 64-bit process's addresses go in
+            // by their low 32 bits, which the controlling process only shows.
+            const StatsExtentPair pair{static_cast<std::uint32_t>(it->first), it->second.extent};
             written = append(&pair, sizeof pair);
         }
     }

@@ -45,7 +45,7 @@ public:
     // block, first asking for a larger block with GrowStatsData on the session channel (tagged with
     // the instance id) when it is too small. Returns true when the data block holds the whole table
     // (an empty table writes nothing and resets dataUsed).
-    bool publishExtents(const std::map<std::uint32_t, ClientExtent>& extents, MessageChannel& session,
+    bool publishExtents(const std::map<std::uintptr_t, ClientExtent>& extents, MessageChannel& session,
                         std::uint32_t instanceId);
 
     // Controlling process: creates the header and a zeroed 1,024-byte data block "<base>_RDData0",

@@ -37,7 +37,7 @@ def load(data_dir, registry_dir):
 REPLAY_FILES = 4
 
 
-def outputs(api, entry_files, enum_names, rules):
+def outputs(api, entry_files, enum_names, rules, target):
     files = {
         "gen/ReplayTable.h": emit_replay.emit_table_header(),
         "gen/ReplayTable.cpp": emit_replay.emit_table_source(api, rules),
@@ -45,14 +45,14 @@ def outputs(api, entry_files, enum_names, rules):
         "gen/ApiDescription.cpp": emit_description.emit_source(api),
         "gen/EnumNames.h": emit_description.emit_enum_header(enum_names),
         "gen/EnumNames.cpp": emit_description.emit_enum_source(enum_names),
-        "GLKESTREL.def": emit_def.emit_def(api),
+        "GLKESTREL.def": emit_def.emit_def(api, target),
         "gen/ApiTable.h": emit_table.emit_header(api),
         "gen/ApiTable.cpp": emit_table.emit_source(api),
         "gen/Interceptors.h": emit_recorders.emit_interceptor_declarations(api),
         "recorder_decls.inc": emit_recorders.emit_declarations(api),
         "kestrel_recorders.inc": emit_recorders.emit_override_declarations(api),
         "test/CallShapes.inc": emit_test_support.emit_call_shapes(api),
-        "test/FakeOpenGL32.def": emit_test_support.emit_fake_def(api, "FakeOpenGL32.dll"),
+        "test/FakeOpenGL32.def": emit_test_support.emit_fake_def(api, "FakeOpenGL32.dll", target),
     }
     for part in range(entry_files):
         files[f"gen/entry_points_{part}.cpp"] = emit_recorders.emit_entry_points(api, part, entry_files)
@@ -101,6 +101,8 @@ def main():
     parser.add_argument("--out", help="folder to write the generated files into")
     parser.add_argument("--data", default=HERE, help="folder of the API table's data files")
     parser.add_argument("--entry-files", type=int, default=8, help="number of entry-point source files")
+    parser.add_argument("--target", default="i686", choices=emit_def.TARGETS,
+                        help="the processor the export list is for (its symbol decoration)")
     parser.add_argument("--describe", nargs="+", metavar="NAME", help="print the model of these functions")
     args = parser.parse_args()
     try:
@@ -116,9 +118,14 @@ def main():
         enum_names = enums.read_enum_names(args.registry)
         rules = replay_rules.read_replay_rules(os.path.join(args.data, "replay_calls.txt"))
         replay_rules.check(rules, api)
-        for relative, text in outputs(api, args.entry_files, enum_names, rules).items():
+        for relative, text in outputs(api, args.entry_files, enum_names, rules, args.target).items():
             path = os.path.join(args.out, relative)
             os.makedirs(os.path.dirname(path), exist_ok=True)
+            # An output whose text is unchanged keeps its time stamp: what it feeds is not rebuilt.
+            if os.path.exists(path):
+                with open(path, encoding="utf-8", newline="\n") as old:
+                    if old.read() == text:
+                        continue
             with open(path, "w", encoding="utf-8", newline="\n") as out:
                 out.write(text)
     except GenerationError as error:

@@ -5,7 +5,9 @@
 #include "capture/GLKestrel.h"
 #include "gen/ApiTable.h"
 #include "glrecord/RealGL.h"
+#include "glrecord/RecorderSupport.h"
 #include "glrecord/SizeRules.h"
+#include "stream/PointerWidth.h"
 
 namespace kestrel {
 
@@ -128,7 +130,7 @@ bool GLKestrel::ElementBufferBound(const ContextState* state) const {
 }
 
 std::uint32_t GLKestrel::IndexDataSize(bool inBuffer, std::uint32_t count, std::uint32_t type, const void* indices) {
-    if (inBuffer) return 4;
+    if (inBuffer) return kPointerBytes;  // the offset, as the pointer it was passed as
     // The GL refuses any other index type without reading; neither is the memory read here.
     const bool indexType = type == 0x1401 || type == 0x1403 || type == 0x1405;
     return indices && indexType ? rules::BlockBytes(count, rules::TypeSize(type)) : 0;
@@ -136,8 +138,8 @@ std::uint32_t GLKestrel::IndexDataSize(bool inBuffer, std::uint32_t count, std::
 
 void GLKestrel::WriteIndexData(bool inBuffer, std::uint32_t count, std::uint32_t type, const void* indices) {
     if (inBuffer) {
-        const auto offset = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(indices));
-        WriteData(4, &offset);
+        const Address offset = HandleValue(indices);
+        WriteData(sizeof offset, &offset);
         return;
     }
     WriteData(IndexDataSize(false, count, type, indices), indices);

@@ -17,7 +17,7 @@ std::uint32_t Components(kgl::GLint size) { return rules::ElementComponents(size
 
 }  // namespace
 
-void GLKestrel::NoteClientArray(const ContextState& state, std::uint32_t address, std::uint32_t components,
+void GLKestrel::NoteClientArray(const ContextState& state, Address address, std::uint32_t components,
                                 std::uint32_t type, std::uint32_t stride) {
     if (state.arrayBufferBound || address == 0) return;
     ClientExtent& entry = extents_[address];

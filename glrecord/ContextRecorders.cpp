@@ -9,13 +9,15 @@
 #include "capture/GLKestrel.h"
 #include "gen/ApiTable.h"
 #include "glrecord/RecorderSupport.h"
+#include "stream/PointerWidth.h"
 
 namespace kestrel {
 
 namespace {
 
+// A pointer or handle at the process's pointer width, any other value as its 32 bits.
 template <class T>
-std::uint32_t Word(T value) {
+auto Word(T value) {
     if constexpr (std::is_pointer_v<T>)
         return HandleValue(value);
     else
@@ -23,16 +25,16 @@ std::uint32_t Word(T value) {
 }
 
 // The common shape: real call, gate, drawable of the device context, then the arguments and the
-// result as 32-bit values.
+// result as 32-bit values, handles and pointers at the pointer width.
 template <class R, class... A>
 R DeviceContextCall(GLKestrel& k, unsigned index, std::uint32_t apiId, kgl::HDC dc, A... args) {
     k.EnterCall();
     const R result = reinterpret_cast<R(__stdcall*)(kgl::HDC, A...)>(k.RealEntry(index, apiId))(dc, args...);
     if (k.ShouldRecordOrLeave()) return result;
     k.TrackDrawable(dc);
-    const std::uint32_t payload[] = {HandleValue(dc), Word(args)..., Word(result)};
-    k.BeginRecord(apiId, sizeof payload);
-    k.WriteData(sizeof payload, payload);
+    const Packed payload(HandleValue(dc), Word(args)..., Word(result));
+    k.BeginRecord(apiId, payload.kSize);
+    k.WriteData(payload.kSize, payload.bytes);
     k.LeaveCall();
     return result;
 }
@@ -51,7 +53,7 @@ int GLKestrel::wglChoosePixelFormat(kgl::HDC hdc, const kgl::PIXELFORMATDESCRIPT
         RealEntry(fn::wglChoosePixelFormat, api::wglChoosePixelFormat))(hdc, ppfd);
     if (ShouldRecordOrLeave()) return result;
     TrackDrawable(hdc);
-    std::uint8_t payload[48] = {};
+    std::uint8_t payload[48 + kPointerExtraBytes] = {};
     std::size_t at = 0;
     Put(payload, at, HandleValue(hdc));
     if (ppfd) std::memcpy(payload + at, ppfd, 40);
@@ -69,7 +71,7 @@ kgl::BOOL GLKestrel::wglSetPixelFormat(kgl::HDC hdc, int iPixelFormat, const kgl
         RealEntry(fn::wglSetPixelFormat, api::wglSetPixelFormat))(hdc, iPixelFormat, ppfd);
     if (ShouldRecordOrLeave()) return result;
     TrackDrawable(hdc);
-    std::uint8_t payload[52] = {};
+    std::uint8_t payload[52 + kPointerExtraBytes] = {};
     std::size_t at = 0;
     Put(payload, at, HandleValue(hdc));
     Put(payload, at, iPixelFormat);
@@ -158,7 +160,7 @@ kgl::HGLRC GLKestrel::wglCreateContext(kgl::HDC hDc) {
     TrackDrawable(hDc);
     if (hDc && !WindowFromDC(hDc)) {
         // A windowless surface's pixel format is shown as if the application had set it.
-        std::uint8_t format[52] = {};
+        std::uint8_t format[52 + kPointerExtraBytes] = {};
         std::size_t at = 0;
         const int index = GetPixelFormat(hDc);
         PIXELFORMATDESCRIPTOR descriptor{};
@@ -173,7 +175,7 @@ kgl::HGLRC GLKestrel::wglCreateContext(kgl::HDC hDc) {
     }
     const Geometry geometry = ProbeGeometry(hDc);
     if (result) CreateState(result);
-    std::uint8_t payload[28];
+    std::uint8_t payload[28 + 2 * kPointerExtraBytes];
     std::size_t at = 0;
     Put(payload, at, HandleValue(hDc));
     Put(payload, at, HandleValue(result));
@@ -193,7 +195,7 @@ kgl::HGLRC GLKestrel::wglCreateLayerContext(kgl::HDC hDc, int level) {
     TrackDrawable(hDc);
     const Geometry geometry = ProbeGeometry(hDc);
     if (result) CreateState(result);
-    std::uint8_t payload[32];
+    std::uint8_t payload[32 + 2 * kPointerExtraBytes];
     std::size_t at = 0;
     Put(payload, at, HandleValue(hDc));
     Put(payload, at, level);
@@ -220,7 +222,7 @@ kgl::HGLRC GLKestrel::wglCreateContextAttribsARB(kgl::HDC hDC, kgl::HGLRC hShare
         while (attribList[2 * pairs] != 0) ++pairs;
         listBytes = 8 * pairs + 4;
     }
-    std::uint8_t payload[40];
+    std::uint8_t payload[40 + 4 * kPointerExtraBytes];
     std::size_t at = 0;
     Put(payload, at, HandleValue(hDC));
     Put(payload, at, HandleValue(hShareContext));
@@ -242,9 +244,9 @@ kgl::BOOL GLKestrel::wglMakeCurrent(kgl::HDC hDc, kgl::HGLRC newContext) {
         RealEntry(fn::wglMakeCurrent, api::wglMakeCurrent))(hDc, newContext);
     if (ShouldRecordOrLeave()) return result;
     TrackDrawable(hDc);
-    const std::uint32_t payload[3] = {HandleValue(hDc), HandleValue(newContext), static_cast<std::uint32_t>(result)};
-    BeginRecord(api::wglMakeCurrent, sizeof payload);
-    WriteData(sizeof payload, payload);
+    const Packed payload(HandleValue(hDc), HandleValue(newContext), static_cast<std::uint32_t>(result));
+    BeginRecord(api::wglMakeCurrent, payload.kSize);
+    WriteData(payload.kSize, payload.bytes);
     if (result) {
         if (newContext) {
             ContextState* state = nullptr;
@@ -269,9 +271,9 @@ kgl::BOOL GLKestrel::wglDeleteContext(kgl::HGLRC oldContext) {
     const kgl::BOOL result = reinterpret_cast<kgl::BOOL(__stdcall*)(kgl::HGLRC)>(
         RealEntry(fn::wglDeleteContext, api::wglDeleteContext))(oldContext);
     if (ShouldRecordOrLeave()) return result;
-    const std::uint32_t payload[2] = {HandleValue(oldContext), static_cast<std::uint32_t>(result)};
-    BeginRecord(api::wglDeleteContext, sizeof payload);
-    WriteData(sizeof payload, payload);
+    const Packed payload(HandleValue(oldContext), static_cast<std::uint32_t>(result));
+    BeginRecord(api::wglDeleteContext, payload.kSize);
+    WriteData(payload.kSize, payload.bytes);
     // A context the system would not delete lives on, and so does its state.
     if (result) DropState(oldContext);
     LeaveCall();
@@ -283,9 +285,9 @@ kgl::HDC GLKestrel::wglGetPbufferDCARB(kgl::HPBUFFERARB hPbuffer) {
     const kgl::HDC result = reinterpret_cast<kgl::HDC(__stdcall*)(kgl::HPBUFFERARB)>(
         RealEntry(fn::wglGetPbufferDCARB, api::wglGetPbufferDCARB))(hPbuffer);
     if (ShouldRecord()) {
-        const std::uint32_t payload[2] = {HandleValue(hPbuffer), HandleValue(result)};
-        BeginRecord(api::wglGetPbufferDCARB, sizeof payload);
-        WriteData(sizeof payload, payload);
+        const Packed payload(HandleValue(hPbuffer), HandleValue(result));
+        BeginRecord(api::wglGetPbufferDCARB, payload.kSize);
+        WriteData(payload.kSize, payload.bytes);
     }
     // Registered whether or not the call was recorded, but before leaving: the map changes only
     // while this thread holds the record stream's lock.

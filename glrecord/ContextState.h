@@ -3,10 +3,12 @@
 // client memory they reach.
 #pragma once
 #include <cstdint>
+#include <cstddef>
 #include <map>
 #include <vector>
 
 #include "glrecord/ContextFeatures.h"
+#include "stream/PointerWidth.h"
 
 namespace kestrel {
 
@@ -14,12 +16,12 @@ namespace kestrel {
 struct ArrayDescriptor {
     std::uint32_t enabled = 0;      // 0/1
     std::uint32_t buffer = 0;       // 1 when a nonzero array buffer was bound when the pointer was set
-    std::uint32_t pointer = 0;      // address, or offset into the buffer
+    Address pointer = 0;            // address, or offset into the buffer
     std::uint32_t elementSize = 0;  // bytes of one vertex's element
     std::uint32_t type = 0;         // GL enum
     std::uint32_t stride = 0;       // the stride given, or the element size when that was below 1
 
-    void Set(std::uint32_t bufferBound, std::uint32_t address, std::uint32_t size, std::uint32_t glType,
+    void Set(std::uint32_t bufferBound, Address address, std::uint32_t size, std::uint32_t glType,
              std::int32_t givenStride) {
         buffer = bufferBound;
         pointer = address;
@@ -95,7 +97,7 @@ public:
     std::uint32_t primitiveRestartEnabled = 0;
     std::uint32_t primitiveRestartIndex = 0;
 
-    std::uint32_t deviceContext = 0;  // of the context's last successful activation
+    Address deviceContext = 0;  // of the context's last successful activation
     ContextFeatures features;         // learnt at the first activation
     // Between a glBegin the GL took and its glEnd: no read-back may run there.
     bool insideBeginEnd = false;

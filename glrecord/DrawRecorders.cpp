@@ -232,12 +232,12 @@ void RecordMultiIndexed(GLKestrel& k, std::uint32_t apiId, kgl::GLenum mode, con
     const std::uint32_t bases = withBaseVertex && baseVertex ? draws * 4 : 0;
     const Packed<kgl::GLenum, const kgl::GLsizei*, kgl::GLenum, const void* const*, kgl::GLsizei> fixed(
         mode, count, type, indices, drawcount);
-    const std::uint32_t fixedSize = sizeof fixed.bytes + (withBaseVertex ? 4 : 0);
+    const std::uint32_t fixedSize = sizeof fixed.bytes + (withBaseVertex ? kPointerBytes : 0);
     k.BeginRecord(apiId, fixedSize + draws * 4 + static_cast<std::uint32_t>(data) + bases);
     k.WriteData(sizeof fixed.bytes, fixed.bytes);
     if (withBaseVertex) {
-        const std::uint32_t address = HandleValue(baseVertex);
-        k.WriteData(4, &address);
+        const Address address = HandleValue(baseVertex);
+        k.WriteData(sizeof address, &address);
     }
     k.WriteData(draws * 4, count);
     for (std::uint32_t i = 0; i < draws; ++i) k.WriteIndexData(inBuffer, Count(count[i]), type, indices[i]);

@@ -7,6 +7,7 @@
 
 #include "capture/GLKestrel.h"
 #include "gen/ApiTable.h"
+#include "stream/PointerWidth.h"
 
 namespace kestrel {
 
@@ -33,8 +34,9 @@ void StoreSlot(unsigned slot, void* address) {
     std::atomic_ref<void*>(g_realEntries[slot]).store(address, std::memory_order_release);
 }
 
-std::uint32_t AddressValue(const void* address) {
-    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(address));
+// At the process's pointer width, as every returned pointer is recorded.
+Address AddressValue(const void* address) {
+    return reinterpret_cast<Address>(address);
 }
 
 }  // namespace
@@ -61,7 +63,7 @@ void GLKestrel::ResolveAllExtensions() {
 kgl::PROC GLKestrel::wglGetProcAddress(kgl::LPCSTR lpszProc) {
     EnterCall();
     void* address = LookupInterceptor(lpszProc);
-    std::uint32_t recorded = AddressValue(address);
+    Address recorded = AddressValue(address);
     if (!address) {
         auto real = reinterpret_cast<GetProcAddressFn>(RealEntry(fn::wglGetProcAddress, api::wglGetProcAddress));
         address = real ? reinterpret_cast<void*>(real(lpszProc)) : nullptr;

@@ -95,6 +95,6 @@ using GLXextFuncPtr = void (*)();
 struct cl_context_struct;
 struct cl_event_struct;
 
-static_assert(sizeof(void*) == 4, "the recorder is a 32-bit library");
+static_assert(sizeof(void*) == 4 || sizeof(void*) == 8, "the recorder is a 32-bit or a 64-bit library");
 
 }  // namespace kgl

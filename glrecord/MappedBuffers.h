@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <map>
 
+#include "stream/PointerWidth.h"
+
 namespace kestrel {
 
 class ContextState;
@@ -11,7 +13,7 @@ class ContextState;
 // One mapping as the GL reported it at the map call.
 struct MappingEntry {
     std::uint32_t mapped = 0;    // 1 when the map call returned a pointer
-    std::uint32_t pointer = 0;   // the buffer's map pointer, or the returned one
+    Address pointer = 0;         // the buffer's map pointer, or the returned one
     std::uint32_t writable = 0;  // 0 for a read-only mapping
     std::uint32_t size = 0;      // the buffer's size
     std::uint32_t offset = 0;    // of a range map; 0 for a whole-buffer map

@@ -10,8 +10,9 @@
 
 namespace kestrel {
 
-inline std::uint32_t HandleValue(const void* handle) {
-    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle));
+// A pointer or handle as a payload holds it: at the process's own width (stream/PointerWidth.h).
+inline std::uintptr_t HandleValue(const void* handle) {
+    return reinterpret_cast<std::uintptr_t>(handle);
 }
 
 // The real function of a recorder's own entry point (an alias call's own one inside an alias call).

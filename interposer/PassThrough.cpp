@@ -23,6 +23,33 @@ extern "C" void* __cdecl kestrel_PassThroughTarget(unsigned slot) {
     return kestrel::g_realEntries[slot];
 }
 
+#if defined(__x86_64__)
+// No decoration and no stack cleanup by the callee; the argument registers are kept across the
+// binding call (these functions take no floating-point arguments).
+#define KESTREL_PASS_THROUGH(name, bytes, index)                                                       \
+    asm(".text\n"                                                                                      \
+        ".globl impl_" #name "\n"                                                                      \
+        "impl_" #name ":\n"                                                                            \
+        "    movq g_realEntries+8*(" KESTREL_STR(KESTREL_FIRST_PASS_SLOT) "+" #index ")(%rip), %rax\n" \
+        "    testq %rax, %rax\n"                                                                       \
+        "    jnz 1f\n"                                                                                 \
+        "    pushq %rcx\n"                                                                             \
+        "    pushq %rdx\n"                                                                             \
+        "    pushq %r8\n"                                                                              \
+        "    pushq %r9\n"                                                                              \
+        "    subq $40, %rsp\n"                                                                         \
+        "    movl $(" KESTREL_STR(KESTREL_FIRST_PASS_SLOT) "+" #index "), %ecx\n"                      \
+        "    call kestrel_PassThroughTarget\n"                                                         \
+        "    addq $40, %rsp\n"                                                                         \
+        "    popq %r9\n"                                                                               \
+        "    popq %r8\n"                                                                               \
+        "    popq %rdx\n"                                                                              \
+        "    popq %rcx\n"                                                                              \
+        "    testq %rax, %rax\n"                                                                       \
+        "    jz 2f\n"                                                                                  \
+        "1:  jmp *%rax\n"                                                                              \
+        "2:  ret\n");
+#else
 #define KESTREL_PASS_THROUGH(name, bytes, index)                                                       \
     asm(".text\n"                                                                                      \
         ".globl _impl_" #name "@" #bytes "\n"                                                          \
@@ -37,6 +64,7 @@ extern "C" void* __cdecl kestrel_PassThroughTarget(unsigned slot) {
         "    jz 2f\n"                                                                                  \
         "1:  jmp *%eax\n"                                                                              \
         "2:  ret $" #bytes "\n");
+#endif
 
 KESTREL_PASS_THROUGH(glDebugEntry, 8, 0)
 KESTREL_PASS_THROUGH(GlmfBeginGlsBlock, 4, 1)

@@ -6,9 +6,31 @@
 
 namespace kestrel {
 
+inline constexpr DWORD kTebTlsSlotCount = 64;
+
+#if defined(__x86_64__)
+// The block is at gs: in a 64-bit process, with 8-byte fields.
+inline constexpr unsigned long kTebThreadId = 0x48;     // ClientId.UniqueThread
+inline constexpr unsigned long kTebTlsSlots = 0x1480;   // the first 64 TLS slots
+
+// The id never changes on a thread, so repeated reads may be merged.
+inline DWORD CurrentThreadId() {
+    DWORD id;
+    __asm__("movl %%gs:%c1, %0" : "=r"(id) : "i"(kTebThreadId));
+    return id;
+}
+
+inline void* TlsSlotValue(DWORD slot) {
+    if (slot < kTebTlsSlotCount) {
+        void* value;
+        __asm__ volatile("movq %%gs:(%1), %0" : "=r"(value) : "r"(kTebTlsSlots + slot * 8ull) : "memory");
+        return value;
+    }
+    return TlsGetValue(slot);  // the expansion slots live elsewhere
+}
+#else
 inline constexpr unsigned long kTebThreadId = 0x24;     // ClientId.UniqueThread
 inline constexpr unsigned long kTebTlsSlots = 0xE10;    // the first 64 TLS slots
-inline constexpr DWORD kTebTlsSlotCount = 64;
 
 // The id never changes on a thread, so repeated reads may be merged.
 inline DWORD CurrentThreadId() {
@@ -25,5 +47,6 @@ inline void* TlsSlotValue(DWORD slot) {
     }
     return TlsGetValue(slot);  // the expansion slots live elsewhere
 }
+#endif
 
 }  // namespace kestrel

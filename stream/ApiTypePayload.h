@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "stream/PointerWidth.h"
 #include "stream/StreamRecordId.h"
 
 namespace kestrel {
@@ -10,9 +11,9 @@ namespace kestrel {
 // Third opening record: which graphics API the capture is of.
 struct ApiTypePayload {
     static constexpr uint32_t kId = kApiTypeRecord;
-    static constexpr uint32_t kPointerBits = 32;
+    static constexpr uint32_t kPointerBits = kestrel::kPointerBits;
     uint32_t apiType;      // code of environment/ApiTypeName.h
-    uint32_t pointerBits;  // always 32
+    uint32_t pointerBits;  // the process's pointer width: 32 or 64
 };
 #pragma pack(pop)
 

@@ -8,6 +8,13 @@ namespace {
 
 constexpr DWORD kTrapFlag = 0x100;
 
+// The instruction pointer of a thread context, for either width.
+#if defined(__x86_64__)
+DWORD64& InstructionPointer(CONTEXT* context) { return context->Rip; }
+#else
+DWORD& InstructionPointer(CONTEXT* context) { return context->Eip; }
+#endif
+
 struct Stepping {
     volatile bool on = false;
     std::uintptr_t moduleStart = 0, moduleEnd = 0;
@@ -38,22 +45,27 @@ LONG CALLBACK OnStep(EXCEPTION_POINTERS* e) {
     CONTEXT* context = e->ContextRecord;
     // Under user-mode emulation the step arrives as a breakpoint, whose address Wine moves back over
     // the int3 it supposes: the instruction that follows is one byte further on.
-    if (code == EXCEPTION_BREAKPOINT) context->Eip += 1;
+    if (code == EXCEPTION_BREAKPOINT) InstructionPointer(context) += 1;
     if (!g_stepping.on) {
         context->EFlags &= ~kTrapFlag;
         return EXCEPTION_CONTINUE_EXECUTION;
     }
     PathCount& count = g_stepping.count;
     ++count.instructions;
-    if (context->Eip >= g_stepping.moduleStart && context->Eip < g_stepping.moduleEnd) ++count.inModule;
-    Classify(reinterpret_cast<const std::uint8_t*>(context->Eip), count);
+    const std::uintptr_t at = InstructionPointer(context);
+    if (at >= g_stepping.moduleStart && at < g_stepping.moduleEnd) ++count.inModule;
+    Classify(reinterpret_cast<const std::uint8_t*>(at), count);
     context->EFlags |= kTrapFlag;
     return EXCEPTION_CONTINUE_EXECUTION;
 }
 
 __attribute__((noinline)) void StepThrough(void (*body)(void*), void* argument) {
     g_stepping.on = true;
+#if defined(__x86_64__)
+    __asm__ volatile("pushfq; orq %0, (%%rsp); popfq" : : "i"(kTrapFlag) : "memory", "cc");
+#else
     __asm__ volatile("pushfl; orl %0, (%%esp); popfl" : : "i"(kTrapFlag) : "memory", "cc");
+#endif
     body(argument);
     g_stepping.on = false;
 }

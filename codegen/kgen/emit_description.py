@@ -20,7 +20,9 @@ def emit_header(api):
         "",
         f"enum class ValueKind : std::uint8_t {{ {', '.join(KINDS)} }};",
         "",
-        "// One field of a fixed part, at its offset and width, in payload order.",
+        "// One field of a fixed part, at its offset and width in a 32-bit capture, in payload order. A",
+        "// pointer-sized field is 8 bytes wide in a 64-bit capture and moves the fields after it by 4:",
+        "// readers place fields with controller/reading/PayloadLayout.h, never by offset alone.",
         "struct FieldDescription {",
         "    const char* name;     // the parameter's name, or \"result\" for the result",
         "    ValueKind kind;",
@@ -29,6 +31,7 @@ def emit_header(api):
         "    bool isResult;",
         "    std::uint16_t offset;",
         "    std::int8_t parameter;  // its position among the function's parameters; -1 for the result",
+        "    bool pointerSized;    // a pointer, handle or pointer-sized integer: as wide as the process's pointers",
         "};",
         "",
         "// The data that follows the fixed part; its size is the payload size less the fixed part's.",
@@ -47,6 +50,7 @@ def emit_header(api):
         "    std::uint16_t fieldCount;",
         "    std::uint16_t fixedSize;",
         "    const BlockDescription* block;  // null when the fixed part is the whole payload",
+        "    std::uint8_t pointerFields;  // pointer-sized fields of the fixed part (fixedSize is a 32-bit capture's)",
         "};",
         "",
         "// An entry point that records under another's id, announced by an alias marker record.",
@@ -89,7 +93,8 @@ def emit_source(api):
         first_field[f.name] = count
         for field in f.layout.fields:
             out.append(f"    {{{c_string(field.name)}, K::{field.kind}, {field.width}, {field.count}, "
-                       f"{'true' if field.is_result else 'false'}, {field.offset}, {field.parameter}}},")
+                       f"{'true' if field.is_result else 'false'}, {field.offset}, {field.parameter}, "
+                       f"{'true' if field.pointer_sized else 'false'}}},")
             count += 1
     if not count:
         out.append("    {}")
@@ -105,7 +110,7 @@ def emit_source(api):
     for f in own:
         block = f"&kBlocks[{block_index[f.name]}]" if f.name in block_index else "nullptr"
         out.append(f"    {{0x{f.api_id:08X}u, {c_string(f.name)}, kFields + {first_field[f.name]}, "
-                   f"{len(f.layout.fields)}, {f.layout.fixed_size}, {block}}},")
+                   f"{len(f.layout.fields)}, {f.layout.fixed_size}, {block}, {f.layout.pointer_fields}}},")
     out += ["};", "", "const AliasDescription kAliases[kAliasCount] = {"]
     for f in aliases:
         out.append(f"    {{{f.alias_number}u, {c_string(f.name)}, 0x{f.api_id:08X}u}},")

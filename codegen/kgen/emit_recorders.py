@@ -43,18 +43,19 @@ def emit_interceptor_declarations(api):
 
 def _record(f):
     """The body of `if (ShouldRecord())`: the fixed part built in one local buffer behind room for the
-    record header, both written by one BeginRecordWith, then one WriteBlock for the data block."""
+    record header, both written by one BeginRecordWith, then one WriteBlock for the data block.
+    Pointer-sized values take the process's pointer width, and move the fields after them."""
     layout = f.layout
-    size = layout.fixed_size
+    size = layout.cpp_fixed_size
     lines = [f"        unsigned char r_[kRecordRoom + {size}];"]
     for field in layout.fields:
-        target = f"r_ + kRecordRoom + {field.offset}"
+        target = f"r_ + kRecordRoom + {field.cpp_offset}"
         if field.through_pointer:
             lines.append(f"        if ({field.value}) std::memcpy({target}, {field.value}, {field.size}); "
                          f"else std::memset({target}, 0, {field.size});")
         else:
-            lines.append(f"        std::memcpy({target}, &{field.value}, {field.size});")
-    declared = str(size)
+            lines.append(f"        std::memcpy({target}, &{field.value}, {field.cpp_size});")
+    declared = size
     if layout.block:
         lines.append(f"        const std::uint32_t b_ = {layout.block.cpp_size};")
         declared = f"{size} + b_"
@@ -133,6 +134,7 @@ def emit_entry_points(api, part, parts):
            '#include "gen/ApiTable.h"',
            '#include "gen/Interceptors.h"',
            '#include "glrecord/SizeRules.h"',
+           '#include "stream/PointerWidth.h"',
            ""]
     for f in api.functions[first:last]:
         if f.is_alias:

@@ -13,6 +13,16 @@ _ATTRIBUTE = re.compile(r"^gl(VertexAttrib|EnableVertexAttribArray|DisableVertex
                         r"EnableVertexArrayAttrib|DisableVertexArrayAttrib|VertexArrayVertexAttrib)(?!.*NV$)")
 
 
+def _at(field):
+    """A field's offset in the capture at hand: pointer-sized fields before it widen with the capture's."""
+    return f"c_.At({field.offset}, {field.pointers_before})" if field.pointers_before else str(field.offset)
+
+
+def _read(field, cpp):
+    """A field's value: a pointer-sized one at the capture's pointer width, any other at its own."""
+    return f"c_.{'Pointer' if field.pointer_sized else 'Value'}<{cpp}>({_at(field)})"
+
+
 def _role(function, rules):
     name = function.name
     if name in rules.engine:
@@ -65,10 +75,10 @@ def _replay_function(function, aliases, rules):
         f = by_param[i]
         kind = kinds[i]
         if f.through_pointer:
-            args.append(f"c_.Values<{p.type.pointee.cpp}>({f.offset})")
+            args.append(f"c_.Values<{p.type.pointee.cpp}>({_at(f)})")
             continue
         if not p.type.is_pointer or (kind and p.type.pointer_depth == 0):
-            body.append(f"    const auto {p.name} = c_.Value<{p.cpp}>({f.offset});")
+            body.append(f"    const auto {p.name} = {_read(f, p.cpp)};")
             if p.name == "location" and _UNIFORM.match(function.name):
                 args.append(f"c_.Location({owner}, {p.name})")
             elif p.name in ("index", "attribindex") and _ATTRIBUTE.match(function.name):
@@ -83,7 +93,7 @@ def _replay_function(function, aliases, rules):
         ruled = data_rule is not None and data_rule.param == p.name
         output = p.type.pointer_depth >= 1 and not p.type.points_to_const
         if block or ruled or not output:
-            body.append(f"    const void* const {p.name} = c_.Value<const void*>({f.offset});")
+            body.append(f"    const void* const {p.name} = {_read(f, 'const void*')};")
         binding = f"0x{data_rule.binding:04X}u" if ruled and data_rule.binding else "0u"
         name = c_string(p.name)
         if block and not ruled:
@@ -117,7 +127,7 @@ def _replay_function(function, aliases, rules):
     if result_kind and not function.returns_void:
         result = next(f for f in layout.fields if f.is_result)
         lines.append(f"    const auto r_ = {call};")
-        recorded = f"c_.Value<{function.result.cpp}>({result.offset})"
+        recorded = _read(result, function.result.cpp)
         if result_kind == "Location":
             after.append(f"    c_.MadeLocation({owner}, {recorded}, r_);")
         elif result_kind == "Attribute":

@@ -94,7 +94,8 @@ def emit_source(api):
             "// The export names' byte counts come from the type table; the types must have those sizes."]
     for info in sorted((api.types.types[name] for name in api.types.used), key=lambda t: t.name):
         if info.stack and info.kind != "void":
-            out.append(f"static_assert(sizeof({info.cpp}) == {info.width or info.stack}, "
+            size = "sizeof(void*)" if info.pointer_sized else info.width or info.stack
+            out.append(f"static_assert(sizeof({info.cpp}) == {size}, "
                        f"{c_string(info.name + ' has the size of the type table')});")
     out.append("")
     return "\n".join(out)

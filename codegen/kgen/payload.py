@@ -1,6 +1,9 @@
 """The payload layout of every recorder: the fields of its fixed part at their widths and offsets,
 and the data block that follows it. The recorder emitter and the description emitter both read
-this, so that what readers are told is what the recorders write."""
+this, so that what readers are told is what the recorders write.
+
+Widths and offsets are those of a 32-bit process; a field marked pointer_sized is 4 bytes wider in a
+64-bit one and moves every field after it. cpp_* give the C++ expressions that hold at either width."""
 
 from dataclasses import dataclass
 
@@ -32,10 +35,25 @@ class FixedField:
     parameter: int = -1  # its position among the function's parameters; -1 for the result
     is_result: bool = False
     through_pointer: bool = False
+    pointer_sized: bool = False
+    pointers_before: int = 0  # pointer-sized fields ahead of it
 
     @property
     def size(self):
         return self.width * self.count
+
+    @property
+    def cpp_offset(self):
+        return cpp_bytes(self.offset, self.pointers_before)
+
+    @property
+    def cpp_size(self):
+        return "kestrel::kPointerBytes" if self.pointer_sized else str(self.size)
+
+
+def cpp_bytes(bytes32, pointers):
+    """A byte count of a 32-bit process with this many pointer-sized values in it, at the target's width."""
+    return str(bytes32) if not pointers else f"{bytes32} + {pointers} * kestrel::kPointerExtraBytes"
 
 
 @dataclass
@@ -57,19 +75,31 @@ class Layout:
     def fixed_size(self):
         return sum(f.size for f in self.fields)
 
+    @property
+    def pointer_fields(self):
+        return sum(1 for f in self.fields if f.pointer_sized)
+
+    @property
+    def cpp_fixed_size(self):
+        return cpp_bytes(self.fixed_size, self.pointer_fields)
+
 
 def _param_field(param, position, offset):
     if param.fixed_count:
         pointee = param.type.pointee
+        if pointee.pointer_sized:
+            raise GenerationError(f"{param.name}: a fixed-count form of pointer-sized values")
         return FixedField(param.name, param.name, value_kind(pointee), pointee.width, param.fixed_count, offset,
                           position, through_pointer=True)
     kind = "Pointer" if param.type.pointer_depth else value_kind(param.type.base)
-    return FixedField(param.name, param.name, kind, param.width, 1, offset, position)
+    return FixedField(param.name, param.name, kind, param.width, 1, offset, position,
+                      pointer_sized=param.type.pointer_sized)
 
 
 def _result_field(function, offset):
     kind = "Pointer" if function.result.pointer_depth else value_kind(function.result.base)
-    return FixedField("result", "result_", kind, function.result.width, 1, offset, is_result=True)
+    return FixedField("result", "result_", kind, function.result.width, 1, offset, is_result=True,
+                      pointer_sized=function.result.pointer_sized)
 
 
 RESULT = None  # stands for the result among parameter names (a parameter may be called "result")
@@ -79,7 +109,7 @@ def _fields(function, chosen, context):
     names = chosen if chosen is not None else [p.name for p in function.params] + \
         ([] if function.returns_void else [RESULT])
     by_name = {p.name: (i, p) for i, p in enumerate(function.params)}
-    fields, offset = [], 0
+    fields, offset, pointers = [], 0, 0
     for name in names:
         if name is RESULT:
             if function.returns_void:
@@ -89,6 +119,8 @@ def _fields(function, chosen, context):
             field = _param_field(by_name[name][1], by_name[name][0], offset)
         else:
             raise GenerationError(f"{context}: {function.name} has no parameter {name}")
+        field.pointers_before = pointers
+        pointers += field.pointer_sized
         fields.append(field)
         offset += field.size
     return fields
@@ -124,6 +156,9 @@ def _block(function, rule):
         return DataBlock(source, position, f"kestrel::rules::StringBytes({source.name})", "string and its NUL",
                          "Char", 1)
     cpp, text = [], []
+    if pointee is not None and pointee.pointer_sized:
+        raise GenerationError(f"{rule.context}: {source.name} of {function.name} points to pointer-sized values; "
+                              f"their block needs a hand-written recorder")
     element_kind, element_width = ("Bytes", 1) if pointee is None or not pointee.width else \
         (value_kind(pointee), pointee.width)
     for factor in rule.factors:

@@ -1,5 +1,9 @@
 """The type table: for every type a signature may use, its C++ spelling, its size on the 32-bit stack,
-its width in a record payload and its kind. A type outside the table stops the generator."""
+its width in a record payload and its kind. A type outside the table stops the generator.
+
+Pointers and the types marked "P" are as wide as a pointer of the recorded process. Sizes here are
+those of a 32-bit process (POINTER_BYTES); the emitters turn every pointer-sized value into an
+expression of the target's pointer width, so one model serves both widths."""
 
 from dataclasses import dataclass
 
@@ -18,6 +22,7 @@ class TypeInfo:
     stack: int       # bytes on the stack when passed by value; 0 when it cannot be
     width: int       # bytes in a record payload; 0 when it has none
     kind: str
+    pointer_sized: bool = False  # as wide as a pointer: POINTER_BYTES above, 8 in a 64-bit process
 
 
 @dataclass(frozen=True)
@@ -37,6 +42,10 @@ class ResolvedType:
     @property
     def is_void(self):
         return self.ctype.is_void or (self.base.kind == "void" and not self.ctype.pointers)
+
+    @property
+    def pointer_sized(self):
+        return bool(self.ctype.pointers) or self.base.pointer_sized
 
     @property
     def stack(self):
@@ -90,12 +99,15 @@ def read_types(path):
             raise GenerationError(f"{context}: type {name} is listed twice")
         if kind not in KINDS:
             raise GenerationError(f"{context}: unknown kind '{kind}' for {name}")
+        if (stack == "P") != (width == "P"):
+            raise GenerationError(f"{context}: {name} is pointer-sized on the stack and in a payload, or neither")
+        pointer_sized = width == "P"
         try:
-            stack_bytes = 0 if stack == "-" else int(stack)
-            payload_width = 0 if width == "-" else int(width)
+            stack_bytes = POINTER_BYTES if pointer_sized else 0 if stack == "-" else int(stack)
+            payload_width = POINTER_BYTES if pointer_sized else 0 if width == "-" else int(width)
         except ValueError:
-            raise GenerationError(f"{context}: sizes of {name} must be numbers or '-'")
+            raise GenerationError(f"{context}: sizes of {name} must be numbers, 'P' or '-'")
         if stack_bytes not in (0, 4, 8) or payload_width not in (0, 1, 2, 4, 8):
             raise GenerationError(f"{context}: impossible sizes for {name}")
-        types[name] = TypeInfo(name, cpp, stack_bytes, payload_width, kind)
+        types[name] = TypeInfo(name, cpp, stack_bytes, payload_width, kind, pointer_sized)
     return TypeTable(types)

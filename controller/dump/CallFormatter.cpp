@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "controller/reading/PayloadLayout.h"
 #include "controller/reading/ValueFormatter.h"
 
 namespace kestrel {
@@ -11,17 +12,19 @@ using description::ApiDescription;
 using description::FieldDescription;
 using description::ValueKind;
 
-void AppendField(TextOutput& out, const RecordView& record, const FieldDescription& field, const char* function) {
+void AppendField(TextOutput& out, const RecordView& record, const ApiDescription& api, unsigned index) {
+    const FieldDescription& field = api.fields[index];
+    const FieldPlace place = PlaceOf(api, index, record.pointerBits);
     const unsigned count = field.count ? field.count : 1;
-    if (!record.Has(field.offset, static_cast<std::uint32_t>(field.width) * count)) {
+    if (!record.Has(place.offset, place.width * count)) {
         out << '?';  // the payload ends before this field
         return;
     }
-    const std::uint8_t* at = record.data + field.offset;
+    const std::uint8_t* at = record.data + place.offset;
     if (count > 1) out << '{';
     for (unsigned i = 0; i < count; ++i) {
         if (i) out << ", ";
-        ValueFormatter::Append(out, field.kind, field.width, at + i * field.width, function, field.name);
+        ValueFormatter::Append(out, field.kind, place.width, at + i * place.width, api.name, field.name);
     }
     if (count > 1) out << '}';
 }
@@ -39,22 +42,22 @@ std::uint32_t CallFormatter::Append(TextOutput& out, const RecordView& record,
         return 0;
     }
     out << (alias ? alias->name : api->name) << '(';
-    const std::uint32_t fixed = api->fixedSize;
+    const std::uint32_t fixed = FixedSizeOf(*api, record.pointerBits);
     const description::BlockDescription* block = record.payloadSize > fixed ? api->block : nullptr;
     const bool isString = block && block->elementKind == ValueKind::Char;
     const std::uint32_t blockKept = record.kept > fixed ? record.kept - fixed : 0;
     const std::uint8_t* blockBytes = blockKept ? record.data + fixed : record.data;
-    const FieldDescription* result = nullptr;
+    int result = -1;
     bool first = true, blockIsArgument = false;
     for (unsigned i = 0; i < api->fieldCount; ++i) {
         const FieldDescription& field = api->fields[i];
         if (field.isResult) {
-            result = &field;
+            result = static_cast<int>(i);
             continue;
         }
         if (!first) out << ", ";
         first = false;
-        AppendField(out, record, field, api->name);
+        AppendField(out, record, *api, i);
         if (block && std::strcmp(field.name, block->source) == 0) blockIsArgument = true;
     }
     if (isString && !blockIsArgument) {
@@ -63,9 +66,9 @@ std::uint32_t CallFormatter::Append(TextOutput& out, const RecordView& record,
         out.Quoted(blockBytes, blockKept, kStringLimit);
     }
     out << ')';
-    if (result) {
+    if (result >= 0) {
         out << " = ";
-        AppendField(out, record, *result, api->name);
+        AppendField(out, record, *api, static_cast<unsigned>(result));
     }
     if (alias) out << " (as " << api->name << ')';
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "controller/reading/PayloadLayout.h"
 #include "controller/reading/StreamRecordKind.h"
 #include "controller/reading/ValueFormatter.h"
 #include "gen/ApiDescription.h"
@@ -49,17 +50,18 @@ void Value(TextOutput& out, TextOutput& scratch, ValueKind kind, unsigned width,
     }
 }
 
-void Field(TextOutput& out, TextOutput& scratch, const RecordView& record, const FieldDescription& field,
-           const char* function) {
+void Field(TextOutput& out, TextOutput& scratch, const RecordView& record, const ApiDescription& api, unsigned index) {
+    const FieldDescription& field = api.fields[index];
+    const FieldPlace place = PlaceOf(api, index, record.pointerBits);
     const unsigned count = field.count ? field.count : 1;
-    if (!record.Has(field.offset, static_cast<std::uint32_t>(field.width) * count)) {
+    if (!record.Has(place.offset, place.width * count)) {
         out << "null";  // the payload ends before this field
         return;
     }
     if (count > 1) out << '[';
     for (unsigned i = 0; i < count; ++i) {
         if (i) out << ',';
-        Value(out, scratch, field.kind, field.width, record.data + field.offset + i * field.width, function, field.name);
+        Value(out, scratch, field.kind, place.width, record.data + place.offset + i * place.width, api.name, field.name);
     }
     if (count > 1) out << ']';
 }
@@ -90,27 +92,28 @@ void Call(TextOutput& out, const RecordView& record, const StreamTracker& tracke
     out << ",\"function\":\"" << (tracker.alias() ? tracker.alias()->name : api->name) << '"';
     if (tracker.alias()) out << ",\"recordedAs\":\"" << api->name << '"';
     out << ",\"args\":{";
-    const FieldDescription* result = nullptr;
+    int result = -1;
     bool first = true;
     for (unsigned i = 0; i < api->fieldCount; ++i) {
         const FieldDescription& field = api->fields[i];
         if (field.isResult) {
-            result = &field;
+            result = static_cast<int>(i);
             continue;
         }
         if (!first) out << ',';
         first = false;
         out << '"' << field.name << "\":";
-        Field(out, scratch, record, field, api->name);
+        Field(out, scratch, record, *api, i);
     }
     out << '}';
-    if (result) {
+    if (result >= 0) {
         out << ",\"result\":";
-        Field(out, scratch, record, *result, api->name);
+        Field(out, scratch, record, *api, static_cast<unsigned>(result));
     }
-    if (record.payloadSize <= api->fixedSize) return;
-    const std::uint32_t size = record.payloadSize - api->fixedSize;
-    const std::uint8_t* bytes = record.data + api->fixedSize;
+    const std::uint32_t fixed = FixedSizeOf(*api, record.pointerBits);
+    if (record.payloadSize <= fixed) return;
+    const std::uint32_t size = record.payloadSize - fixed;
+    const std::uint8_t* bytes = record.data + fixed;
     const bool whole = record.kept == record.payloadSize;
     out << ",\"data\":{\"source\":\"" << (api->block ? api->block->source : "data") << "\",\"bytes\":";
     out.Unsigned(size);

@@ -6,6 +6,7 @@
 #include "controller/dump/HexLines.h"
 #include "controller/dump/JsonRecordWriter.h"
 #include "controller/dump/StreamRecordFormatter.h"
+#include "controller/reading/PayloadLayout.h"
 #include "controller/reading/StreamRecordKind.h"
 #include "stream/RecordHeader.h"
 #include "stream/StreamRecordId.h"
@@ -19,9 +20,9 @@ bool Contains(const char* name, const std::string& part) {
 
 // The largest fixed part of any call, and of the stream records that the dump decodes.
 std::uint32_t LargestDecodedPart() {
-    std::uint32_t largest = kDrawableSize + kDibSectionSize;
+    std::uint32_t largest = DrawableSize(64) + DibSectionSize(64);
     for (const description::ApiDescription& api : description::kApis)
-        if (api.fixedSize > largest) largest = api.fixedSize;
+        if (FixedSizeOf(api, 64) > largest) largest = FixedSizeOf(api, 64);
     return largest > 260 ? largest : 260;
 }
 }  // namespace

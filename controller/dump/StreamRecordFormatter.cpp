@@ -8,12 +8,14 @@
 namespace kestrel {
 
 namespace {
-// Offsets in the drawable record and the LOGFONTA and DIBSECTION that it carries.
-constexpr std::uint32_t kFontAt = 28;
-constexpr std::uint32_t kFaceNameAt = kFontAt + 28;
+// Offsets in the drawable record and the LOGFONTA and DIBSECTION that it carries, after its two
+// handles (window, device context) at the capture's pointer width.
+constexpr std::uint32_t kRectAfterHandles = 0;
+constexpr std::uint32_t kKindAfterHandles = 16;
+constexpr std::uint32_t kFontAfterHandles = 20;
+constexpr std::uint32_t kFaceNameInFont = 28;
 constexpr std::uint32_t kFaceNameSize = 32;
-constexpr std::uint32_t kChangeFlagsAt = 88;
-constexpr std::uint32_t kDibAt = kDrawableSize;
+constexpr std::uint32_t kChangeFlagsAfterHandles = 80;
 
 void Flags(TextOutput& out, std::uint32_t flags, const char* const* names, unsigned count, const char* none) {
     if (flags == 0) {
@@ -37,7 +39,7 @@ void ThreadSwitch(TextOutput& out, const RecordView& r) {
     out << "thread switch: thread ";
     out.Unsigned(r.U32(0));
     out << ", context ";
-    out.Hex(r.U32(4));
+    out.Hex(r.Address(4));
 }
 
 void AliasMarker(TextOutput& out, const RecordView& r) {
@@ -60,63 +62,68 @@ void AliasMarker(TextOutput& out, const RecordView& r) {
 }
 
 std::uint32_t ClientMemory(TextOutput& out, const RecordView& r) {
-    const std::uint32_t flags = r.U32(8);
+    const std::uint32_t a = r.AddressSize(), head = ClientMemoryHeaderSize(r.pointerBits);
+    const std::uint32_t flags = r.U32(a + 4);
     out << "client memory block: address ";
-    out.Hex(r.U32(0), 8);
+    out.Hex(r.Address(0), static_cast<int>(2 * a));
     out << ", offset ";
-    out.Unsigned(r.U32(4));
+    out.Unsigned(r.U32(a));
     out << ", ";
-    out.Unsigned(r.payloadSize > kClientMemoryHeaderSize ? r.payloadSize - kClientMemoryHeaderSize : 0);
+    out.Unsigned(r.payloadSize > head ? r.payloadSize - head : 0);
     out << " bytes";
     if (flags & kVariantArrayFlag) out << ", variant array";
     if (const std::uint32_t other = flags & ~kVariantArrayFlag) {
         out << ", flags ";
         out.Hex(other);
     }
-    return kClientMemoryHeaderSize;
+    return head;
 }
 
 std::uint32_t Drawable(TextOutput& out, const RecordView& r) {
     static const char* const kKinds[] = {"full-screen", "no-window", "bitmap"};
     static const char* const kChanges[] = {"new", "rect", "full-screen", "font", "untracked"};
+    const std::uint32_t a = r.AddressSize(), handles = 2 * a;
+    const std::uint32_t drawableSize = DrawableSize(r.pointerBits), dibSize = DibSectionSize(r.pointerBits);
+    const std::uint32_t rectAt = handles + kRectAfterHandles, fontAt = handles + kFontAfterHandles;
+    const std::uint32_t faceNameAt = fontAt + kFaceNameInFont, dibAt = drawableSize;
     out << "drawable: window ";
-    out.Hex(r.U32(0));
+    out.Hex(r.Address(0));
     out << ", dc ";
-    out.Hex(r.U32(4));
+    out.Hex(r.Address(a));
     out << ", rect ";
-    out.Signed(r.I32(8));
+    out.Signed(r.I32(rectAt));
     out << ',';
-    out.Signed(r.I32(12));
+    out.Signed(r.I32(rectAt + 4));
     out << '-';
-    out.Signed(r.I32(16));
+    out.Signed(r.I32(rectAt + 8));
     out << ',';
-    out.Signed(r.I32(20));
+    out.Signed(r.I32(rectAt + 12));
     out << ", kind ";
-    Flags(out, r.U32(24), kKinds, 3, "windowed");
+    Flags(out, r.U32(handles + kKindAfterHandles), kKinds, 3, "windowed");
     out << ", font ";
-    out.Quoted(r.data + kFaceNameAt, r.Has(kFaceNameAt, kFaceNameSize) ? kFaceNameSize : 0, kFaceNameSize);
+    out.Quoted(r.data + faceNameAt, r.Has(faceNameAt, kFaceNameSize) ? kFaceNameSize : 0, kFaceNameSize);
     out << " height ";
-    out.Signed(r.I32(kFontAt));
+    out.Signed(r.I32(fontAt));
     out << ", changes ";
-    Flags(out, r.U32(kChangeFlagsAt), kChanges, 5, "none");
-    if (r.payloadSize <= kDrawableSize) return r.payloadSize;
-    if (r.payloadSize < kDrawableSize + kDibSectionSize) {
+    Flags(out, r.U32(handles + kChangeFlagsAfterHandles), kChanges, 5, "none");
+    if (r.payloadSize <= drawableSize) return r.payloadSize;
+    if (r.payloadSize < drawableSize + dibSize) {
         out << ", ";
-        out.Unsigned(r.payloadSize - kDrawableSize);
+        out.Unsigned(r.payloadSize - drawableSize);
         out << " more bytes";
-        return kDrawableSize;
+        return drawableSize;
     }
     // DIBSECTION: the BITMAP (type, width, height, row bytes, planes and bits per pixel, bits) first.
     out << ", bitmap ";
-    out.Signed(r.I32(kDibAt + 4));
+    out.Signed(r.I32(dibAt + 4));
     out << 'x';
-    out.Signed(r.I32(kDibAt + 8));
+    out.Signed(r.I32(dibAt + 8));
     out << ' ';
-    out.Unsigned(r.U32(kDibAt + 16) >> 16);
+    out.Unsigned(r.U32(dibAt + 16) >> 16);
     out << " bpp, ";
-    out.Unsigned(r.payloadSize - kDrawableSize - kDibSectionSize);
+    out.Unsigned(r.payloadSize - drawableSize - dibSize);
     out << " pixel bytes";
-    return kDrawableSize + kDibSectionSize;
+    return drawableSize + dibSize;
 }
 }  // namespace
 

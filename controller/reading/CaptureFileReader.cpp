@@ -9,6 +9,7 @@
 #include "controller/reading/ZstdFrameReader.h"
 #include "controller/reading/ZstdLevelNote.h"
 #include "stream/AliasMarkerPayload.h"
+#include "stream/ApiTypePayload.h"
 #include "stream/FormatVersionPayload.h"
 #include "stream/InlineCopy.h"
 #include "stream/RecordHeader.h"
@@ -225,7 +226,7 @@ bool CaptureFileReader::CheckHeader(std::uint64_t offset, std::uint32_t id, std:
     if (index_ == 0 && (id != kFormatVersionRecord || payloadSize != sizeof(FormatVersionPayload)))
         return Stop(offset, "not a capture: it does not begin with a format version record");
     if (id >= kFirstApiId) return true;
-    const StreamRecordKind* kind = FindStreamRecordKind(id);
+    const StreamRecordKind* kind = FindStreamRecordKind(id, pointerBits_);
     // A kind this reader does not know (a newer recorder's): its size is all it needs to go on.
     if (!kind) return true;
     if (payloadSize < kind->minSize || payloadSize > kind->maxSize) {
@@ -281,6 +282,19 @@ bool CaptureFileReader::Next(CaptureRecord& record) {
         payloadSize = sizeof(AliasMarkerPayload);
     }
 
+    std::uint32_t pointerBits = pointerBits_;
+    if (header.id == kApiTypeRecord) {
+        // Its second word says how wide the process's pointers are; whatever the payload limit, it
+        // is read here (the header check has made sure the payload is all there).
+        if (!Fill(sizeof header + sizeof(ApiTypePayload))) return Stop(offset, "read error");
+        ApiTypePayload type{};
+        std::memcpy(&type, Peek() + sizeof header, sizeof type);
+        if (!IsKnownPointerBits(type.pointerBits))
+            return Stop(offset, "unknown process width: the API type record says " + std::to_string(type.pointerBits) +
+                                    "-bit pointers; kestrel reads captures of 32-bit and 64-bit processes");
+        pointerBits = type.pointerBits;
+    }
+
     const std::uint32_t kept = std::min(payloadSize, payloadLimit_);
     try {
         record.payload.resize(kept);
@@ -296,10 +310,12 @@ bool CaptureFileReader::Next(CaptureRecord& record) {
         windowOffset_ = position_;
         windowSize_ = 0;
     }
+    pointerBits_ = pointerBits;
     record.offset = offset;
     record.id = header.id;
     record.payloadSize = payloadSize;
     record.timeStamp = header.timeStamp;
+    record.pointerBits = pointerBits_;
     ++index_;
     return true;
 }

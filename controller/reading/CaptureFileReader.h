@@ -20,6 +20,9 @@ struct CaptureRecord {
     // Bytes behind the header; for an alias marker only its own 8, the marked record is read next.
     std::uint32_t payloadSize = 0;
     std::int64_t timeStamp = 0;
+    // The recorded process's pointer width, as the API type record before it said (32 until then):
+    // pointers, handles and pointer-sized integers in the payload are this wide.
+    std::uint32_t pointerBits = 32;
     // The payload, or its first bytes when the reader was told to keep fewer.
     std::vector<std::uint8_t> payload;
 
@@ -53,6 +56,8 @@ public:
     std::uint64_t fileSize() const { return fileSize_; }
     std::uint64_t recordsRead() const { return index_; }
     bool compressed() const { return zstd_ != nullptr; }
+    // The recorded process's pointer width in bits: 32 until the API type record says otherwise.
+    std::uint32_t pointerBits() const { return pointerBits_; }
     // How the file was written; the stream's size and the levels as far as it has been read.
     CaptureFileForm form() const;
 
@@ -87,6 +92,7 @@ private:
     std::uint64_t position_ = 0;
     std::uint64_t index_ = 0;
     std::uint32_t payloadLimit_ = kKeepAll;
+    std::uint32_t pointerBits_ = 32;
     bool open_ = false;
     bool stopped_ = false;
     std::uint64_t stopOffset_ = 0;

@@ -13,21 +13,22 @@ namespace kestrel {
 namespace {
 constexpr std::uint32_t kAny = 0xFFFFFFFFu;
 
+template <std::uint32_t kPointerBits>
 constexpr StreamRecordKind kKinds[] = {
     {kFormatVersionRecord, "format version", sizeof(FormatVersionPayload), sizeof(FormatVersionPayload)},
     {kRecorderVersionRecord, "recorder version", sizeof(RecorderVersionPayload), sizeof(RecorderVersionPayload)},
     {kApiTypeRecord, "API type", sizeof(ApiTypePayload), sizeof(ApiTypePayload)},
     {kSystemDescriptionRecord, "system description", sizeof(SystemDescriptionPayload), sizeof(SystemDescriptionPayload)},
-    {kThreadSwitchRecord, "thread switch", sizeof(ThreadSwitchPayload), sizeof(ThreadSwitchPayload)},
+    {kThreadSwitchRecord, "thread switch", ThreadSwitchSize(kPointerBits), ThreadSwitchSize(kPointerBits)},
     // The marker's declared size also covers the whole record that it marks.
     {kAliasMarkerRecord, "alias marker", AliasMarkerPayload::DeclaredSize(0), kAny},
-    {kClientMemoryBlockRecord, "client memory block", kClientMemoryHeaderSize, kAny},
-    {kDrawableRecord, "drawable", kDrawableSize, kAny},
+    {kClientMemoryBlockRecord, "client memory block", ClientMemoryHeaderSize(kPointerBits), kAny},
+    {kDrawableRecord, "drawable", DrawableSize(kPointerBits), kAny},
 };
 }  // namespace
 
-const StreamRecordKind* FindStreamRecordKind(std::uint32_t id) {
-    for (const StreamRecordKind& kind : kKinds)
+const StreamRecordKind* FindStreamRecordKind(std::uint32_t id, std::uint32_t pointerBits) {
+    for (const StreamRecordKind& kind : pointerBits == 64 ? kKinds<64> : kKinds<32>)
         if (kind.id == id) return &kind;
     return nullptr;
 }

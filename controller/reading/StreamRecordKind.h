@@ -1,17 +1,29 @@
 // The records that the stream and the capturer write around the recorded calls: their names and
-// the payload sizes they can have, shared by the capture reader and the dump.
+// the payload sizes they can have, shared by the capture reader and the dump. Those that hold a
+// handle or an address are as wide as the recorded process's pointers (32 or 64 bits, from the API
+// type record).
 #pragma once
 #include <cstdint>
 
 #include "stream/DrawablePayload.h"
+#include "stream/ThreadSwitchPayload.h"
 
 namespace kestrel {
 
-// Describes a device context; the bitmap of a windowless one may follow its fixed 92 bytes.
-constexpr std::uint32_t kDrawableSize = sizeof(DrawableRecord);
-constexpr std::uint32_t kDibSectionSize = sizeof(DIBSECTION);
+// Describes a device context; the bitmap of a windowless one may follow its fixed part.
+constexpr std::uint32_t DrawableSize(std::uint32_t pointerBits) {
+    return pointerBits == 64 ? sizeof(DrawableRecord64) : sizeof(DrawableRecord32);
+}
+constexpr std::uint32_t DibSectionSize(std::uint32_t pointerBits) { return DibSectionBytes(pointerBits); }
 // Address, offset and flags ahead of the bytes of a client memory block.
-constexpr std::uint32_t kClientMemoryHeaderSize = sizeof(ClientMemoryHead);
+constexpr std::uint32_t ClientMemoryHeaderSize(std::uint32_t pointerBits) {
+    return pointerBits == 64 ? sizeof(ClientMemoryHead64) : sizeof(ClientMemoryHead32);
+}
+constexpr std::uint32_t ThreadSwitchSize(std::uint32_t pointerBits) {
+    return pointerBits == 64 ? sizeof(ThreadSwitchPayload64) : sizeof(ThreadSwitchPayload32);
+}
+// Bytes of an address or handle in a payload.
+constexpr std::uint32_t AddressSize(std::uint32_t pointerBits) { return pointerBits / 8; }
 constexpr std::uint32_t kVariantArrayFlag = ClientMemoryHead::kVariantFlag;
 
 struct StreamRecordKind {
@@ -21,7 +33,7 @@ struct StreamRecordKind {
     std::uint32_t maxSize;
 };
 
-// Null for an id below the API ids that no record of the stream has.
-const StreamRecordKind* FindStreamRecordKind(std::uint32_t id);
+// Null for an id below the API ids that no record of the stream has; sizes for a capture of this width.
+const StreamRecordKind* FindStreamRecordKind(std::uint32_t id, std::uint32_t pointerBits = 32);
 
 }  // namespace kestrel

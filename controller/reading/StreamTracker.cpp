@@ -37,10 +37,10 @@ void StreamTracker::Advance(const RecordView& record) {
     announced_ = nullptr;
     announcedTarget_ = 0;
 
-    if (record.id == kThreadSwitchRecord && record.Has(0, 8)) {
+    if (record.id == kThreadSwitchRecord && record.Has(0, 4 + record.AddressSize())) {
         hasThread_ = true;
         thread_ = record.U32(0);
-        context_ = record.U32(4);
+        context_ = record.Address(4);
     } else if (record.id == kAliasMarkerRecord && record.Has(0, 8)) {
         // Only an alias that records as the marker's target is believed.
         const description::AliasDescription* alias = description::FindAlias(record.U32(4));

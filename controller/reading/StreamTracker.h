@@ -22,7 +22,7 @@ public:
     bool isCall() const { return isCall_; }
     bool hasThread() const { return hasThread_; }
     std::uint32_t thread() const { return thread_; }
-    std::uint32_t context() const { return context_; }
+    std::uint64_t context() const { return context_; }
     // The entry point that made this record, when the marker before it named one; else null.
     const description::AliasDescription* alias() const { return alias_; }
 
@@ -35,7 +35,7 @@ private:
     bool isCall_ = false;
     bool hasThread_ = false;
     std::uint32_t thread_ = 0;
-    std::uint32_t context_ = 0;
+    std::uint64_t context_ = 0;
     const description::AliasDescription* alias_ = nullptr;
     const description::AliasDescription* announced_ = nullptr;  // by the marker just read
     std::uint32_t announcedTarget_ = 0;

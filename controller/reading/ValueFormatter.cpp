@@ -126,7 +126,7 @@ void ValueFormatter::Append(TextOutput& out, ValueKind kind, unsigned width, con
             return;
         }
         case ValueKind::Pointer:
-            out.Hex(Unsigned(at, width), 8);
+            out.Hex(Unsigned(at, width), static_cast<int>(width * 2));
             return;
         case ValueKind::Bitfield:
         case ValueKind::Handle:

@@ -14,16 +14,34 @@ class Replayer;
 
 class ReplayCall {
 public:
+    // pointerBits: the recorded process's; its pointers, handles and pointer-sized integers are that wide.
     ReplayCall(Replayer& replayer, const std::uint8_t* payload, std::uint32_t size, std::uint32_t fixedSize,
-               void* entry)
+               void* entry, std::uint32_t pointerBits = 32)
         : replayer_(replayer), payload_(payload), size_(size), fixedSize_(fixedSize < size ? fixedSize : size),
-          entry_(entry) {}
+          entry_(entry), extraBytes_(pointerBits == 64 ? 4 : 0), pointerBytes_(pointerBits / 8) {}
+
+    // The offset of a field that a 32-bit capture has at `bytes32`, behind `pointers` pointer-sized fields.
+    std::uint32_t At(std::uint32_t bytes32, std::uint32_t pointers) const { return bytes32 + pointers * extraBytes_; }
 
     // A field at its offset; zero when the payload is shorter.
     template <class T>
     std::remove_cv_t<T> Value(std::uint32_t at) const {
         std::remove_cv_t<T> value{};
         if (at <= size_ && sizeof(T) <= size_ - at) std::memcpy(&value, payload_ + at, sizeof(T));
+        return value;
+    }
+    // A pointer, handle or pointer-sized integer at the capture's width, widened (signed integers by
+    // sign) or narrowed to this process's; zero when the payload is shorter.
+    template <class T>
+    std::remove_cv_t<T> Pointer(std::uint32_t at) const {
+        std::uint64_t bits = 0;
+        if (at <= size_ && pointerBytes_ <= size_ - at) std::memcpy(&bits, payload_ + at, pointerBytes_);
+        if constexpr (std::is_signed_v<T>) {
+            if (pointerBytes_ == 4) bits = static_cast<std::uint64_t>(static_cast<std::int64_t>(static_cast<std::int32_t>(bits)));
+        }
+        std::remove_cv_t<T> value{};
+        static_assert(sizeof(value) <= sizeof bits);
+        std::memcpy(&value, &bits, sizeof value);
         return value;
     }
     // The values of a fixed-count vector form, where they stand in the payload (x86 reads them
@@ -108,6 +126,8 @@ private:
     std::uint32_t size_;
     std::uint32_t fixedSize_;
     void* entry_;
+    std::uint32_t extraBytes_;    // 4 in a 64-bit capture: what each pointer-sized field adds
+    std::uint32_t pointerBytes_;
     bool Damaged(const char* parameter, std::uint32_t expected) {
         damagedParameter_ = parameter;
         expected_ = expected;

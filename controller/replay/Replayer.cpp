@@ -2,7 +2,9 @@
 
 #include <cstring>
 
+#include "controller/reading/PayloadLayout.h"
 #include "controller/reading/RecordView.h"
+#include "controller/reading/StreamRecordKind.h"
 #include "controller/replay/ReplayCall.h"
 #include "gen/ApiDescription.h"
 #include "gen/ApiTable.h"
@@ -15,7 +17,6 @@ namespace {
 // What a pointer with no recorded data reads: uploads of zero bytes and the like.
 constexpr std::size_t kEmptyBytes = 64u << 10;
 constexpr std::uint32_t kFirstApiId = 0x40000000u;
-constexpr std::uint32_t kDrawableBytes = 92;
 }  // namespace
 
 std::int64_t Ticks() {
@@ -71,21 +72,25 @@ Replayer::Step Replayer::Replay(CaptureRecord& record) {
     if (!rangeStart_ && tracker_.frame() >= settings_.firstFrame) rangeStart_ = Ticks();
     switch (record.id) {
     case kThreadSwitchRecord: {
-        if (record.payload.size() < 8) return Damaged(record, "a thread switch shorter than 8 bytes"), Step::Damaged;
-        std::uint32_t fields[2];
-        std::memcpy(fields, record.payload.data(), 8);
-        SwitchThread(fields[0], fields[1]);
+        // The context is a handle at the process's width; the replay keys handles by their low 32
+        // bits, which is all that a handle of either width carries.
+        const RecordView view = RecordView::Of(record);
+        const std::uint32_t size = ThreadSwitchSize(record.pointerBits);
+        if (record.payload.size() < size)
+            return Damaged(record, "a thread switch shorter than " + std::to_string(size) + " bytes"), Step::Damaged;
+        SwitchThread(view.U32(0), static_cast<std::uint32_t>(view.Address(4)));
         return Step::Continue;
     }
     case kDrawableRecord: {
-        if (record.payload.size() < kDrawableBytes) return Damaged(record, "a drawable record shorter than 92 bytes"), Step::Damaged;
-        std::uint32_t dc = 0;
+        const std::uint32_t size = DrawableSize(record.pointerBits), handle = record.pointerBits / 8;
+        if (record.payload.size() < size)
+            return Damaged(record, "a drawable record shorter than " + std::to_string(size) + " bytes"), Step::Damaged;
+        const RecordView view = RecordView::Of(record);
         std::int32_t rect[4];
         LOGFONTA font{};
-        std::memcpy(&dc, record.payload.data() + 4, 4);
-        std::memcpy(rect, record.payload.data() + 8, sizeof rect);
-        std::memcpy(&font, record.payload.data() + 28, sizeof font);
-        surfaces_.Describe(dc, rect, font);
+        std::memcpy(rect, record.payload.data() + 2 * handle, sizeof rect);
+        std::memcpy(&font, record.payload.data() + 2 * handle + 20, sizeof font);
+        surfaces_.Describe(static_cast<std::uint32_t>(view.Address(handle)), rect, font);
         return Step::Continue;
     }
     case kClientMemoryBlockRecord:
@@ -133,9 +138,10 @@ Replayer::Step Replayer::ReplayCallRecord(CaptureRecord& record) {
     const ReplayEntry* entry = FindReplayEntry(record.id);
     const description::ApiDescription* api = description::FindApi(record.id);
     if (!entry || !api) return Damaged(record, "unknown call id " + std::to_string(record.id)), Step::Damaged;
-    if (record.payload.size() < api->fixedSize)
+    const std::uint32_t fixedSize = FixedSizeOf(*api, record.pointerBits);
+    if (record.payload.size() < fixedSize)
         return Damaged(record, std::string(api->name) + " of " + std::to_string(record.payload.size()) +
-                                   " bytes, shorter than its " + std::to_string(api->fixedSize) + "-byte fixed part"),
+                                   " bytes, shorter than its " + std::to_string(fixedSize) + "-byte fixed part"),
                Step::Damaged;
     const char* name = tracker_.alias() ? tracker_.alias()->name : api->name;
     if (settings_.checkErrors && record.id == api::glGetError && current_.context) {
@@ -185,7 +191,7 @@ Replayer::Step Replayer::ReplayCallRecord(CaptureRecord& record) {
         NotReplayed(name, "the system OpenGL does not have it");
         return Step::Continue;
     }
-    ReplayCall replay(*this, call.payload, call.size, api->fixedSize, function);
+    ReplayCall replay(*this, call.payload, call.size, fixedSize, function, record.pointerBits);
     entry->replay(replay);
     if (replay.damaged())
         return Damaged(record, std::string(name) + ": " + std::to_string(replay.BlockSize()) + " bytes of data for " +

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "controller/reading/PayloadLayout.h"
 #include "controller/reading/StreamRecordKind.h"
 #include "gen/ApiDescription.h"
 #include "stream/RecordHeader.h"
@@ -11,11 +12,10 @@
 namespace kestrel {
 
 namespace {
-// Where the make-current calls keep the context they bind and their result.
+// The make-current calls: the context they bind is their last argument, the result follows it.
 struct MakeCurrentLayout {
+    const description::ApiDescription* api = nullptr;
     std::uint32_t id = 0;
-    std::uint32_t contextAt = 0;
-    std::uint32_t resultAt = 0;
 };
 
 struct MakeCurrentLayouts {
@@ -28,8 +28,8 @@ struct MakeCurrentLayouts {
                 if (std::strcmp(api.name, kNames[n]) != 0 || api.fieldCount < 2) continue;
                 const description::FieldDescription& context = api.fields[api.fieldCount - 2];
                 const description::FieldDescription& result = api.fields[api.fieldCount - 1];
-                if (!result.isResult || context.width != 4 || result.width != 4) continue;
-                layouts[n] = {api.apiId, context.offset, result.offset};
+                if (!result.isResult || !context.pointerSized || result.width != 4) continue;
+                layouts[n] = {&api, api.apiId};
             }
         }
     }
@@ -64,9 +64,13 @@ CaptureStatistics::Tally& CaptureStatistics::FunctionTally(const RecordView& rec
 
 void CaptureStatistics::NoteMakeCurrent(const RecordView& record) {
     const MakeCurrentLayout* layout = FindMakeCurrent(record.id);
-    if (!layout || !record.Has(layout->resultAt, 4) || !record.Has(layout->contextAt, 4)) return;
-    const std::uint32_t context = record.U32(layout->contextAt);
-    if (context != 0 && record.U32(layout->resultAt) != 0) contexts_.Add(context);
+    if (!layout) return;
+    const unsigned fields = layout->api->fieldCount;
+    const FieldPlace context = PlaceOf(*layout->api, fields - 2, record.pointerBits);
+    const FieldPlace result = PlaceOf(*layout->api, fields - 1, record.pointerBits);
+    if (!record.Has(result.offset, 4) || !record.Has(context.offset, context.width)) return;
+    const std::uint64_t value = record.Address(context.offset);
+    if (value != 0 && record.U32(result.offset) != 0) contexts_.Add(value);
 }
 
 void CaptureStatistics::Add(const RecordView& record) {
@@ -76,7 +80,8 @@ void CaptureStatistics::Add(const RecordView& record) {
     lastTime_ = record.timeStamp;
     ++records_;
     bytes_ += size;
-    volume_.Add(record.id, record.payloadSize);
+    volume_.Add(record.id, record.payloadSize, record.pointerBits);
+    pointerBits_ = record.pointerBits;
 
     if (tracker_.isCall()) {
         ++calls_;

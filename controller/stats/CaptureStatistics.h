@@ -51,7 +51,9 @@ public:
     std::vector<ThreadCalls> CallsByThread() const;
     // Calls that came before any thread switch named their thread.
     std::uint64_t callsWithoutThread() const { return callsWithoutThread_; }
-    const std::vector<std::uint32_t>& contexts() const { return contexts_.order; }
+    const std::vector<std::uint64_t>& contexts() const { return contexts_.order; }
+    // The recorded process's pointer width, from the capture's API type record.
+    std::uint32_t pointerBits() const { return pointerBits_; }
     // Functions under the name the application called, most first; ties by name.
     std::vector<Tally> TopByCount(std::size_t n) const;
     std::vector<Tally> TopByBytes(std::size_t n) const;
@@ -60,11 +62,12 @@ public:
     const DataVolume& volume() const { return volume_; }
 
 private:
+    template <class T>
     struct DistinctValues {
-        std::vector<std::uint32_t> order;
-        std::unordered_map<std::uint32_t, std::size_t> index;
+        std::vector<T> order;
+        std::unordered_map<T, std::size_t> index;
         // The value's position in `order`.
-        std::size_t Add(std::uint32_t value) {
+        std::size_t Add(T value) {
             const auto [at, added] = index.emplace(value, order.size());
             if (added) order.push_back(value);
             return at->second;
@@ -85,15 +88,16 @@ private:
     std::int64_t firstTime_ = 0;
     std::int64_t lastTime_ = 0;
     std::uint64_t markerBytes_ = 0;  // of the alias marker just read, added to the record it marks
-    DistinctValues threads_;
+    DistinctValues<std::uint32_t> threads_;
     std::vector<std::uint64_t> threadCalls_;  // by position in threads_
     std::size_t currentThread_ = kNoThread;
     std::uint64_t callsWithoutThread_ = 0;
-    DistinctValues contexts_;
+    DistinctValues<std::uint64_t> contexts_;  // handles: 64 bits wide in a 64-bit capture
     std::unordered_map<std::uint64_t, Tally> functions_;  // by alias number + 1 (or 0) and API id
     std::vector<Tally> streamRecords_;
     std::unordered_map<std::uint32_t, std::size_t> streamRecordIndex_;  // by id
     DataVolume volume_;
+    std::uint32_t pointerBits_ = 32;
 };
 
 }  // namespace kestrel

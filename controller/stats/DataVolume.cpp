@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "controller/reading/PayloadLayout.h"
 #include "gen/ApiDescription.h"
 #include "gen/ApiTable.h"
 #include "stream/RecordHeader.h"
@@ -76,7 +77,7 @@ const char* DataVolume::Name(DataKind kind) {
     return "?";
 }
 
-void DataVolume::Add(std::uint32_t id, std::uint32_t payloadSize) {
+void DataVolume::Add(std::uint32_t id, std::uint32_t payloadSize, std::uint32_t pointerBits) {
     const std::uint64_t size = sizeof(RecordHeader) + std::uint64_t{payloadSize};
     // The marker is the call's own record of the name it was made under.
     if (id == kAliasMarkerRecord) {
@@ -93,7 +94,7 @@ void DataVolume::Add(std::uint32_t id, std::uint32_t payloadSize) {
     const DataKind kind = KindOfCallData(id);
     if (kind != DataKind::Calls) {
         const description::ApiDescription* api = description::FindApi(id);
-        const std::uint32_t fixed = api ? api->fixedSize : payloadSize;
+        const std::uint32_t fixed = api ? FixedSizeOf(*api, pointerBits) : payloadSize;
         data = payloadSize > fixed ? payloadSize - fixed : 0;
         if (data > 0) {
             ++At(kind).records;

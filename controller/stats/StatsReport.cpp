@@ -10,7 +10,8 @@
 namespace kestrel {
 
 namespace {
-void Values(TextOutput& out, const std::vector<std::uint32_t>& values, bool hex) {
+template <class T>
+void Values(TextOutput& out, const std::vector<T>& values, bool hex) {
     out.Unsigned(values.size());
     for (std::size_t i = 0; i < values.size() && i < StatsReport::kListedValues; ++i) {
         out << (i ? ", " : ": ");
@@ -245,6 +246,10 @@ void Functions(TextOutput& out, const char* title, const std::vector<CaptureStat
 void StatsReport::Write(TextOutput& out, const std::string& path, const CaptureFileForm& form,
                         const CaptureStatistics& stats, std::size_t top, const Clock& clock) {
     out << "capture      " << path;
+    out.EndLine();
+    out << "process      ";
+    out.Unsigned(stats.pointerBits());
+    out << "-bit";
     out.EndLine();
     FileForm(out, form);
     out << "records      ";

@@ -75,12 +75,12 @@ CaptureBuilder& CaptureBuilder::Record(std::uint32_t id, const Payload& payload)
 CaptureBuilder& CaptureBuilder::Opening(const std::string& system) {
     Record(kFormatVersionRecord, Payload().U32(0x00010002));
     Record(kRecorderVersionRecord, Payload().U32(0x01060100).U32(0));
-    Record(kApiTypeRecord, Payload().U32(2).U32(32));
+    Record(kApiTypeRecord, Payload().U32(2).U32(pointerBits_));
     return Record(kSystemDescriptionRecord, Payload().Text(system, 260));
 }
 
-CaptureBuilder& CaptureBuilder::ThreadSwitch(std::uint32_t thread, std::uint32_t context) {
-    return Record(kThreadSwitchRecord, Payload().U32(thread).U32(context));
+CaptureBuilder& CaptureBuilder::ThreadSwitch(std::uint32_t thread, std::uint64_t context) {
+    return Record(kThreadSwitchRecord, Payload().U32(thread).Address(context, pointerBits_));
 }
 
 CaptureBuilder& CaptureBuilder::Call(const std::string& name, const Payload& payload) {
@@ -103,23 +103,25 @@ CaptureBuilder& CaptureBuilder::MarkedCall(std::uint32_t target, std::uint32_t a
     return *this;
 }
 
-CaptureBuilder& CaptureBuilder::ClientMemory(std::uint32_t address, std::uint32_t offset, std::uint32_t flags,
+CaptureBuilder& CaptureBuilder::ClientMemory(std::uint64_t address, std::uint32_t offset, std::uint32_t flags,
                                              const std::vector<std::uint8_t>& bytes) {
-    return Record(kClientMemoryBlockRecord, Payload().U32(address).U32(offset).U32(flags).Raw(bytes.data(), bytes.size()));
+    return Record(kClientMemoryBlockRecord,
+                  Payload().Address(address, pointerBits_).U32(offset).U32(flags).Raw(bytes.data(), bytes.size()));
 }
 
-Payload CaptureBuilder::DrawablePayload(std::uint32_t window, std::uint32_t dc, const std::int32_t (&rect)[4],
-                                        std::uint32_t kind, std::uint32_t changes, const std::string& face) {
+Payload CaptureBuilder::DrawablePayload(std::uint64_t window, std::uint64_t dc, const std::int32_t (&rect)[4],
+                                        std::uint32_t kind, std::uint32_t changes, const std::string& face,
+                                        std::uint32_t pointerBits) {
     Payload payload;
-    payload.U32(window).U32(dc).I32(rect[0]).I32(rect[1]).I32(rect[2]).I32(rect[3]).U32(kind);
+    payload.Address(window, pointerBits).Address(dc, pointerBits).I32(rect[0]).I32(rect[1]).I32(rect[2]).I32(rect[3]).U32(kind);
     payload.I32(-16).Fill(24, 0).Text(face, 32);  // LOGFONTA: height, the other fields, face name
     payload.U32(changes);
     return payload;
 }
 
-CaptureBuilder& CaptureBuilder::Drawable(std::uint32_t window, std::uint32_t dc, const std::int32_t (&rect)[4],
+CaptureBuilder& CaptureBuilder::Drawable(std::uint64_t window, std::uint64_t dc, const std::int32_t (&rect)[4],
                                          std::uint32_t kind, std::uint32_t changes, const std::string& face) {
-    return Record(120, DrawablePayload(window, dc, rect, kind, changes, face));
+    return Record(120, DrawablePayload(window, dc, rect, kind, changes, face, pointerBits_));
 }
 
 }  // namespace kestrel::test

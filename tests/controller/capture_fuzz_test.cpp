@@ -72,8 +72,9 @@ CaptureBuilder RandomCapture(Random& random) {
                                RandomBytes(random, Below(random, 100)).bytes());
                 break;
             case 6:
-                b.Record(kDrawableRecord, RandomBytes(random, Below(random, 2) ? kDrawableSize
-                                                                              : kDrawableSize + Below(random, 2 * kDibSectionSize)));
+                b.Record(kDrawableRecord, RandomBytes(random, Below(random, 2) ? DrawableSize(b.pointerBits())
+                                                                              : DrawableSize(b.pointerBits()) +
+                                                                                    Below(random, 2 * DibSectionSize(b.pointerBits()))));
                 break;
             case 7:
                 b.Call("wglSwapBuffers", RandomBytes(random, 8));

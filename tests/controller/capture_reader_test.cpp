@@ -18,8 +18,9 @@ namespace {
 // One of each kind of record; the record indexes below refer to it.
 enum : std::size_t { kOpening = 0, kSwitch = 4, kEnable = 5, kMarker = 6, kMarked = 7, kMemory = 8, kDrawable = 9, kGen = 10, kSwap = 11, kRecordCount = 12 };
 
-CaptureBuilder Sample() {
-    CaptureBuilder b;
+// Of a process with pointers this wide: its addresses and handles are as wide.
+CaptureBuilder Sample(std::uint32_t pointerBits = 32) {
+    CaptureBuilder b(pointerBits);
     const std::int32_t rect[4] = {0, 0, 640, 480};
     b.Opening()
         .ThreadSwitch(36, 0x10000)
@@ -27,8 +28,8 @@ CaptureBuilder Sample() {
         .AliasCall("glBeginQuery", Payload().U32(0x8914).U32(7))
         .ClientMemory(0x00A41000, 0, 0, std::vector<std::uint8_t>(48, 0xAB))
         .Drawable(0x100AC, 0x1F010042, rect, 0, 1)
-        .Call("glGenTextures", Payload().I32(2).U32(0x0012FF00).U32(1).U32(2))
-        .Call("wglSwapBuffers", Payload().U32(0x1F010042).U32(1));
+        .Call("glGenTextures", Payload().I32(2).Address(0x0012FF00, pointerBits).U32(1).U32(2))
+        .Call("wglSwapBuffers", Payload().Address(0x1F010042, pointerBits).U32(1));
     return b;
 }
 
@@ -128,6 +129,48 @@ TEST(CaptureReader, StopsAtTheStartOfTheFirstBadRecordAndSaysWhy) {
         EXPECT_NE(read.reason.find(damage.reason), std::string::npos) << read.reason;
         EXPECT_EQ(read.records.size(), damage.stopRecord);
         ExpectContiguous(read);
+    }
+}
+
+// The API type record names the process's width: from it on, the records that hold addresses and
+// handles are read at that width; a width that no process has stops the reader there.
+TEST(CaptureReader, ReadsTheStreamRecordsOfEachProcessWidthAtItsSize) {
+    for (std::uint32_t bits : {32u, 64u}) {
+        SCOPED_TRACE(bits);
+        const CaptureBuilder b = Sample(bits);
+        const ReadResult read = ReadAll(b.bytes());
+        EXPECT_TRUE(read.complete) << read.reason;
+        ASSERT_EQ(read.records.size(), std::size_t{kRecordCount});
+        EXPECT_EQ(read.records[1].pointerBits, 32u);  // before the API type record
+        for (std::size_t i = 2; i < kRecordCount; ++i) EXPECT_EQ(read.records[i].pointerBits, bits) << i;
+        const std::uint32_t wider = bits == 64 ? 4 : 0;
+        EXPECT_EQ(read.records[kSwitch].payloadSize, 8u + wider);
+        EXPECT_EQ(read.records[kMemory].payloadSize, 12u + wider + 48u);
+        EXPECT_EQ(read.records[kDrawable].payloadSize, 92u + 2 * wider);
+        ExpectContiguous(read);
+    }
+    using Bytes = std::vector<std::uint8_t>;
+    auto start = [](const CaptureBuilder& b, std::size_t record) { return b.recordStarts()[record]; };
+    const Damage damages[] = {
+        {"no such width", [&](Bytes& x, const CaptureBuilder& b) { SetU32(x, start(b, 2) + 20, 48); }, 2,
+         "unknown process width: the API type record says 48-bit pointers; kestrel reads captures of 32-bit and 64-bit processes"},
+        {"32-bit thread switch", [&](Bytes& x, const CaptureBuilder& b) { SetU32(x, start(b, kSwitch) + 4, 8); }, kSwitch,
+         "thread switch record (104) has 8 payload bytes, expected 12"},
+        {"drawable of 99 bytes", [&](Bytes& x, const CaptureBuilder& b) { SetU32(x, start(b, kDrawable) + 4, 99); }, kDrawable,
+         "expected at least 100"},
+        {"client memory without its header", [&](Bytes& x, const CaptureBuilder& b) { SetU32(x, start(b, kMemory) + 4, 15); }, kMemory,
+         "expected at least 16"},
+    };
+    for (const Damage& damage : damages) {
+        SCOPED_TRACE(damage.name);
+        const CaptureBuilder b = Sample(64);
+        std::vector<std::uint8_t> bytes = b.bytes();
+        damage.apply(bytes, b);
+        const ReadResult read = ReadAll(bytes);
+        EXPECT_FALSE(read.complete);
+        EXPECT_EQ(read.stopOffset, b.recordStarts()[damage.stopRecord]);
+        EXPECT_NE(read.reason.find(damage.reason), std::string::npos) << read.reason;
+        EXPECT_EQ(read.records.size(), damage.stopRecord);
     }
 }
 

@@ -191,6 +191,56 @@ TEST(Dump, ChromeTraceHasAFrameSliceForEverySwapAndATrackPerThread) {
     }
 }
 
+// A capture of a 64-bit process: its API type record says 64, and every pointer, handle and
+// pointer-sized integer, in the calls and in the stream records, is 8 bytes wide and moves what
+// follows it; the same fields read the same as in a 32-bit capture.
+TEST(Dump, ACaptureOfA64BitProcessHasEightByteAddressesAndHandles) {
+    const std::int32_t rect[4] = {10, 20, 650, 500};
+    constexpr std::uint32_t k64 = 64;
+    const LineCase cases[] = {
+        {"pointer", [](CaptureBuilder& b) { b.Call("glVertexPointer", Payload().I32(3).U32(0x1406).I32(0).Address(0x7FF600401000, k64)); },
+         "glVertexPointer(3, GL_FLOAT, 0, 0x00007FF600401000)"},
+        {"pointer-sized integers move the fields after them",
+         [](CaptureBuilder& b) {
+             b.Call("glMapBufferRange", Payload().U32(0x8892).Address(256, k64).Address(64, k64).U32(0x2).Address(0x1D0000, k64));
+         },
+         "glMapBufferRange(GL_ARRAY_BUFFER, 256, 64, 0x2) = 0x00000000001D0000"},
+        {"handles, then the data after the fixed part",
+         [](CaptureBuilder& b) { b.Call("wglCreateContext", Payload().Address(0x1F010042, k64).Address(0x100011000, k64).Fill(20, 0)); },
+         "wglCreateContext(0x1F010042) = 0x100011000 [data: 20 bytes]"},
+        {"data block after a pointer", [](CaptureBuilder& b) { b.Call("glGenTextures", Payload().I32(2).Address(0x12FF00, k64).U32(1).U32(2)); },
+         "glGenTextures(2, 0x000000000012FF00) [textures: 8 bytes]"},
+        {"string after the returned address",
+         [](CaptureBuilder& b) { b.Call("wglGetProcAddress", Payload().Address(0x7FFA682BAE90, k64).Text("glShaderSource")); },
+         "wglGetProcAddress(\"glShaderSource\") = 0x00007FFA682BAE90"},
+        {"payload shorter than the wider fixed part", [](CaptureBuilder& b) { b.Call("glVertexPointer", Payload().I32(3).U32(0x1406).I32(0).U32(0)); },
+         "glVertexPointer(3, GL_FLOAT, 0, ?) [payload 16 of 20 bytes]"},
+        {"thread switch", [](CaptureBuilder& b) { b.ThreadSwitch(77, 0x100020000); }, "thread switch: thread 77, context 0x100020000"},
+        {"client memory block", [](CaptureBuilder& b) { b.ClientMemory(0x7FF600A41000, 48, 0, std::vector<std::uint8_t>(12, 1)); },
+         "client memory block: address 0x00007FF600A41000, offset 48, 12 bytes"},
+        {"drawable", [&](CaptureBuilder& b) { b.Drawable(0x100AC, 0x1F010042, rect, 1, 2 | 8); },
+         "drawable: window 0x100AC, dc 0x1F010042, rect 10,20-650,500, kind full-screen, font \"Arial\" height -16, changes rect|font"},
+        {"drawable with the 64-bit DIBSECTION",
+         [](CaptureBuilder& b) {
+             const std::int32_t box[4] = {0, 0, 4, 2};
+             Payload payload = CaptureBuilder::DrawablePayload(~0ull, 0x2A010050, box, 2 | 4, 1, "Arial", k64);
+             payload.U32(0).I32(4).I32(2).I32(16).U16(1).U16(32).Fill(104 - 20, 0).Fill(32, 0x7F);
+             b.Record(120, payload);
+         },
+         "drawable: window 0xFFFFFFFFFFFFFFFF, dc 0x2A010050, rect 0,0-4,2, kind no-window|bitmap, font \"Arial\" height -16, changes new, bitmap 4x2 32 bpp, 32 pixel bytes"},
+    };
+    for (const LineCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        CaptureBuilder b(64);
+        b.Opening();
+        c.add(b);
+        const std::vector<std::string> lines = DumpLines(b.bytes());
+        ASSERT_EQ(lines.size(), b.recordStarts().size());
+        EXPECT_EQ(Body(lines[2]), "API type 2 OpenGL, 64-bit pointers");
+        EXPECT_EQ(Body(lines.back()), c.line);
+    }
+}
+
 TEST(Dump, OpeningRecordsAndColumns) {
     CaptureBuilder b;
     b.Opening("Windows 7 | Wine Adapter").Call("glFlush").ThreadSwitch(292, 0).Call("glFinish");

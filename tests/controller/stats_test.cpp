@@ -54,7 +54,8 @@ TEST(Stats, CountsRecordsFramesThreadsAndContexts) {
     EXPECT_EQ(spread.median, 5.0);
     EXPECT_EQ(spread.max, 7u);
     EXPECT_EQ(stats.threads(), (std::vector<std::uint32_t>{10, 20}));
-    EXPECT_EQ(stats.contexts(), (std::vector<std::uint32_t>{0x100, 0x300, 0x200}));
+    EXPECT_EQ(stats.contexts(), (std::vector<std::uint64_t>{0x100, 0x300, 0x200}));
+    EXPECT_EQ(stats.pointerBits(), 32u);
     EXPECT_EQ(stats.firstTimeStamp(), 1000);
     EXPECT_EQ(stats.lastTimeStamp(), b.nextTime() - 10);
 }
@@ -261,6 +262,34 @@ TEST(Stats, SortsTheBytesOfCallsByKindOfData) {
     }
 }
 
+// A 64-bit process's pointers, handles and pointer-sized integers are 8 bytes: its fixed parts are
+// wider by 4 bytes for each, and its contexts are told apart by all their 64 bits.
+TEST(Stats, ACaptureOfA64BitProcessSplitsFixedPartsAndDataAtItsWidth) {
+    struct Case {
+        const char* name;
+        std::uint32_t fixed;  // a 64-bit process's fixed part
+        std::uint32_t data;
+        DataKind kind;
+    };
+    const Case cases[] = {
+        {"glBufferDataARB", 24, 64, DataKind::BufferData},      // target, size, data pointer, usage
+        {"glTexImage2D", 40, 24, DataKind::TextureData},         // eight values and the pixel pointer
+        {"glUnmapBufferARB", 5, 32, DataKind::MappedWrites},     // target and result: no pointer
+        {"glUniform4fv", 16, 16, DataKind::Calls},               // location, count, value pointer
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CaptureBuilder b(64);
+        b.Opening().ThreadSwitch(1, 0x100000200).Call(c.name, Payload().Fill(c.fixed + c.data, 0x5A));
+        const CaptureStatistics stats = StatsOf(b.bytes());
+        EXPECT_EQ(stats.pointerBits(), 64u);
+        EXPECT_EQ(stats.contexts(), (std::vector<std::uint64_t>{0x100000200}));
+        const DataVolume& volume = stats.volume();
+        if (c.kind != DataKind::Calls) EXPECT_EQ(volume[c.kind].bytes, c.data);
+        EXPECT_EQ(volume[DataKind::Calls].bytes, 16u + c.fixed + (c.kind == DataKind::Calls ? c.data : 0u));
+    }
+}
+
 TEST(Stats, AnUploadShorterThanItsFixedPartCarriesNoData) {
     CaptureBuilder b;
     b.Opening().Call("glTexImage2D", Payload().Fill(20, 0));
@@ -347,6 +376,7 @@ TEST(Stats, TheReportShowsTheFigures) {
     const CaptureStatistics stats = StatsOf(b.bytes());
     ExpectLines(text, {
         "capture      two.kcap\n",
+        "process      32-bit\n",
         "records      " + std::to_string(b.recordStarts().size()) + " (17 calls, 9 stream records), " + std::to_string(b.size()) + " bytes\n",
         "frames       3; calls per frame: min 3, median 5, max 7; 2 calls after the last swap\n",
         "threads      2: 10, 20\n",

@@ -17,9 +17,11 @@ public:
         group_ = group;
         context_ = context;
     }
-    std::uint32_t Map(ObjectKind kind, std::uint32_t recorded) const;
+    // Names are 32-bit; sync objects are pointers, as wide as the recorded process's and the
+    // replay's: they are kept whole and looked up by their low 32 bits.
+    std::uint64_t Map(ObjectKind kind, std::uint64_t recorded) const;
     // `count` names from `recorded` on are the replay's names from `made` on.
-    void Made(ObjectKind kind, std::uint32_t recorded, std::uint32_t made, std::uint32_t count = 1);
+    void Made(ObjectKind kind, std::uint64_t recorded, std::uint64_t made, std::uint32_t count = 1);
 
     // Uniform locations and generic attribute indices, by the replay's program name. Until one of them
     // differs from the capture's, every lookup stands for itself and needs no program.
@@ -37,7 +39,7 @@ private:
     }
     std::uint32_t ScopeOf(ObjectKind kind) const { return IsContainer(kind) ? context_ : group_; }
 
-    std::unordered_map<std::uint64_t, std::uint32_t> names_[kKinds];  // by kind
+    std::unordered_map<std::uint64_t, std::uint64_t> names_[kKinds];  // by kind
     std::unordered_map<std::uint64_t, std::int32_t> locations_;
     std::unordered_map<std::uint64_t, std::uint32_t> attributes_;
     bool locationsDiffer_ = false;

@@ -38,14 +38,14 @@ bool ReplayCall::HoldsString(const void* recorded, const char* parameter) {
 
 void* ReplayCall::OutputBuffer() { return replayer_.OutputBuffer(); }
 
-std::uint32_t ReplayCall::MapName(ObjectKind kind, std::uint32_t recorded) { return replayer_.names().Map(kind, recorded); }
+std::uint64_t ReplayCall::MapName(ObjectKind kind, std::uint64_t recorded) { return replayer_.names().Map(kind, recorded); }
 
 const std::uint32_t* ReplayCall::Names(ObjectKind kind, const std::uint8_t* recorded, std::uint32_t count) {
     auto* names = Output<std::uint32_t>();
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint32_t name = 0;
         std::memcpy(&name, recorded + 4 * i, 4);
-        names[i] = replayer_.names().Map(kind, name);
+        names[i] = static_cast<std::uint32_t>(replayer_.names().Map(kind, name));
     }
     return names;
 }
@@ -58,7 +58,7 @@ void ReplayCall::MadeNames(ObjectKind kind, const std::uint8_t* recorded, std::u
     }
 }
 
-void ReplayCall::MadeRange(ObjectKind kind, std::uint32_t recorded, std::uint32_t made, std::int32_t count) {
+void ReplayCall::MadeRange(ObjectKind kind, std::uint64_t recorded, std::uint64_t made, std::int32_t count) {
     if (count > 0) replayer_.names().Made(kind, recorded, made, static_cast<std::uint32_t>(count));
 }
 

@@ -86,27 +86,28 @@ public:
     }
 
     // Object names: the replay's name for a recorded one, and the names and results calls make.
+    // T is a 32-bit name, or a sync object's pointer at the replay's own width.
     template <class T>
     T Name(ObjectKind kind, T recorded) {
-        static_assert(sizeof(T) == 4);
-        std::uint32_t value = 0;
-        std::memcpy(&value, &recorded, 4);
+        static_assert(sizeof(T) == 4 || sizeof(T) == 8);
+        std::uint64_t value = 0;
+        std::memcpy(&value, &recorded, sizeof(T));
         value = MapName(kind, value);
         T mapped;
-        std::memcpy(&mapped, &value, 4);
+        std::memcpy(&mapped, &value, sizeof(T));
         return mapped;
     }
     const std::uint32_t* Names(ObjectKind kind, const std::uint8_t* recorded, std::uint32_t count);
     void MadeNames(ObjectKind kind, const std::uint8_t* recorded, std::uint32_t count, const std::uint32_t* made);
     template <class T>
     void MadeName(ObjectKind kind, T recorded, T made) {
-        static_assert(sizeof(T) == 4);
-        std::uint32_t r = 0, m = 0;
-        std::memcpy(&r, &recorded, 4);
-        std::memcpy(&m, &made, 4);
+        static_assert(sizeof(T) == 4 || sizeof(T) == 8);
+        std::uint64_t r = 0, m = 0;
+        std::memcpy(&r, &recorded, sizeof(T));
+        std::memcpy(&m, &made, sizeof(T));
         MadeRange(kind, r, m, 1);
     }
-    void MadeRange(ObjectKind kind, std::uint32_t recorded, std::uint32_t made, std::int32_t count);
+    void MadeRange(ObjectKind kind, std::uint64_t recorded, std::uint64_t made, std::int32_t count);
     // Uniform locations belong to a program (the replay's name; 0 for the one in use).
     std::int32_t Location(std::uint32_t program, std::int32_t recorded);
     void MadeLocation(std::uint32_t program, std::int32_t recorded, std::int32_t made);
@@ -118,7 +119,7 @@ public:
     Replayer& replayer() { return replayer_; }
 
 private:
-    std::uint32_t MapName(ObjectKind kind, std::uint32_t recorded);
+    std::uint64_t MapName(ObjectKind kind, std::uint64_t recorded);
     void* OutputBuffer();
 
     Replayer& replayer_;

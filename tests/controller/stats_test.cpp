@@ -275,7 +275,7 @@ TEST(Stats, ACaptureOfA64BitProcessSplitsFixedPartsAndDataAtItsWidth) {
         {"glBufferDataARB", 24, 64, DataKind::BufferData},      // target, size, data pointer, usage
         {"glTexImage2D", 40, 24, DataKind::TextureData},         // eight values and the pixel pointer
         {"glUnmapBufferARB", 5, 32, DataKind::MappedWrites},     // target and result: no pointer
-        {"glUniform4fv", 16, 16, DataKind::Calls},               // location, count, value pointer
+        {"glUniform4fvARB", 16, 16, DataKind::Calls},            // location, count, value pointer
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -285,7 +285,9 @@ TEST(Stats, ACaptureOfA64BitProcessSplitsFixedPartsAndDataAtItsWidth) {
         EXPECT_EQ(stats.pointerBits(), 64u);
         EXPECT_EQ(stats.contexts(), (std::vector<std::uint64_t>{0x100000200}));
         const DataVolume& volume = stats.volume();
-        if (c.kind != DataKind::Calls) EXPECT_EQ(volume[c.kind].bytes, c.data);
+        if (c.kind != DataKind::Calls) {
+            EXPECT_EQ(volume[c.kind].bytes, c.data);
+        }
         EXPECT_EQ(volume[DataKind::Calls].bytes, 16u + c.fixed + (c.kind == DataKind::Calls ? c.data : 0u));
     }
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs a command inside the project's Wine test bed: an Xvfb display of its own, the build
-# tree's Wine prefix (win32, created once and reused) and a persistent wineserver for it.
+# tree's Wine prefix (created once and reused: win32 for an i686 tree, win64 for an x86-64 tree,
+# whose WoW64 side runs the 32-bit programs too) and a persistent wineserver for it.
 # Everything it starts is stopped again when the command ends, on failure or interrupt too. Its time
 # limits only guard against a hang: they hold for 32-bit Wine under emulation on a busy machine.
 #   usage: scripts/testbed.sh BUILD_DIR COMMAND [ARGS...]
@@ -11,7 +12,19 @@ BUILD=$(cd "$1" && pwd) || { echo "testbed: build folder $1 not found" >&2; exit
 shift
 
 export WINEPREFIX=$BUILD/wineprefix
-export WINEARCH=win32
+# A 32-bit suite stays on a win32 prefix: there every program runs on the i386 loader alone, while a win64
+# prefix adds 64-bit services that would also start under emulation.
+width=$(cat "$BUILD/kestrel-width" 2>/dev/null || echo i686)
+case $width in
+    x86_64)
+        export WINEARCH=win64
+        # 64-bit programs start on the 64-bit loader directly; the 32-bit one would only hand them over.
+        mkdir -p "$BUILD/wine-bin"
+        printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' > "$BUILD/wine-bin/wine"
+        chmod +x "$BUILD/wine-bin/wine"
+        export PATH=$BUILD/wine-bin:$PATH ;;
+    *) export WINEARCH=win32 ;;
+esac
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export KESTREL_BUILD=$BUILD
@@ -80,40 +93,51 @@ if [ ! -f "$stamp" ]; then
     run timeout 120 wineserver -p >/dev/null 2>&1 || true
     server_started=1
     echo "testbed: creating the Wine prefix $WINEPREFIX" >&2
-    run timeout 900 wineboot -i >/dev/null 2>&1 || fail "wineboot -i failed or hung while creating $WINEPREFIX" "remove $WINEPREFIX and retry"
+    run timeout 900 wine wineboot.exe -i >/dev/null 2>&1 || fail "wineboot -i failed or hung while creating $WINEPREFIX" "remove $WINEPREFIX and retry"
     # The prefix's system directory gets the fake system library the tests install; keep the base clean.
     timeout 60 wineserver -k >/dev/null 2>&1; timeout 60 wineserver -w >/dev/null 2>&1
     touch "$stamp"
 fi
 # The system library under its second name, "OpenGL32-orig.dll", as installations have it where the
 # recorder takes the system library's own file name. Wine finds the Linux half by module name, so
-# WINEDLLPATH names a folder with both halves under the new name.
-winelib=/usr/lib/i386-linux-gnu/wine
-origdir=$BUILD/wine-orig
-mkdir -p "$origdir"
-ln -sf "$winelib/i386-windows/opengl32.dll" "$origdir/opengl32-orig.dll"
-ln -sf "$winelib/i386-unix/opengl32.so" "$origdir/opengl32-orig.so"
-export WINEDLLPATH=$origdir
-sysdir=$WINEPREFIX/drive_c/windows/system32
-# Wine matches file names without regard to case, so a test that put the file back under another
-# spelling must not get a second copy beside it; one set aside by an interrupted test comes back.
-orig=$(find "$sysdir" -maxdepth 1 -iname 'opengl32-orig.dll' | head -n 1)
-aside=$(find "$sysdir" -maxdepth 1 -iname 'opengl32-orig.dll.away' | head -n 1)
-if [ -z "$orig" ] && [ -n "$aside" ]; then mv "$aside" "$sysdir/opengl32-orig.dll"; orig=$sysdir/opengl32-orig.dll; fi
-[ -n "$aside" ] && rm -f "$aside"
-# A test that swapped a stand-in library in and was interrupted leaves it behind: put the real one back.
-if [ -n "$orig" ] && ! cmp -s "$orig" "$winelib/i386-windows/opengl32.dll"; then rm -f "$orig"; orig=; fi
-[ -n "$orig" ] || cp "$winelib/i386-windows/opengl32.dll" "$sysdir/opengl32-orig.dll" \
-    || fail "could not place opengl32-orig.dll in $sysdir" "remove $WINEPREFIX and retry"
+# WINEDLLPATH names a folder per width with both halves under the new name.
+# usage: system_gl SYSTEM_DIR WINE_ARCH_DIR (e.g. .../i386-linux-gnu/wine/i386)
+system_gl() {
+    local sysdir=$1 real=$2-windows/opengl32.dll unixhalf=$2-unix/opengl32.so origdir
+    origdir=$BUILD/wine-orig/$(basename "$2")
+    mkdir -p "$origdir"
+    ln -sf "$real" "$origdir/opengl32-orig.dll"
+    ln -sf "$unixhalf" "$origdir/opengl32-orig.so"
+    WINEDLLPATH=${WINEDLLPATH:+$WINEDLLPATH:}$origdir
+    # Wine matches file names without regard to case, so a test that put the file back under another
+    # spelling must not get a second copy beside it; one set aside by an interrupted test comes back.
+    local orig aside sysgl sysaside
+    orig=$(find "$sysdir" -maxdepth 1 -iname 'opengl32-orig.dll' | head -n 1)
+    aside=$(find "$sysdir" -maxdepth 1 -iname 'opengl32-orig.dll.away' | head -n 1)
+    if [ -z "$orig" ] && [ -n "$aside" ]; then mv "$aside" "$sysdir/opengl32-orig.dll"; orig=$sysdir/opengl32-orig.dll; fi
+    [ -n "$aside" ] && rm -f "$aside"
+    # A test that swapped a stand-in library in and was interrupted leaves it behind: put the real one back.
+    if [ -n "$orig" ] && ! cmp -s "$orig" "$real"; then rm -f "$orig"; orig=; fi
+    [ -n "$orig" ] || cp "$real" "$sysdir/opengl32-orig.dll" \
+        || fail "could not place opengl32-orig.dll in $sysdir" "remove $WINEPREFIX and retry"
 
-# A test that put the recorder in the place of the system's own library and was interrupted.
-sysgl=$(find "$sysdir" -maxdepth 1 -iname 'opengl32.dll' | head -n 1)
-sysaside=$(find "$sysdir" -maxdepth 1 -iname 'opengl32.dll.away' | head -n 1)
-if [ -n "$sysaside" ]; then [ -n "$sysgl" ] && rm -f "$sysgl"; mv "$sysaside" "$sysdir/opengl32.dll"; sysgl=$sysdir/opengl32.dll; fi
-if [ -z "$sysgl" ] || ! cmp -s "$sysgl" "$winelib/i386-windows/opengl32.dll"; then
-    rm -f "$sysgl"; cp "$winelib/i386-windows/opengl32.dll" "$sysdir/opengl32.dll" \
-        || fail "could not restore opengl32.dll in $sysdir" "remove $WINEPREFIX and retry"
+    # A test that put the recorder in the place of the system's own library and was interrupted.
+    sysgl=$(find "$sysdir" -maxdepth 1 -iname 'opengl32.dll' | head -n 1)
+    sysaside=$(find "$sysdir" -maxdepth 1 -iname 'opengl32.dll.away' | head -n 1)
+    if [ -n "$sysaside" ]; then [ -n "$sysgl" ] && rm -f "$sysgl"; mv "$sysaside" "$sysdir/opengl32.dll"; sysgl=$sysdir/opengl32.dll; fi
+    if [ -z "$sysgl" ] || ! cmp -s "$sysgl" "$real"; then
+        rm -f "$sysgl"; cp "$real" "$sysdir/opengl32.dll" \
+            || fail "could not restore opengl32.dll in $sysdir" "remove $WINEPREFIX and retry"
+    fi
+}
+WINEDLLPATH=
+if [ "$WINEARCH" = win64 ]; then
+    system_gl "$WINEPREFIX/drive_c/windows/system32" /usr/lib/x86_64-linux-gnu/wine/x86_64
+    system_gl "$WINEPREFIX/drive_c/windows/syswow64" /usr/lib/i386-linux-gnu/wine/i386
+else
+    system_gl "$WINEPREFIX/drive_c/windows/system32" /usr/lib/i386-linux-gnu/wine/i386
 fi
+export WINEDLLPATH
 
 # A second drive, Y:, for tests that need a path of their own choosing from the drive letter on.
 mkdir -p "$BUILD/drive_y"

@@ -1,4 +1,5 @@
 #include "controller/capture/AppLauncher.h"
+#include "controller/capture/ProgramImage.h"
 
 #include <cstdio>
 
@@ -51,29 +52,17 @@ AppLauncher::~AppLauncher() {
 }
 
 bool AppLauncher::CheckApplication(const std::string& path, std::string& error) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
         error = "application not found: " + path;
         return false;
     }
-    IMAGE_DOS_HEADER dos{};
-    DWORD got = 0;
-    bool ok = ReadFile(file, &dos, sizeof dos, &got, nullptr) && got == sizeof dos && dos.e_magic == IMAGE_DOS_SIGNATURE;
-    DWORD signature = 0;
-    IMAGE_FILE_HEADER header{};
-    if (ok) {
-        ok = SetFilePointer(file, dos.e_lfanew, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
-             ReadFile(file, &signature, sizeof signature, &got, nullptr) && got == sizeof signature &&
-             signature == IMAGE_NT_SIGNATURE && ReadFile(file, &header, sizeof header, &got, nullptr) &&
-             got == sizeof header;
-    }
-    CloseHandle(file);
-    if (!ok) {
+    const ProgramImage image = ReadProgramImage(path);
+    if (!image.valid || image.isDll) {
         error = path + " is not a Windows program";
         return false;
     }
-    if (header.Machine != IMAGE_FILE_MACHINE_I386 || (header.Characteristics & IMAGE_FILE_DLL)) {
-        error = path + " is not a 32-bit Windows program";
+    if (!image.RecorderWidth()) {
+        error = path + " is a program for " + image.MachineName() + ", neither 32-bit (i686) nor 64-bit (x86-64)";
         return false;
     }
     return true;

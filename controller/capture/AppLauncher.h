@@ -15,7 +15,7 @@ public:
     AppLauncher(const AppLauncher&) = delete;
     AppLauncher& operator=(const AppLauncher&) = delete;
 
-    // Checks that the file exists and is a 32-bit Windows program; a one-line message otherwise.
+    // Checks that the file exists and is a Windows program of either width; a one-line message otherwise.
     static bool CheckApplication(const std::string& path, std::string& error);
 
     bool Launch(const std::string& application, const std::vector<std::string>& arguments, std::string& error);

@@ -3,8 +3,10 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <ctime>
 #include <thread>
@@ -81,11 +83,21 @@ std::string DefaultOutput(const std::string& application) {
     return BaseNameWithoutExtension(application) + "-" + stamp + ".kcap";
 }
 
-std::string RecorderBesideUs() {
+#ifdef _WIN64
+constexpr const char* kOwnWidth = "x86_64";
+#else
+constexpr const char* kOwnWidth = "i686";
+#endif
+
+// The recorder of this build's width lies beside kestrel.exe; the other width's build puts its own in a
+// folder named after that width there, so one kestrel serves programs of either width.
+std::string RecorderBesideUs(const char* width) {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string folder = path;
-    return folder.substr(0, folder.find_last_of("\\/") + 1) + "GLKESTREL.dll";
+    folder = folder.substr(0, folder.find_last_of("\\/") + 1);
+    if (std::strcmp(width, kOwnWidth) != 0) folder += std::string(width) + "\\";
+    return folder + "GLKESTREL.dll";
 }
 
 // Unique in the session's namespace; its last part names the frame image files.
@@ -98,6 +110,42 @@ std::string ImageFolder(const CaptureOptions& options) {
     std::string folder = FullPath(options.imagesDir.empty() ? "." : options.imagesDir);
     if (folder.empty() || folder.back() != '\\') folder += '\\';
     return folder;
+}
+
+std::string FolderOf(const std::string& path) { return path.substr(0, path.find_last_of("\\/")); }
+
+// Each --child program gets the recorder of its own width beside it; one in the application's folder of
+// the same width already has it, one there of the other width cannot (a folder holds one opengl32.dll).
+bool PlaceForChildren(const CaptureOptions& options, const std::string& application,
+                      std::vector<std::unique_ptr<RecorderPlacement>>& placements, std::string& error) {
+    const ProgramImage parent = ReadProgramImage(application);
+    std::vector<std::pair<std::string, std::uint16_t>> placed{{FolderOf(application), parent.machine}};
+    for (const std::string& given : options.children) {
+        const std::string child = FullPath(given);
+        const ProgramImage image = ReadProgramImage(child);
+        if (!image.valid || image.isDll) {
+            error = "--child " + child + " is not a Windows program";
+            return false;
+        }
+        if (!image.RecorderWidth()) {
+            error = "--child " + child + " is a program for " + image.MachineName() +
+                    "; kestrel captures 32-bit (i686) and 64-bit (x86-64) programs";
+            return false;
+        }
+        const auto same = std::find_if(placed.begin(), placed.end(), [&](const auto& folder) {
+            return lstrcmpiA(folder.first.c_str(), FolderOf(child).c_str()) == 0;
+        });
+        if (same != placed.end() && same->second == image.machine) continue;
+        if (same != placed.end()) {
+            error = "--child " + child + " is of the other width than a program in its folder, which holds one "
+                    "opengl32.dll; put it in a folder of its own";
+            return false;
+        }
+        placed.emplace_back(FolderOf(child), image.machine);
+        placements.push_back(std::make_unique<RecorderPlacement>());
+        if (!placements.back()->Place(child, RecorderBesideUs(image.RecorderWidth()), error)) return false;
+    }
+    return true;
 }
 
 SessionPolicy PolicyFrom(const CaptureOptions& options, const std::string& application, const std::string& imageFolder) {
@@ -128,15 +176,15 @@ int RunCapture(const std::vector<std::string>& words) {
     if (!ParseCaptureOptions(words, options, error)) return Fail(error + " (kestrel help capture)");
     const std::string application = FullPath(options.application);
     const ProgramImage image = ReadProgramImage(application);
-    if (image.valid && image.Is64Bit() && !image.isDll) {
-        std::fprintf(stderr, "kestrel: NOT CAPTURED: %s is a 64-bit program; the recorder is a 32-bit library and "
-                             "cannot be loaded into it (exit code %d)\n", application.c_str(), kSixtyFourBitExit);
-        return kSixtyFourBitExit;
-    }
+    if (image.valid && !image.isDll && !image.RecorderWidth())
+        return Fail(application + " is a program for " + image.MachineName() +
+                    "; kestrel captures 32-bit (i686) and 64-bit (x86-64) programs");
     if (!AppLauncher::CheckApplication(application, error)) return Fail(error);
     const std::string applicationFolder = application.substr(0, application.find_last_of("\\/"));
-    const std::string recorder = options.recorder.empty() ? RecorderBesideUs() : FullPath(options.recorder);
-    if (GetFileAttributesA(recorder.c_str()) == INVALID_FILE_ATTRIBUTES) return Fail("recorder not found: " + recorder);
+    const char* width = image.RecorderWidth() ? image.RecorderWidth() : kOwnWidth;
+    const std::string recorder = options.recorder.empty() ? RecorderBesideUs(width) : FullPath(options.recorder);
+    if (GetFileAttributesA(recorder.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return Fail("recorder not found: " + recorder + " (the " + width + " build's recorder, for this program's width)");
     // Image files written before this moment are an earlier capture's.
     const FILETIME runStart = ImageTimeFloor();
     const bool images = options.imagesEvery > 0;
@@ -160,7 +208,10 @@ int RunCapture(const std::vector<std::string>& words) {
         return Fail(error);
     }
     RecorderPlacement placement;
-    if (!placement.Place(application, recorder, error)) {
+    std::vector<std::unique_ptr<RecorderPlacement>> childPlacements;
+    if (!placement.Place(application, recorder, error) || !PlaceForChildren(options, application, childPlacements, error)) {
+        childPlacements.clear();  // before the program's: a child of the same name saw its override set
+        placement.Restore();
         std::fclose(file);
         DeleteFileA(output.c_str());
         return Fail(error);
@@ -172,6 +223,7 @@ int RunCapture(const std::vector<std::string>& words) {
 
     AppLauncher launcher;
     if (!launcher.Launch(application, options.arguments, error)) {
+        childPlacements.clear();  // before the program's: a child of the same name saw its override set
         placement.Restore();
         std::fclose(file);
         DeleteFileA(output.c_str());
@@ -277,6 +329,7 @@ int RunCapture(const std::vector<std::string>& words) {
     bool writeFailed = false;
     for (const auto& capture : captures) writeFailed |= !capture->Finish();
     server.Stop();
+    childPlacements.clear();
     placement.Restore();
     if (!mainCapture && std::fclose(file) != 0) writeFailed = true;
     SetEvent(g_captureWritten);

@@ -52,7 +52,11 @@ const char* CaptureUsage() {
            "  --stop-after-frames N once frame N has ended, close the application's windows, give it a few\n"
            "                        seconds, then end it; the capture holds frames 1 to N whole\n"
            "  --hook-mode N         0: real library is OpenGL32.dll, 1: OpenGL32-orig.dll (default 0)\n"
-           "  --recorder DLL        the recorder to load (default: GLKESTREL.dll beside kestrel.exe)\n"
+           "  --recorder DLL        the recorder to load (default: the one of the program's width: GLKESTREL.dll\n"
+           "                        beside kestrel.exe for its own width, the other's in i686\\ or x86_64\\ there)\n"
+           "  --child PROGRAM       a program the application starts from another folder (a 64-bit child of a\n"
+           "                        32-bit program or the reverse): the recorder of its width is placed beside\n"
+           "                        it too; repeat for more\n"
            "  --compress zstd|none  the file as zstd frames, written by kestrel while it drains the ring (default),\n"
            "                        or the raw record stream; `zstd -d` turns the first into the second, and\n"
            "                        kestrel dump and stats read both\n"
@@ -62,7 +66,8 @@ const char* CaptureUsage() {
            "exit code: the application's own when it was captured; otherwise kestrel's own, with a line that\n"
            "says why: 2 bad options or input, 70 the program never loaded opengl32.dll (the recorder), 71 it\n"
            "ended before its first OpenGL call, 72 the recorder registered but its capture could not start\n"
-           "(most often a ring too large for the program's address space), 73 a 64-bit program\n"
+           "(most often a ring too large for the program's address space)\n"
+           "32-bit (i686) and 64-bit (x86-64) programs are captured alike; a program for another machine is refused.\n"
            "Ctrl-C, or closing the console, ends the application as --stop-after-frames does, at once; what the\n"
            "ring holds is written either way. A process the program starts that loads the recorder is captured\n"
            "too, into a file of its own: <out>-<process id>.kcap beside the first. The program and every process\n"
@@ -106,6 +111,10 @@ bool ParseCaptureOptions(const std::vector<std::string>& words, CaptureOptions& 
             if (!value(options.imagesDir)) return false;
         } else if (word == "--recorder") {
             if (!value(options.recorder)) return false;
+        } else if (word == "--child") {
+            std::string child;
+            if (!value(child)) return false;
+            options.children.push_back(child);
         } else if (word == "--compress") {
             std::string form;
             if (!value(form)) return false;

@@ -24,6 +24,9 @@ struct CaptureOptions {
     std::uint32_t stopAfterFrames = 0;  // 0: run until the application ends
     std::string output;              // empty: named after the application and the time
     std::string recorder;            // empty: GLKESTREL.dll beside kestrel.exe
+    // Programs the application starts from another folder (a child of the other width always needs one,
+    // as a folder holds one opengl32.dll): each gets the recorder of its width beside it for the run.
+    std::vector<std::string> children;
     bool quiet = false;
     // zstd frames by default; none writes the raw record stream.
     bool compress = true;

@@ -11,7 +11,6 @@ enum NotCapturedExit : int {
     kRecorderNeverLoadedExit = 70,  // the program never loaded opengl32.dll
     kNoOpenGLCallExit = 71,         // it loaded the recorder but ended before its first OpenGL call
     kCaptureNotStartedExit = 72,    // the recorder registered, but its capture could not start
-    kSixtyFourBitExit = 73,         // a 64-bit program: the 32-bit recorder cannot be loaded into it
 };
 
 struct CaptureFacts {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <vector>
@@ -28,6 +29,29 @@ bool SameNameIgnoringCase(const char* a, const char* b) {
 
 }  // namespace
 
+const char* ProgramImage::RecorderWidth() const {
+    switch (machine) {
+        case IMAGE_FILE_MACHINE_I386: return "i686";
+        case IMAGE_FILE_MACHINE_AMD64: return "x86_64";
+        default: return nullptr;
+    }
+}
+
+std::string ProgramImage::MachineName() const {
+    switch (machine) {
+        case IMAGE_FILE_MACHINE_I386: return "i386";
+        case IMAGE_FILE_MACHINE_AMD64: return "x86-64";
+        case 0xAA64: return "ARM64";
+        case IMAGE_FILE_MACHINE_ARMNT: return "ARM (Thumb-2)";
+        case IMAGE_FILE_MACHINE_IA64: return "Itanium";
+        default: {
+            char number[16];
+            std::snprintf(number, sizeof number, "0x%04X", machine);
+            return std::string("machine type ") + number;
+        }
+    }
+}
+
 ProgramImage ReadProgramImage(const std::string& path) {
     ProgramImage image;
     std::ifstream in(path, std::ios::binary);
@@ -50,17 +74,22 @@ ProgramImage ReadProgramImage(const std::string& path) {
     image.valid = true;
     image.machine = header.Machine;
     image.isDll = (header.Characteristics & IMAGE_FILE_DLL) != 0;
-    if (header.Machine != IMAGE_FILE_MACHINE_I386) return image;
+    if (!image.RecorderWidth()) return image;
 
-    // The import directory of a 32-bit program.
+    // The import directory: the two optional headers differ in size before their data directories.
     const std::size_t optionalAt = ntAt + sizeof signature + sizeof header;
-    IMAGE_OPTIONAL_HEADER32 optional{};
-    if (header.SizeOfOptionalHeader < sizeof optional || !readAt(optionalAt, &optional, sizeof optional)) return image;
-    if (optional.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_IMPORT) return image;
+    IMAGE_OPTIONAL_HEADER32 optional32{};
+    IMAGE_OPTIONAL_HEADER64 optional64{};
+    const bool wide = header.Machine == IMAGE_FILE_MACHINE_AMD64;
+    void* optional = wide ? static_cast<void*>(&optional64) : static_cast<void*>(&optional32);
+    const std::size_t optionalSize = wide ? sizeof optional64 : sizeof optional32;
+    if (header.SizeOfOptionalHeader < optionalSize || !readAt(optionalAt, optional, optionalSize)) return image;
+    const DWORD directories = wide ? optional64.NumberOfRvaAndSizes : optional32.NumberOfRvaAndSizes;
+    if (directories <= IMAGE_DIRECTORY_ENTRY_IMPORT) return image;
     std::vector<IMAGE_SECTION_HEADER> sections(header.NumberOfSections);
     if (!readAt(optionalAt + header.SizeOfOptionalHeader, sections.data(), sections.size() * sizeof(IMAGE_SECTION_HEADER)))
         return image;
-    const std::uint32_t importRva = optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    const std::uint32_t importRva = (wide ? optional64.DataDirectory : optional32.DataDirectory)[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
     std::size_t at = importRva ? FileOffset(sections.data(), header.NumberOfSections, importRva) : 0;
     // A bound on the entries read, so that a damaged file cannot keep this going.
     for (int entries = 0; at && entries < 4096; ++entries, at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {

@@ -12,7 +12,10 @@ struct ProgramImage {
     bool isDll = false;
     bool importsOpenGL = false;
 
-    bool Is64Bit() const { return machine == 0x8664 || machine == 0xAA64 || machine == 0x0200; }
+    // The recorder's build for this machine ("i686" or "x86_64"); null for a machine it is not built for.
+    const char* RecorderWidth() const;
+    // The machine's common name, for a refusal ("ARM64", or its number when unknown).
+    std::string MachineName() const;
 };
 
 ProgramImage ReadProgramImage(const std::string& path);

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
@@ -40,10 +41,10 @@ std::uint32_t U32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
 // A folder of its own holding a copy of capture_app.exe; removed with everything in it at the end.
 class AppCopy {
 public:
-    explicit AppCopy(const std::string& name) : folder_(TempPath(name)) {
+    explicit AppCopy(const std::string& name, const std::string& fixtures = KESTREL_FIXTURE_DIR) : folder_(TempPath(name)) {
         CreateDirectoryA(folder_.c_str(), nullptr);
         program_ = folder_ + "\\capture_app.exe";
-        copied_ = CopyFileA(KESTREL_FIXTURE_DIR "/capture_app.exe", program_.c_str(), FALSE) != 0;
+        copied_ = CopyFileA((fixtures + "/capture_app.exe").c_str(), program_.c_str(), FALSE) != 0;
     }
     ~AppCopy() {
         WIN32_FIND_DATAA found{};
@@ -208,52 +209,86 @@ TEST(CaptureLifecycle, StopAfterFramesEndsANeverEndingProgramWithExactlyThoseFra
     DeleteFileA(capture.c_str());
 }
 
+// The width a capture names in its API type record (32 or 64).
+std::uint32_t Width(const CaptureRead& read) {
+    for (const kestrel::CaptureRecord& r : read.records)
+        if (r.id == kestrel::kApiTypeRecord) return U32(r.payload, 4);
+    return 0;
+}
+
 // Both programs fill a ring much smaller than what they write, at the same time: each capture must
-// still be whole and hold exactly its own process's calls, in order.
+// still be whole and hold exactly its own process's calls, in order, and name its process's width.
+// The program starts a copy of itself, beside it or in a folder of its own, or (where the other width's
+// build is there, in a prefix that runs both) a 32-bit program starts a 64-bit one from a folder of its own.
 TEST(CaptureLifecycle, EveryProcessGetsAWholeCaptureOfItsOwn) {
-    AppCopy app("two");
-    ASSERT_TRUE(app.copied());
-    const std::string capture = TempPath("two.kcap");
-    constexpr std::size_t kCalls = 60000;  // about 2 MB each through a 1 MiB ring
-    const std::string each = "--pattern 60000 --frames 2";
-    const ChildResult run = RunChild(
-        CaptureCommand("--ring-mib 1", capture, app.program(), each + " --spawn \"" + each + "\""));
-    ASSERT_TRUE(run.started);
-    ASSERT_FALSE(run.timedOut) << run.output;
-    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    constexpr std::uint32_t kOwnWidth = sizeof(void*) * 8;
+    struct Case {
+        const char* what;
+        std::string parentFixtures;  // empty: this build's
+        std::uint32_t parentWidth;
+        bool childOfItsOwn;          // a child from this build in another folder, named by --child
+    };
+    std::vector<Case> cases{{"a copy of itself", "", kOwnWidth, false},
+                            {"a copy in another folder", "", kOwnWidth, true}};
+#ifdef KESTREL_OTHER_WIDTH_FIXTURE_DIR
+    if (GetFileAttributesA(KESTREL_OTHER_WIDTH_FIXTURE_DIR "/capture_app.exe") != INVALID_FILE_ATTRIBUTES)
+        cases.push_back({"a 64-bit child of a 32-bit program", KESTREL_OTHER_WIDTH_FIXTURE_DIR, 32, true});
+    else
+        std::printf("the i686 build's fixtures are not there: no case of a 64-bit child of a 32-bit program\n");
+#endif
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        AppCopy app("two", c.parentFixtures.empty() ? std::string(KESTREL_FIXTURE_DIR) : c.parentFixtures);
+        AppCopy child("two-child");
+        ASSERT_TRUE(app.copied());
+        ASSERT_TRUE(child.copied());
+        const std::string capture = TempPath("two.kcap");
+        constexpr std::size_t kCalls = 60000;  // about 2 MB each through a 1 MiB ring
+        const std::string each = "--pattern 60000 --frames 2";
+        const std::string spawn = c.childOfItsOwn ? " --spawn-program \"" + child.program() + "\"" : "";
+        const std::string options = c.childOfItsOwn ? "--ring-mib 1 --child \"" + child.program() + "\"" : "--ring-mib 1";
+        const ChildResult run =
+            RunChild(CaptureCommand(options, capture, app.program(), each + spawn + " --spawn \"" + each + "\""));
+        ASSERT_TRUE(run.started);
+        ASSERT_FALSE(run.timedOut) << run.output;
+        EXPECT_EQ(run.exitCode, 0u) << run.output;
+        EXPECT_EQ(GetFileAttributesA((child.folder() + "\\opengl32.dll").c_str()), INVALID_FILE_ATTRIBUTES)
+            << "the child's recorder is taken away again";
 
-    // The child's capture is beside the first, named with its process id.
-    std::vector<std::string> paths{capture};
-    const std::string stem = capture.substr(0, capture.size() - 5);
-    WIN32_FIND_DATAA found{};
-    const HANDLE search = FindFirstFileA((stem + "-*.kcap").c_str(), &found);
-    ASSERT_NE(search, INVALID_HANDLE_VALUE) << "no capture of the child process\n" << run.output;
-    do {
-        paths.push_back(stem.substr(0, stem.find_last_of('\\') + 1) + found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    ASSERT_EQ(paths.size(), 2u) << run.output;
+        // The child's capture is beside the first, named with its process id.
+        std::vector<std::string> paths{capture};
+        const std::string stem = capture.substr(0, capture.size() - 5);
+        WIN32_FIND_DATAA found{};
+        const HANDLE search = FindFirstFileA((stem + "-*.kcap").c_str(), &found);
+        ASSERT_NE(search, INVALID_HANDLE_VALUE) << "no capture of the child process\n" << run.output;
+        do {
+            paths.push_back(stem.substr(0, stem.find_last_of('\\') + 1) + found.cFileName);
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+        ASSERT_EQ(paths.size(), 2u) << run.output;
 
-    std::map<std::uint32_t, std::string> processes;
-    for (const std::string& path : paths) {
-        SCOPED_TRACE(path);
-        const CaptureRead read = ReadCapture(path);
-        ASSERT_TRUE(read.opened) << read.reason;
-        EXPECT_TRUE(read.complete) << read.reason;
-        ExpectOneOpening(read);
-        std::uint32_t process = 0;
-        EXPECT_EQ(CheckPattern(read, &process), kCalls);
-        EXPECT_EQ(Swaps(read), 2u);
-        processes[process] = path;
-        if (path != capture) {
-            std::string named = std::to_string(process);
-            named.insert(0, 1, '-');
-            named.append(".kcap");
-            EXPECT_NE(path.find(named), std::string::npos);
+        std::map<std::uint32_t, std::string> processes;
+        for (const std::string& path : paths) {
+            SCOPED_TRACE(path);
+            const CaptureRead read = ReadCapture(path);
+            ASSERT_TRUE(read.opened) << read.reason;
+            EXPECT_TRUE(read.complete) << read.reason;
+            ExpectOneOpening(read);
+            std::uint32_t process = 0;
+            EXPECT_EQ(CheckPattern(read, &process), kCalls);
+            EXPECT_EQ(Swaps(read), 2u);
+            EXPECT_EQ(Width(read), path == capture ? c.parentWidth : kOwnWidth);
+            processes[process] = path;
+            if (path != capture) {
+                std::string named = std::to_string(process);
+                named.insert(0, 1, '-');
+                named.append(".kcap");
+                EXPECT_NE(path.find(named), std::string::npos);
+            }
+            DeleteFileA(path.c_str());
         }
-        DeleteFileA(path.c_str());
+        EXPECT_EQ(processes.size(), 2u) << "the two captures hold two different processes";
     }
-    EXPECT_EQ(processes.size(), 2u) << "the two captures hold two different processes";
 }
 
 // The application dies outright: the capture keeps every whole record up to that moment.

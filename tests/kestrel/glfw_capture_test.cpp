@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <atomic>
 #include <cstring>
 #include <map>
@@ -19,6 +21,7 @@
 #include "gen/ApiDescription.h"
 #include "gen/ApiTable.h"
 #include "stream/DrawablePayload.h"
+#include "stream/PointerWidth.h"
 #include "stream/StreamRecordId.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Folders.h"
@@ -36,6 +39,13 @@ std::string TempPath(const std::string& name) {
 std::uint32_t U32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
     std::uint32_t value = 0;
     if (at + 4 <= bytes.size()) std::memcpy(&value, bytes.data() + at, 4);
+    return value;
+}
+
+// A pointer-sized field, at the width of the process this test (and the program it captures) runs as.
+std::uint64_t Addr(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+    std::uint64_t value = 0;
+    if (at + kestrel::kPointerBytes <= bytes.size()) std::memcpy(&value, bytes.data() + at, kestrel::kPointerBytes);
     return value;
 }
 
@@ -96,12 +106,15 @@ TEST(GlfwCapture, EveryDrawOfTheWaveExampleCarriesExactlyTheVerticesItReaches) {
     while (reader.Next(record)) records.push_back(record);
     EXPECT_TRUE(reader.Complete());
 
-    std::uint32_t vertexPointer = 0, colourPointer = 0, draws = 0, windowDrawables = 0, contexts = 0;
+    std::uint64_t vertexPointer = 0, colourPointer = 0;
+    std::uint32_t draws = 0, windowDrawables = 0, contexts = 0;
+    constexpr std::uint64_t kNoWindow = kestrel::kNoWindow;
+    constexpr std::uint32_t kHead = sizeof(kestrel::ClientMemoryHead), kAt = offsetof(kestrel::ClientMemoryHead, offset);
     std::vector<const kestrel::CaptureRecord*> dumps;  // since the last call record
     for (const kestrel::CaptureRecord& r : records) {
         if (r.id == kestrel::kDrawableRecord) {
-            const std::uint32_t window = U32(r.payload, 0);
-            windowDrawables += window != 0 && window != 0xFFFFFFFFu;
+            const std::uint64_t window = Addr(r.payload, 0);
+            windowDrawables += window != 0 && window != kNoWindow;
             continue;
         }
         if (r.id == kestrel::kClientMemoryBlockRecord) {
@@ -110,31 +123,32 @@ TEST(GlfwCapture, EveryDrawOfTheWaveExampleCarriesExactlyTheVerticesItReaches) {
         }
         if (r.id < 0x40000000u) continue;
         if (r.id == api::wglCreateContext || r.id == api::wglCreateContextAttribsARB) ++contexts;
-        if (r.id == api::glVertexPointer) vertexPointer = U32(r.payload, 12);
-        if (r.id == api::glColorPointer) colourPointer = U32(r.payload, 12);
+        if (r.id == api::glVertexPointer) vertexPointer = Addr(r.payload, 12);
+        if (r.id == api::glColorPointer) colourPointer = Addr(r.payload, 12);
         if (r.id == api::glDrawElements) {
             SCOPED_TRACE("draw " + std::to_string(draws));
             ++draws;
             // The indices are in client memory: the record carries all of them.
             const std::uint32_t count = U32(r.payload, 4);
             ASSERT_EQ(U32(r.payload, 8), 0x1405u);
-            ASSERT_EQ(r.payload.size(), 16u + count * 4u);
+            const std::uint32_t indicesAt = 12 + kestrel::kPointerBytes;
+            ASSERT_EQ(r.payload.size(), indicesAt + count * 4u);
             std::uint32_t low = 0xFFFFFFFFu, high = 0;
             for (std::uint32_t i = 0; i < count; ++i) {
-                const std::uint32_t index = U32(r.payload, 16 + 4 * i);
+                const std::uint32_t index = U32(r.payload, indicesAt + 4 * i);
                 low = index < low ? index : low;
                 high = index > high ? index : high;
             }
             // One block per enabled array, colour before vertex, each exactly the vertices reached.
             ASSERT_EQ(dumps.size(), 2u);
             const std::uint32_t stride = 24, element = 12;  // x, y, z, r, g, b floats
-            const std::uint32_t expectedAddress[2] = {colourPointer, vertexPointer};
+            const std::uint64_t expectedAddress[2] = {colourPointer, vertexPointer};
             for (int k = 0; k < 2; ++k) {
                 const std::vector<std::uint8_t>& dump = dumps[static_cast<std::size_t>(k)]->payload;
-                EXPECT_EQ(U32(dump, 0), expectedAddress[k]);
-                EXPECT_EQ(U32(dump, 4), low * stride);
-                EXPECT_EQ(U32(dump, 8), 0u);
-                EXPECT_EQ(dump.size(), 12u + (high - low) * stride + element);
+                EXPECT_EQ(Addr(dump, 0), expectedAddress[k]);
+                EXPECT_EQ(U32(dump, kAt), low * stride);
+                EXPECT_EQ(U32(dump, kAt + 4), 0u);
+                EXPECT_EQ(dump.size(), kHead + (high - low) * stride + element);
             }
         }
         dumps.clear();
@@ -215,7 +229,8 @@ void ExpectReplayDrawsTheCapturedFrames(const std::string& capture, const std::s
 // the pixel-format extensions, so a program with one window has two contexts. Replayed, each capture
 // draws the frames the program drew.
 TEST(GlfwCapture, EveryExampleCapturesWholeWithItsFramesThreadsAndContextsAndReplaysPixelForPixel) {
-    constexpr std::uint32_t kFrames = 24;
+    // The 64-bit examples run natively and take 30 frames in less time than 24 take under emulation.
+    constexpr std::uint32_t kFrames = sizeof(void*) == 8 ? 30 : 24;
     struct Example {
         const char* name;
         std::uint32_t frames;    // swaps in the capture
@@ -275,6 +290,11 @@ TEST(GlfwCapture, EveryExampleCapturesWholeWithItsFramesThreadsAndContextsAndRep
         EXPECT_EQ(swaps, example.frames);
         EXPECT_EQ(threads.size(), example.threads);
         EXPECT_EQ(contexts, example.contexts);
+        // The capture names the program's width, as this test was built for it.
+        const ChildResult stats = RunChild("\"" KESTREL_EXE "\" stats \"" + capture + "\"", 180000);
+        char width[32];
+        std::snprintf(width, sizeof width, "process      %u-bit", static_cast<unsigned>(sizeof(void*) * 8));
+        EXPECT_NE(stats.output.find(width), std::string::npos) << stats.output;
         ExpectReplayDrawsTheCapturedFrames(capture, captured, replayed, example.frames);
         RemoveFolder(captured);
         RemoveFolder(replayed);

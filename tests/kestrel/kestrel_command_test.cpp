@@ -186,14 +186,14 @@ TEST(KestrelCommand, BadInputGetsOneLineAndANonZeroCode) {
     DeleteFileA(notProgram.c_str());
 }
 
-// A file with the headers of a 64-bit program: all the capture needs to look at.
-std::string SixtyFourBitProgram() {
-    const std::string path = TempPath("x64.exe");
+// A file with the headers of a program for an ARM64 machine: all the capture needs to look at.
+std::string ArmProgram() {
+    const std::string path = TempPath("arm64.exe");
     std::vector<std::uint8_t> bytes(0x200, 0);
     bytes[0] = 'M';
     bytes[1] = 'Z';
     bytes[0x3C] = 0x40;  // e_lfanew
-    const std::uint8_t signature[] = {'P', 'E', 0, 0, 0x64, 0x86, 0, 0};  // machine 0x8664, no sections
+    const std::uint8_t signature[] = {'P', 'E', 0, 0, 0x64, 0xAA, 0, 0};  // machine 0xAA64, no sections
     std::memcpy(bytes.data() + 0x40, signature, sizeof signature);
     bytes[0x40 + 4 + 18] = 0x22;  // characteristics: executable, large address aware
     HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -207,7 +207,7 @@ std::string SixtyFourBitProgram() {
 // ends with a code of kestrel's own; a capture ends with the program's own code.
 TEST(KestrelCommand, EveryRunSaysWhetherItCapturedAndWhyNot) {
     const std::string app = "\"" + kFixtures + "/capture_app.exe\"";
-    const std::string sixtyFour = SixtyFourBitProgram();
+    const std::string arm = ArmProgram();
     struct Case {
         const char* what;
         std::string arguments;
@@ -217,7 +217,7 @@ TEST(KestrelCommand, EveryRunSaysWhetherItCapturedAndWhyNot) {
     } cases[] = {
         {"a ring too large for a 32-bit program", "--ring-mib 384 -- " + app + " --calls 2 --no-window", 2,
          "--ring-mib takes a whole number from 1 to 256", false},
-        {"a 64-bit program", "-- \"" + sixtyFour + "\"", 73, "64-bit program", false},
+        {"a program for neither width", "-- \"" + arm + "\"", 2, "is a program for ARM64", false},
         {"a program without OpenGL", "-- \"" + kFixtures + "/no_gl_app.exe\"", 70, "never loaded opengl32.dll", false},
         {"a program that ends at once", "-- " + app, 71, "ended before its first OpenGL call", false},
         {"a capture that cannot start", "--ring-mib 256 -- " + app + " --crowd-address-space --calls 2 --no-window", 72,
@@ -236,7 +236,7 @@ TEST(KestrelCommand, EveryRunSaysWhetherItCapturedAndWhyNot) {
         DeleteFileA(capture.c_str());
         ExpectFolderClean();
     }
-    DeleteFileA(sixtyFour.c_str());
+    DeleteFileA(arm.c_str());
 }
 
 TEST(KestrelCommand, ASecondCaptureWhileOneRunsIsRefused) {

@@ -1,5 +1,6 @@
 // The three swap functions end a frame: read the frame when its image is due, swap, record, pace,
-// save the image, advance the frame.
+// save the image, advance the frame. (A single-buffered window's frames end at glFlush and glFinish:
+// capture/DrawnSurfaces.cpp.)
 #include "capture/GLKestrel.h"
 #include "gen/ApiTable.h"
 #include "glrecord/RecorderSupport.h"
@@ -16,6 +17,7 @@ kgl::BOOL GLKestrel::wglSwapBuffers(kgl::HDC hdc) {
     const std::uint32_t payload[2] = {HandleValue(hdc), static_cast<std::uint32_t>(result)};
     BeginRecord(api::wglSwapBuffers, sizeof payload);
     WriteData(sizeof payload, payload);
+    SurfacePresented(HandleValue(hdc));
     EndFrame(frame);
     LeaveCall();
     return result;
@@ -31,6 +33,7 @@ kgl::BOOL GLKestrel::wglSwapLayerBuffers(kgl::HDC hdc, kgl::UINT fuFlags) {
     const std::uint32_t payload[3] = {HandleValue(hdc), fuFlags, static_cast<std::uint32_t>(result)};
     BeginRecord(api::wglSwapLayerBuffers, sizeof payload);
     WriteData(sizeof payload, payload);
+    SurfacePresented(HandleValue(hdc));
     EndFrame(frame);
     LeaveCall();
     return result;
@@ -48,6 +51,7 @@ kgl::DWORD GLKestrel::wglSwapMultipleBuffers(kgl::UINT n, const kgl::WGLSWAP* to
     BeginRecord(api::wglSwapMultipleBuffers, sizeof fixed + entries);
     WriteData(sizeof fixed, fixed);
     WriteBlock(entries, toSwap);
+    for (kgl::UINT i = 0; toSwap && i < n; ++i) SurfacePresented(HandleValue(toSwap[i].hdc));
     EndFrame(frame);
     LeaveCall();
     return result;

@@ -3,6 +3,7 @@
 #include "stream/AliasMarkerPayload.h"
 #include "stream/ApiTypePayload.h"
 #include "stream/FormatVersionPayload.h"
+#include "stream/FrameEndPayload.h"
 #include "stream/RecorderVersionPayload.h"
 #include "stream/StreamRecordId.h"
 #include "stream/SystemDescriptionPayload.h"
@@ -23,6 +24,7 @@ constexpr StreamRecordKind kKinds[] = {
     {kAliasMarkerRecord, "alias marker", AliasMarkerPayload::DeclaredSize(0), kAny},
     {kClientMemoryBlockRecord, "client memory block", kClientMemoryHeaderSize, kAny},
     {kDrawableRecord, "drawable", kDrawableSize, kAny},
+    {kFrameEndRecord, "frame end", sizeof(FrameEndPayload), sizeof(FrameEndPayload)},
 };
 }  // namespace
 

@@ -98,16 +98,16 @@ void GLKestrel::KeepFinalImage(std::uint32_t context) {
     const auto found = contextStates_.find(context);
     if (found == contextStates_.end() || !found->second->drawnSinceFrameEnd || !found->second->deviceContext) return;
     const std::uint32_t dc = found->second->deviceContext;
+    // Written now: the finish runs at process detach, where writing a PNG file is not safe (it has
+    // crashed programs under Wine).
+    if (finalImages_.size() == 0) finalImages_.WriteThrough(frameImages_->pathPrefix());
     // Only a window is read; a context current on another thread cannot read it here.
     const FramePixels frame = ReadFrame(reinterpret_cast<kgl::HDC>(static_cast<std::uintptr_t>(dc)));
-    if (frame) finalImages_.Keep(dc, frame);
-}
-
-std::uint32_t GLKestrel::OnShutdown() {
-    // The finish runs at process detach, after the system OpenGL library may have been detached:
-    // nothing is read now, only what was read while the contexts lived is written.
-    if (frameImages_ && frameImages_->saveFlag) finalImages_.Save(frameImages_->pathPrefix());
-    return GLBaseCapturer::OnShutdown();
+    if (!frame) return;
+    finalImages_.Keep(dc, frame);
+    // Read once: its deletion after a release does not read it again through a context made current
+    // for the purpose.
+    found->second->drawnSinceFrameEnd = false;
 }
 
 }  // namespace kestrel

@@ -42,8 +42,6 @@ public:
     // still can be, as its final image. Nothing while frame images are off.
     void KeepFinalImage(std::uint32_t context);
     void BeforeMakeCurrent(kgl::HDC dc, kgl::HGLRC context);
-    // At the finish: the final images kept are written.
-    std::uint32_t OnShutdown() override;
 
     // Surfaces drawn into since their last frame end (capture/DrawnSurfaces.cpp).
     // Marks the current context as having drawn.

@@ -14,14 +14,19 @@ namespace kestrel {
 class FinalImages {
 public:
     // A copy of the pixels becomes the surface's picture, in place of the one kept before. A copy
-    // that cannot be made keeps nothing.
+    // that cannot be made keeps nothing. With a write-through prefix it is written at once.
     void Keep(std::uint32_t surface, const FramePixels& frame);
-    void Drop(std::uint32_t surface) { kept_.erase(surface); }
+    // The surface presented a frame: its picture goes, and with it a file written through.
+    void Drop(std::uint32_t surface);
     bool Holds(std::uint32_t surface) const { return kept_.count(surface) != 0; }
     std::size_t size() const { return kept_.size(); }
 
-    // Writes every picture kept, named by FormatFinalImageFileName with the surfaces in ascending
-    // order of their handles (the first is <prefix>final.png); returns how many were written.
+    // Every picture is written as it is kept, its file removed when it is dropped: for the recorder,
+    // whose finish runs at process detach, where no file can be written safely.
+    void WriteThrough(const char* pathPrefix);
+
+    // Writes every picture kept, named by FormatFinalImageFileName with the surfaces numbered in the
+    // order they were first kept (the first is <prefix>final.png); returns how many were written.
     std::uint32_t Save(const char* pathPrefix) const;
 
 private:
@@ -30,7 +35,12 @@ private:
         std::uint32_t width = 0;
         std::uint32_t height = 0;
     };
+    bool Write(const char* pathPrefix, std::uint32_t surface, const Picture& picture) const;
+    std::uint32_t Ordinal(std::uint32_t surface) const;
+
     std::map<std::uint32_t, Picture> kept_;
+    std::map<std::uint32_t, std::uint32_t> ordinals_;  // by surface, from 1, in the order first kept
+    std::unique_ptr<char[]> writeThrough_;
 };
 
 }  // namespace kestrel

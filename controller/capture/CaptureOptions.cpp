@@ -67,7 +67,7 @@ const char* CaptureUsage() {
            "frames, and two images, a round. Frame images are named <app>-<id>_<frame>.png and none is taken\n"
            "after the capture's last frame. A window drawn into after its last frame end (a program that draws,\n"
            "reads the result back and ends) gets a final image, <app>-<id>_final.png (_final_2.png and on for\n"
-           "further windows, by device context), read when its context is released or deleted.\n"
+           "further windows, in the order first read), read when its context is released or deleted.\n"
            "exit code: the application's own when it was captured; otherwise kestrel's own, with a line that\n"
            "says why: 2 bad options or input, 70 the program never loaded opengl32.dll (the recorder), 71 it\n"
            "ended before its first OpenGL call, 72 the recorder registered but its capture could not start\n"

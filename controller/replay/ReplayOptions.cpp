@@ -14,7 +14,7 @@ const char* ReplayOptions::Usage() {
            "                    missing; the frame numbers are those of the capture's own frame images. A\n"
            "                    capture replayed to its end also gives each window drawn into since its last\n"
            "                    frame end a final image, <capture name>_final.png (_final_2.png and on for\n"
-           "                    further windows, by device context), as the recorder names its own\n"
+           "                    further windows, in the order first read), as the recorder names its own\n"
            "  --loop N          replay it N times over, each time from a fresh start (default 1)\n"
            "  --benchmark       report the frames per second of the presented frames (no images)\n"
            "  --check-errors    ask glGetError wherever the application did (other read-backs are left out)\n"

@@ -81,6 +81,8 @@ void GLKestrel::TrackDrawable(kgl::HDC dc) {
             isNew = true;
         }
     }
+    // What was learnt of its window's buffers belonged to the window it named before.
+    if (isNew) singleBuffered_.erase(key);
 
     bool changed = false;
     RECT rect{0, 0, 0, 0};

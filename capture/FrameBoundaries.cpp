@@ -1,5 +1,6 @@
 // The three swap functions end a frame: read the frame when its image is due, swap, record, pace,
-// save the image, advance the frame.
+// save the image, advance the frame. (A single-buffered window's frames end at glFlush and glFinish:
+// capture/DrawnSurfaces.cpp.)
 #include "capture/GLKestrel.h"
 #include "gen/ApiTable.h"
 #include "glrecord/RecorderSupport.h"
@@ -16,6 +17,7 @@ kgl::BOOL GLKestrel::wglSwapBuffers(kgl::HDC hdc) {
     const Packed payload(HandleValue(hdc), static_cast<std::uint32_t>(result));
     BeginRecord(api::wglSwapBuffers, payload.kSize);
     WriteData(payload.kSize, payload.bytes);
+    SurfacePresented(HandleValue(hdc));
     EndFrame(frame);
     LeaveCall();
     return result;
@@ -31,6 +33,7 @@ kgl::BOOL GLKestrel::wglSwapLayerBuffers(kgl::HDC hdc, kgl::UINT fuFlags) {
     const Packed payload(HandleValue(hdc), static_cast<std::uint32_t>(fuFlags), static_cast<std::uint32_t>(result));
     BeginRecord(api::wglSwapLayerBuffers, payload.kSize);
     WriteData(payload.kSize, payload.bytes);
+    SurfacePresented(HandleValue(hdc));
     EndFrame(frame);
     LeaveCall();
     return result;
@@ -49,6 +52,7 @@ kgl::DWORD GLKestrel::wglSwapMultipleBuffers(kgl::UINT n, const kgl::WGLSWAP* to
     BeginRecord(api::wglSwapMultipleBuffers, fixed.kSize + entries);
     WriteData(fixed.kSize, fixed.bytes);
     WriteBlock(entries, toSwap);
+    for (kgl::UINT i = 0; toSwap && i < n; ++i) SurfacePresented(HandleValue(toSwap[i].hdc));
     EndFrame(frame);
     LeaveCall();
     return result;

@@ -3,6 +3,7 @@
 #include "gen/ApiTable.h"
 #include "glrecord/RealGL.h"
 #include "glrecord/RecorderSupport.h"
+#include "images/ImageTriggers.h"
 
 namespace kestrel {
 
@@ -33,6 +34,7 @@ ReadBackFunctions RealReadBackFunctions(const ContextFeatures& features) {
 }  // namespace
 
 void GLKestrel::DrawHook() {
+    MarkDrawn();
     if (!settings_.imagesByDraw) return;
     // Right after the draw, in the draw's own context: the buffer it drew into holds its result.
     if (DrawImageDue()) {
@@ -77,6 +79,35 @@ FramePixels GLKestrel::ReadFrame(kgl::HDC dc) {
     const FramePixels frame = frameReader_.Read(gl, context ? dc : nullptr, context);
     if (frame) frameImages_->SetUpFrame(frame.width, frame.height);
     return frame;
+}
+
+void GLKestrel::BeforeMakeCurrent(kgl::HDC dc, kgl::HGLRC context) {
+    const auto current = threadContexts_.find(CurrentThreadId());
+    if (current == threadContexts_.end() || current->second == 0) return;
+    const auto state = contextStates_.find(current->second);
+    // Making the same context current on the same surface again changes nothing.
+    if (state != contextStates_.end() && current->second == HandleValue(context) &&
+        state->second->deviceContext == HandleValue(dc))
+        return;
+    KeepFinalImage(current->second);
+}
+
+void GLKestrel::KeepFinalImage(std::uint32_t context) {
+    // Only inside a recorded call: the maps change under the record stream's lock.
+    if (!frameImages_ || !OutermostRunning() || !FinalImageDue(settings_, frameNumber_)) return;
+    const auto found = contextStates_.find(context);
+    if (found == contextStates_.end() || !found->second->drawnSinceFrameEnd || !found->second->deviceContext) return;
+    const std::uint32_t dc = found->second->deviceContext;
+    // Written now: the finish runs at process detach, where writing a PNG file is not safe (it has
+    // crashed programs under Wine).
+    if (finalImages_.size() == 0) finalImages_.WriteThrough(frameImages_->pathPrefix());
+    // Only a window is read; a context current on another thread cannot read it here.
+    const FramePixels frame = ReadFrame(reinterpret_cast<kgl::HDC>(static_cast<std::uintptr_t>(dc)));
+    if (!frame) return;
+    finalImages_.Keep(dc, frame);
+    // Read once: its deletion after a release does not read it again through a context made current
+    // for the purpose.
+    found->second->drawnSinceFrameEnd = false;
 }
 
 }  // namespace kestrel

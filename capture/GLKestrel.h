@@ -6,6 +6,7 @@
 
 #include "capture/GLBaseCapturer.h"
 #include "glrecord/IndexRange.h"
+#include "images/FinalImages.h"
 #include "images/FrameReader.h"
 #include "glrecord/MappedBuffers.h"
 #include "glrecord/SymbolTypes.h"
@@ -36,6 +37,22 @@ public:
     // Reads the frame of the context last activated on dc (the current one when it is on dc, or
     // when none is); with a null dc, the current context's. Sets the image object up for its size.
     FramePixels ReadFrame(kgl::HDC dc);
+    // Before a thread's context changes (to another context, another device context or none) or a
+    // context is deleted: a surface the context drew into since its last frame end is read while it
+    // still can be, as its final image. Nothing while frame images are off.
+    void KeepFinalImage(std::uint32_t context);
+    void BeforeMakeCurrent(kgl::HDC dc, kgl::HGLRC context);
+
+    // Surfaces drawn into since their last frame end (capture/DrawnSurfaces.cpp).
+    // Marks the current context as having drawn.
+    void MarkDrawn();
+    // A frame end of the surface of dc: its contexts have drawn nothing since, its final image is void.
+    void SurfacePresented(std::uint32_t dc);
+    // Whether dc is a window's without a back buffer.
+    bool SingleBufferedWindow(std::uint32_t dc);
+    // After a recorded glFlush or glFinish: the end of a frame when the current context drew into a
+    // single-buffered window.
+    void EndFrameOfSingleBuffered(std::uint32_t apiId);
 
     // Contexts and drawables (capture/Drawables.cpp).
     // Brings the drawable record of a device context up to date; writes record 120 when it is new or changed.
@@ -103,6 +120,8 @@ private:
     std::unique_ptr<std::uint8_t[]> indexReadBack_;  // one piece of indices read back from an element buffer
     SymbolTypes symbolTypes_;                  // data type of each generated symbol id
     FrameReader frameReader_;                  // its read-back buffer grows only
+    FinalImages finalImages_;                  // by device context
+    std::map<std::uint32_t, bool> singleBuffered_;  // by device context: whether its window has one buffer
     MappedBuffers mappedBuffers_;              // the mappings of every context, by its state
 };
 

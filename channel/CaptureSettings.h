@@ -21,7 +21,9 @@ struct CaptureSettings {
     std::uint32_t imageInterval;
     std::uint32_t imageFirstFrame;
     std::uint32_t imageLimit;
-    std::uint32_t unread44;
+    // The capture's last frame (--stop-after-frames), 0 for none: the controlling process keeps no
+    // record after it, so the recorder takes no image of a later frame.
+    std::uint32_t lastFrame;
     char imageFolder[kFolderSize];  // NUL-terminated
     std::uint8_t unread308[540];
 };
@@ -36,6 +38,7 @@ static_assert(offsetof(CaptureSettings, instanceValueInit) == 24);
 static_assert(offsetof(CaptureSettings, imageInterval) == 32);
 static_assert(offsetof(CaptureSettings, imageFirstFrame) == 36);
 static_assert(offsetof(CaptureSettings, imageLimit) == 40);
+static_assert(offsetof(CaptureSettings, lastFrame) == 44);
 static_assert(offsetof(CaptureSettings, imageFolder) == 48);
 static_assert(sizeof(CaptureSettings) == 848);
 

@@ -240,6 +240,7 @@ kgl::HGLRC GLKestrel::wglCreateContextAttribsARB(kgl::HDC hDC, kgl::HGLRC hShare
 
 kgl::BOOL GLKestrel::wglMakeCurrent(kgl::HDC hDc, kgl::HGLRC newContext) {
     EnterCall();
+    BeforeMakeCurrent(hDc, newContext);
     const kgl::BOOL result = reinterpret_cast<kgl::BOOL(__stdcall*)(kgl::HDC, kgl::HGLRC)>(
         RealEntry(fn::wglMakeCurrent, api::wglMakeCurrent))(hDc, newContext);
     if (ShouldRecordOrLeave()) return result;
@@ -258,6 +259,8 @@ kgl::BOOL GLKestrel::wglMakeCurrent(kgl::HDC hDc, kgl::HGLRC newContext) {
                 ResolveAllExtensions();  // does its work at the first activation in the process only
                 InitialiseState(*state);
             }
+            // What it drew was drawn into the surface it had before.
+            if (state->deviceContext != HandleValue(hDc)) state->drawnSinceFrameEnd = false;
             state->deviceContext = HandleValue(hDc);
         }
         threadContexts_[CurrentThreadId()] = HandleValue(newContext);
@@ -268,6 +271,7 @@ kgl::BOOL GLKestrel::wglMakeCurrent(kgl::HDC hDc, kgl::HGLRC newContext) {
 
 kgl::BOOL GLKestrel::wglDeleteContext(kgl::HGLRC oldContext) {
     EnterCall();
+    KeepFinalImage(HandleValue(oldContext));
     const kgl::BOOL result = reinterpret_cast<kgl::BOOL(__stdcall*)(kgl::HGLRC)>(
         RealEntry(fn::wglDeleteContext, api::wglDeleteContext))(oldContext);
     if (ShouldRecordOrLeave()) return result;

@@ -102,6 +102,8 @@ public:
     ContextFeatures features;         // learnt at the first activation
     // Between a glBegin the GL took and its glEnd: no read-back may run there.
     bool insideBeginEnd = false;
+    // Whether the context drew into its device context's surface since that surface's last frame end.
+    bool drawnSinceFrameEnd = false;
 
 private:
     bool initialised_ = false;

@@ -11,4 +11,11 @@ bool FormatImageFileName(char* name, std::size_t size, const char* prefix, int i
     return length >= 0 && static_cast<std::size_t>(length) < size;
 }
 
+bool FormatFinalImageFileName(char* name, std::size_t size, const char* prefix, std::uint32_t ordinal,
+                              const char* extension) {
+    const int length = ordinal <= 1 ? std::snprintf(name, size, "%sfinal%s", prefix, extension)
+                                    : std::snprintf(name, size, "%sfinal_%u%s", prefix, ordinal, extension);
+    return length >= 0 && static_cast<std::size_t>(length) < size;
+}
+
 }  // namespace kestrel

@@ -102,6 +102,10 @@ std::uint32_t Decode(png_structp png, png_infop info, HANDLE file, Decoded* out)
 std::uint32_t PNG32ImageInterface::save(const char* prefix, int index, int subIndex) {
     char name[kNameSize];
     if (!FormatImageFileName(name, sizeof name, prefix, index, subIndex, ".png")) return 2;
+    return SaveFile(name);
+}
+
+std::uint32_t PNG32ImageInterface::SaveFile(const char* name) {
     if (!pixels) return 4;
     const HANDLE file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 2;

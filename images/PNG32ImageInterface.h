@@ -12,6 +12,8 @@ public:
     // Replaces size and pixels with the file's; on failure the image is left as it was.
     std::uint32_t load(const char* prefix, int index, int subIndex) override;
     std::uint32_t save(const char* prefix, int index, int subIndex) override;
+    // save's work for a file named in full.
+    std::uint32_t SaveFile(const char* name);
 };
 
 }  // namespace kestrel

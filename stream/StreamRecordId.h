@@ -10,6 +10,7 @@ enum StreamRecordId : uint32_t {
     kRecorderVersionRecord = 110,
     kAliasMarkerRecord = 119,
     kDrawableRecord = 120,
+    kFrameEndRecord = 121,
     kFormatVersionRecord = 200,
     kApiTypeRecord = 201,
     kSystemDescriptionRecord = 204,

@@ -159,6 +159,7 @@ SessionPolicy PolicyFrom(const CaptureOptions& options, const std::string& appli
     s.imageInterval = options.imagesEvery;
     s.imageFirstFrame = options.imagesFirst;
     s.imageLimit = options.imagesLimit;
+    s.lastFrame = options.stopAfterFrames;
     std::snprintf(s.imageFolder, sizeof s.imageFolder, "%s", imageFolder.c_str());
     policy.baseName = "Local\\" + CaptureBaseName(application);
     policy.instanceId = 1;
@@ -390,10 +391,19 @@ int RunCapture(const std::vector<std::string>& words) {
                         who.c_str(), static_cast<unsigned long long>(capture->cutBytes()));
     }
     if (images) {
+        // A frame is one swap (or single-buffered flush) of one window: a program with several windows
+        // has a frame, and an image, per window presented.
         const std::string prefix = CaptureBaseName(application) + "_";
-        const std::uint32_t written = CountImageFiles(imageFolder, prefix, runStart);
-        std::printf("kestrel: %u frame image%s -> %s%s*.png\n", written, written == 1 ? "" : "s", imageFolder.c_str(),
-                    prefix.c_str());
+        const std::uint32_t held = mainCapture ? mainCapture->counter().frames() : 0;
+        const ImageFiles files = TakeStockOfImages(imageFolder, prefix, runStart, held);
+        std::printf("kestrel: %u frame image%s -> %s%s*.png\n", files.frames, files.frames == 1 ? "" : "s",
+                    imageFolder.c_str(), prefix.c_str());
+        if (files.finals > 0)
+            std::printf("kestrel: %u final image%s (drawn after the last frame end, never presented) -> %s%sfinal*.png\n",
+                        files.finals, files.finals == 1 ? "" : "s", imageFolder.c_str(), prefix.c_str());
+        if (files.removed > 0)
+            std::printf("kestrel: removed %u image%s of frames after the capture's last frame\n", files.removed,
+                        files.removed == 1 ? "" : "s");
     }
     switch (ending) {
         case Ending::kFrameLimit: return 0;  // the capture holds what was asked for

@@ -1,5 +1,7 @@
 #include "controller/capture/FrameImageFiles.h"
 
+#include <cstdlib>
+
 namespace kestrel {
 
 namespace {
@@ -38,17 +40,29 @@ FILETIME ImageTimeFloor() {
     return now;
 }
 
-std::uint32_t CountImageFiles(const std::string& folder, const std::string& prefix, const FILETIME& since) {
+ImageFiles TakeStockOfImages(const std::string& folder, const std::string& prefix, const FILETIME& since,
+                             std::uint32_t framesHeld) {
+    ImageFiles files;
     WIN32_FIND_DATAA found{};
     const HANDLE search = FindFirstFileA((WithSlash(folder) + prefix + "*.png").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return 0;
-    std::uint32_t count = 0;
+    if (search == INVALID_HANDLE_VALUE) return files;
     do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && CompareFileTime(&found.ftLastWriteTime, &since) >= 0)
-            ++count;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || CompareFileTime(&found.ftLastWriteTime, &since) < 0)
+            continue;
+        // What follows the prefix: the frame number, or "final" with an ordinal after the first.
+        const std::string rest = std::string(found.cFileName).substr(prefix.size());
+        const std::string stem = rest.size() > 4 ? rest.substr(0, rest.size() - 4) : std::string();
+        if (stem.rfind("final", 0) == 0) {
+            ++files.finals;
+        } else if (!stem.empty() && stem.find_first_not_of("0123456789") == std::string::npos) {
+            if (std::strtoul(stem.c_str(), nullptr, 10) <= framesHeld)
+                ++files.frames;
+            else if (DeleteFileA((WithSlash(folder) + found.cFileName).c_str()))
+                ++files.removed;
+        }
     } while (FindNextFileA(search, &found));
     FindClose(search);
-    return count;
+    return files;
 }
 
 }  // namespace kestrel

@@ -12,7 +12,15 @@ bool CreateFolderPath(const std::string& folder);
 // Now, less the coarsest file time resolution (2 s), so that a file written from now on is never older.
 FILETIME ImageTimeFloor();
 
-// The files named prefix*.png in the folder that were written at or after `since`.
-std::uint32_t CountImageFiles(const std::string& folder, const std::string& prefix, const FILETIME& since);
+// A run's image files in the folder, written at or after `since`: frame images (prefix, the frame
+// number, ".png") of the frames the capture holds, final images (prefix, "final", ".png"), and frame
+// images of frames after the capture's last, which are removed: the capture has no such frame.
+struct ImageFiles {
+    std::uint32_t frames = 0;
+    std::uint32_t finals = 0;
+    std::uint32_t removed = 0;
+};
+ImageFiles TakeStockOfImages(const std::string& folder, const std::string& prefix, const FILETIME& since,
+                             std::uint32_t framesHeld);
 
 }  // namespace kestrel

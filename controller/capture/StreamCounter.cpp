@@ -5,6 +5,7 @@
 #include "gen/ApiTable.h"
 #include "stream/AliasMarkerPayload.h"
 #include "stream/RecordHeader.h"
+#include "stream/StreamRecordId.h"
 
 namespace kestrel {
 
@@ -47,10 +48,11 @@ void StreamCounter::OnHeader() {
     // An alias marker's size also covers the record it marks, which is counted on its own.
     if (header.id == kAliasMarkerRecord && header.payloadSize >= AliasMarkerPayload::DeclaredSize(0))
         payloadLeft_ = sizeof(AliasMarkerPayload);
-    if (header.id < kFirstApiId) return;
-    ++callsThisFrame_;
-    if (header.id == api::wglSwapBuffers || header.id == api::wglSwapLayerBuffers ||
-        header.id == api::wglSwapMultipleBuffers) {
+    // A single-buffered window's frame ends with the record after its glFlush or glFinish.
+    const bool frameEnd = header.id == kFrameEndRecord || header.id == api::wglSwapBuffers ||
+                          header.id == api::wglSwapLayerBuffers || header.id == api::wglSwapMultipleBuffers;
+    if (header.id >= kFirstApiId) ++callsThisFrame_;
+    if (frameEnd) {
         ++frames_;
         lastFrameCalls_ = callsThisFrame_;
         callsThisFrame_ = 0;

@@ -19,7 +19,7 @@ public:
     // The bytes up to the end of the last whole record.
     std::uint64_t wholeBytes() const { return wholeBytes_; }
     std::uint64_t records() const { return records_; }
-    std::uint32_t frames() const { return frames_; }                  // swaps seen
+    std::uint32_t frames() const { return frames_; }                  // frame ends seen: swaps and frame end records
     std::uint32_t callsInLastFrame() const { return lastFrameCalls_; }
 
 private:

@@ -39,9 +39,11 @@ void ChromeTraceWriter::Add(const RecordView& record, const StreamTracker& track
         started_ = true;
         origin_ = record.timeStamp;
     }
-    if (record.id < kFirstApiId) return;
+    // Of the stream's own records, only the end of a single-buffered window's frame shows.
+    if (record.id < kFirstApiId && !tracker.endsFrame()) return;
     const double at = Microseconds(record.timeStamp);
     last_ = at;
+    if (record.id < kFirstApiId) return FrameSlice(at);
     const std::uint32_t thread = tracker.hasThread() ? tracker.thread() : 1;
     if (threads_.insert(thread).second) {
         BeginEvent();
@@ -64,23 +66,25 @@ void ChromeTraceWriter::Add(const RecordView& record, const StreamTracker& track
         Time(at);
         out_ << '}';
     }
-    if (tracker.isSwap()) {
-        ++frames_;
-        BeginEvent();
-        out_ << "{\"name\":\"frame ";
-        out_.Unsigned(frames_);
-        out_ << R"(","cat":"frame","ph":"X","pid":1,"tid":)";
-        out_.Unsigned(kFramesTrack);
-        out_ << ",\"ts\":";
-        Time(frameStart_);
-        out_ << ",\"dur\":";
-        Time(at - frameStart_);
-        out_ << ",\"args\":{\"calls\":";
-        out_.Unsigned(callsInFrame_);
-        out_ << "}}";
-        frameStart_ = at;
-        callsInFrame_ = 0;
-    }
+    if (tracker.endsFrame()) FrameSlice(at);
+}
+
+void ChromeTraceWriter::FrameSlice(double at) {
+    ++frames_;
+    BeginEvent();
+    out_ << "{\"name\":\"frame ";
+    out_.Unsigned(frames_);
+    out_ << R"(","cat":"frame","ph":"X","pid":1,"tid":)";
+    out_.Unsigned(kFramesTrack);
+    out_ << ",\"ts\":";
+    Time(frameStart_);
+    out_ << ",\"dur\":";
+    Time(at - frameStart_);
+    out_ << ",\"args\":{\"calls\":";
+    out_.Unsigned(callsInFrame_);
+    out_ << "}}";
+    frameStart_ = at;
+    callsInFrame_ = 0;
 }
 
 void ChromeTraceWriter::Finish() {

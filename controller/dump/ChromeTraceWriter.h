@@ -30,6 +30,8 @@ public:
 private:
     double Microseconds(std::int64_t timeStamp) const;
     void BeginEvent();
+    // The slice of the frame that ends at `at`.
+    void FrameSlice(double at);
     void Time(double microseconds);
 
     TextOutput& out_;

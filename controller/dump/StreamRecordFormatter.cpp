@@ -61,6 +61,17 @@ void AliasMarker(TextOutput& out, const RecordView& r) {
         out.Hex(target, 8);
 }
 
+void FrameEnd(TextOutput& out, const RecordView& r) {
+    out << "frame end: single-buffered device context ";
+    out.Hex(r.U32(0));
+    const description::ApiDescription* api = description::FindApi(r.U32(4));
+    out << ", after ";
+    if (api)
+        out << api->name;
+    else
+        out.Hex(r.U32(4), 8);
+}
+
 std::uint32_t ClientMemory(TextOutput& out, const RecordView& r) {
     const std::uint32_t a = r.AddressSize(), head = ClientMemoryHeaderSize(r.pointerBits);
     const std::uint32_t flags = r.U32(a + 4);
@@ -157,6 +168,9 @@ std::uint32_t StreamRecordFormatter::Append(TextOutput& out, const RecordView& r
             break;
         case kAliasMarkerRecord:
             AliasMarker(out, r);
+            break;
+        case kFrameEndRecord:
+            FrameEnd(out, r);
             break;
         case kClientMemoryBlockRecord:
             return ClientMemory(out, r);

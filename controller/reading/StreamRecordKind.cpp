@@ -3,6 +3,7 @@
 #include "stream/AliasMarkerPayload.h"
 #include "stream/ApiTypePayload.h"
 #include "stream/FormatVersionPayload.h"
+#include "stream/FrameEndPayload.h"
 #include "stream/RecorderVersionPayload.h"
 #include "stream/StreamRecordId.h"
 #include "stream/SystemDescriptionPayload.h"
@@ -24,6 +25,7 @@ constexpr StreamRecordKind kKinds[] = {
     {kAliasMarkerRecord, "alias marker", AliasMarkerPayload::DeclaredSize(0), kAny},
     {kClientMemoryBlockRecord, "client memory block", ClientMemoryHeaderSize(kPointerBits), kAny},
     {kDrawableRecord, "drawable", DrawableSize(kPointerBits), kAny},
+    {kFrameEndRecord, "frame end", sizeof(FrameEndPayload), sizeof(FrameEndPayload)},
 };
 }  // namespace
 

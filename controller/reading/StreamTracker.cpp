@@ -29,8 +29,8 @@ bool StreamTracker::IsSwapId(std::uint32_t id) {
 void StreamTracker::Advance(const RecordView& record) {
     frame_ = nextFrame_;
     isCall_ = record.id >= kFirstApiId;
-    isSwap_ = isCall_ && IsSwapId(record.id);
-    if (isSwap_) ++nextFrame_;
+    endsFrame_ = (isCall_ && IsSwapId(record.id)) || record.id == kFrameEndRecord;
+    if (endsFrame_) ++nextFrame_;
 
     alias_ = nullptr;
     if (announced_ && record.id == announcedTarget_) alias_ = announced_;

@@ -14,11 +14,12 @@ public:
     // Called for every record in order; the accessors then describe that record.
     void Advance(const RecordView& record);
 
-    // Frames are ended by the swap calls; frame 1 holds everything before the first swap, and a
-    // swap belongs to the frame it ends.
+    // Frames are ended by the swap calls and by the frame end records that follow the flush of a
+    // single-buffered window; frame 1 holds everything before the first end, and a record that ends
+    // a frame belongs to it.
     std::uint64_t frame() const { return frame_; }
-    std::uint64_t swapsSeen() const { return nextFrame_ - 1; }
-    bool isSwap() const { return isSwap_; }
+    std::uint64_t framesEnded() const { return nextFrame_ - 1; }
+    bool endsFrame() const { return endsFrame_; }
     bool isCall() const { return isCall_; }
     bool hasThread() const { return hasThread_; }
     std::uint32_t thread() const { return thread_; }
@@ -31,7 +32,7 @@ public:
 private:
     std::uint64_t frame_ = 1;
     std::uint64_t nextFrame_ = 1;
-    bool isSwap_ = false;
+    bool endsFrame_ = false;
     bool isCall_ = false;
     bool hasThread_ = false;
     std::uint32_t thread_ = 0;

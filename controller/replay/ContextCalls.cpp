@@ -1,5 +1,5 @@
 // Contexts, device contexts and frames: the wgl calls of the capture, re-made on the replay's own
-// windows, and the swaps that end its frames.
+// windows, the swaps and single-buffered frame ends that end its frames, and the final images.
 #include <cstring>
 #include <string>
 
@@ -122,15 +122,22 @@ bool Replayer::ReplayContextCall(const Call& call, Step& step) {
         const bool arb = call.id == api::wglMakeContextCurrentARB;
         const std::uint32_t dc = call.U32(0);
         const std::uint32_t context = call.U32(arb ? 8 : 4);
+        BeforeMakeCurrent(dc, context);
         if (call.U32(arb ? 12 : 8) == 0) break;  // failed then, changed nothing
         threads_[thread_] = {dc, context};
         MakeCurrent(dc, context);
+        if (const auto made = contexts_.find(context); made != contexts_.end()) {
+            // What it drew was drawn into the surface it had before.
+            if (made->second.surface != dc) made->second.drawn = false;
+            made->second.surface = dc;
+        }
         break;
     }
     case api::wglDeleteContext: {
         const std::uint32_t context = call.U32(0);
         const auto found = contexts_.find(context);
         if (found == contexts_.end() || call.U32(4) == 0) break;
+        KeepFinalImage(context);
         if (current_.context == context) MakeCurrent(0, 0);
         auto deleteContext = gl_.Get<BOOL(__stdcall*)(HGLRC)>("wglDeleteContext");
         if (deleteContext) deleteContext(found->second.real);
@@ -230,20 +237,59 @@ bool Replayer::ReplayContextCall(const Call& call, Step& step) {
     return true;
 }
 
-Replayer::Step Replayer::EndFrame(std::uint32_t dc) {
+Replayer::Step Replayer::EndFrame(std::uint32_t dc, bool present) {
     const std::uint64_t frame = tracker_.frame();
     tally_.lastFrame = frame;
     if (frame >= settings_.firstFrame) {
         if (!settings_.imagePrefix.empty()) SaveImage(dc, frame);
         HDC real = surfaces_.DeviceContext(dc);
-        if (real) SwapBuffers(real);
+        if (real && present) SwapBuffers(real);
         ++tally_.framesPresented;
         rangeEnd_ = Ticks();
     }
+    for (auto& [handle, context] : contexts_)
+        if (context.surface == dc) context.drawn = false;
+    finalImages_.Drop(dc);
     return frame >= settings_.lastFrame ? Step::Done : Step::Continue;
 }
 
 void Replayer::SaveImage(std::uint32_t dc, std::uint64_t frame) {
+    const FramePixels pixels = ReadSurface(dc);
+    if (!pixels) return;
+    PNG32ImageInterface image(pixels.width, pixels.height);
+    image.Attach(pixels.top, pixels.stride);
+    if (image.save(settings_.imagePrefix.c_str(), static_cast<int>(frame), -1) == 0) ++tally_.imagesSaved;
+}
+
+void Replayer::BeforeMakeCurrent(std::uint32_t dc, std::uint32_t context) {
+    const auto binding = threads_.find(thread_);
+    if (binding == threads_.end() || binding->second.context == 0) return;
+    const auto old = contexts_.find(binding->second.context);
+    // The same context on the same surface again changes nothing.
+    if (old == contexts_.end() || (binding->second.context == context && old->second.surface == dc)) return;
+    KeepFinalImage(binding->second.context);
+}
+
+void Replayer::KeepFinalImage(std::uint32_t context) {
+    if (settings_.imagePrefix.empty()) return;
+    const auto found = contexts_.find(context);
+    if (found == contexts_.end() || !found->second.drawn || !found->second.surface) return;
+    const std::uint32_t surface = found->second.surface;
+    const FramePixels pixels = ReadSurface(surface);
+    if (pixels) finalImages_.Keep(surface, pixels);
+}
+
+std::uint64_t Replayer::SaveFinalImages() {
+    if (settings_.imagePrefix.empty()) return 0;
+    // The replay's contexts live on: what is still drawn and unpresented is read now.
+    for (const auto& [handle, context] : contexts_)
+        if (context.drawn) KeepFinalImage(handle);
+    const std::uint32_t saved = finalImages_.Save(settings_.imagePrefix.c_str());
+    tally_.finalImagesSaved += saved;
+    return saved;
+}
+
+FramePixels Replayer::ReadSurface(std::uint32_t dc) {
     ReadBackFunctions gl;
     gl.getIntegerv = getIntegerv_;
     gl.readBuffer = gl_.Get<decltype(gl.readBuffer)>("glReadBuffer");
@@ -254,7 +300,7 @@ void Replayer::SaveImage(std::uint32_t dc, std::uint64_t frame) {
     gl.getCurrentContext = gl_.Get<decltype(gl.getCurrentContext)>("wglGetCurrentContext");
     gl.getPixelFormat = gl_.Get<decltype(gl.getPixelFormat)>("wglGetPixelFormat");
     gl.describePixelFormat = gl_.Get<decltype(gl.describePixelFormat)>("wglDescribePixelFormat");
-    if (!gl.complete()) return;
+    if (!gl.complete()) return {};
     // The context that reads: the current one when it draws to this window, else one made for it.
     HDC real = surfaces_.DeviceContext(dc);
     HGLRC reader = nullptr;
@@ -262,12 +308,12 @@ void Replayer::SaveImage(std::uint32_t dc, std::uint64_t frame) {
     if (current_.dc != dc || !current_.context) {
         readerHandle = 0;
         for (const auto& [handle, context] : contexts_)
-            if (context.dc == dc) {
+            if (context.dc == dc || context.surface == dc) {
                 reader = context.real;
                 readerHandle = handle;
                 break;
             }
-        if (!reader) return;
+        if (!reader) return {};
     }
     // Buffer and framebuffer bindings are saved and restored only where the context has them.
     const char* version = nullptr;
@@ -282,11 +328,7 @@ void Replayer::SaveImage(std::uint32_t dc, std::uint64_t frame) {
         getIntegerv_(0x9126, &profile);  // GL_CONTEXT_PROFILE_MASK: core contexts have no lists
         gl.displayLists = (profile & 1) == 0;
     }
-    const FramePixels pixels = frameReader_.Read(gl, reader ? real : nullptr, reader);
-    if (!pixels) return;
-    PNG32ImageInterface image(pixels.width, pixels.height);
-    image.Attach(pixels.top, pixels.stride);
-    if (image.save(settings_.imagePrefix.c_str(), static_cast<int>(frame), -1) == 0) ++tally_.imagesSaved;
+    return frameReader_.Read(gl, reader ? real : nullptr, reader);
 }
 
 }  // namespace kestrel::replay

@@ -35,6 +35,10 @@ void Report(const ReplayOptions& options, const replay::ReplayTally& tally, doub
         std::printf(", %llu images -> %s\\%s_*.png", static_cast<unsigned long long>(tally.imagesSaved),
                     options.images.c_str(), CaptureName(options.path).c_str());
     std::printf("\n");
+    if (tally.finalImagesSaved > 0)
+        std::printf("%llu final image%s (drawn after the last frame end) -> %s\\%s_final*.png\n",
+                    static_cast<unsigned long long>(tally.finalImagesSaved), tally.finalImagesSaved == 1 ? "" : "s",
+                    options.images.c_str(), CaptureName(options.path).c_str());
     for (const auto& [name, left] : tally.notReplayed)
         std::printf("  not replayed: %s x %llu (%s)\n", name.c_str(), static_cast<unsigned long long>(left.count),
                     left.reason.c_str());
@@ -110,6 +114,8 @@ int RunReplay(const std::vector<std::string>& words) {
             }
         }
         if (!ended) exitCode = FinishReading(kCommand, options.path, reader);
+        // Only a capture replayed to its end has an end to take final images at.
+        if (!ended && exitCode == kExitRead) replayer.SaveFinalImages();
         ticks += replayer.rangeTicks(start);
         if (exitCode != kExitRead)
             ReportError(kCommand, "replayed up to the end of frame " + std::to_string(tally.lastFrame) +

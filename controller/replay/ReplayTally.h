@@ -18,6 +18,7 @@ struct ReplayTally {
     std::map<std::string, Left> notReplayed;
     std::uint64_t framesPresented = 0;
     std::uint64_t imagesSaved = 0;
+    std::uint64_t finalImagesSaved = 0;  // of surfaces drawn into after their last frame end
     std::uint64_t lastFrame = 0;  // the last frame that ended
     // With errors checked: the answers compared, and the first ones that differed.
     struct ErrorDifference {

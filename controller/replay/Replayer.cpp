@@ -9,6 +9,8 @@
 #include "gen/ApiDescription.h"
 #include "gen/ApiTable.h"
 #include "gen/ReplayTable.h"
+#include "controller/replay/SurfaceDrawing.h"
+#include "stream/FrameEndPayload.h"
 #include "stream/StreamRecordId.h"
 
 namespace kestrel::replay {
@@ -96,6 +98,13 @@ Replayer::Step Replayer::Replay(CaptureRecord& record) {
     case kClientMemoryBlockRecord:
         arrays_.AddBlock(std::move(record.payload));
         return Step::Continue;
+    case kFrameEndRecord: {
+        if (record.payload.size() < sizeof(FrameEndPayload))
+            return Damaged(record, "a frame end record shorter than 8 bytes"), Step::Damaged;
+        FrameEndPayload end{};
+        std::memcpy(&end, record.payload.data(), sizeof end);
+        return EndFrame(end.deviceContext, false);
+    }
     default:
         break;
     }
@@ -163,6 +172,10 @@ Replayer::Step Replayer::ReplayCallRecord(CaptureRecord& record) {
         // A GL call with no context current did nothing when it was made either.
         NotReplayed(name, "made with no context current");
         return Step::Continue;
+    }
+    if (current_.context && DrawsIntoSurface(record.id)) {
+        const auto drawing = contexts_.find(current_.context);
+        if (drawing != contexts_.end()) drawing->second.drawn = true;
     }
     // Arrays held back for a draw point into the client memory records just before it.
     if (arrays_.HasBlocks() && arrays_.Holds(current_.context)) {

@@ -18,6 +18,7 @@
 #include "controller/replay/ObjectNames.h"
 #include "controller/replay/ReplayTally.h"
 #include "controller/replay/Surfaces.h"
+#include "images/FinalImages.h"
 #include "images/FrameReader.h"
 
 namespace kestrel::replay {
@@ -48,6 +49,9 @@ public:
     // Replays one record (its payload may be taken). Done once the last frame asked for has ended;
     // Damaged, with error(), for a record that cannot be right.
     Step Replay(CaptureRecord& record);
+    // After the capture's last record, with images: the final image of every surface drawn into
+    // since its last frame end (kept when its context left it, or read now). Returns how many were saved.
+    std::uint64_t SaveFinalImages();
     const std::string& error() const { return error_; }
     bool ready() const { return gl_.loaded() && getIntegerv_ != nullptr; }
     // Counter ticks from the start of the first frame presented (or `start`) to the last swap presented.
@@ -71,6 +75,8 @@ private:
         HGLRC real = nullptr;
         std::uint32_t group = 0;  // the recorded context whose objects it shares
         std::uint32_t dc = 0;     // the recorded device context it was made for
+        std::uint32_t surface = 0;  // the recorded device context it was last made current on
+        bool drawn = false;         // into that surface since the surface's last frame end
     };
     struct Binding {
         std::uint32_t dc = 0;
@@ -105,8 +111,16 @@ private:
     void MakeCurrent(std::uint32_t dc, std::uint32_t context);
     void SwitchThread(std::uint32_t thread, std::uint32_t context);
     HGLRC CreateContextWithAttributes(HDC dc, HGLRC share, const int* attributes);
-    Step EndFrame(std::uint32_t dc);
+    // A swap presents the frame; a single-buffered window's frame end (present false) has shown it.
+    Step EndFrame(std::uint32_t dc, bool present = true);
     void SaveImage(std::uint32_t dc, std::uint64_t frame);
+    // The surface's pixels, read through the current context when it is on the surface, else through
+    // a context made for it or last current on it; empty when none can read it.
+    FramePixels ReadSurface(std::uint32_t dc);
+    // Final images, as the recorder takes them: a surface a context drew into since its last frame
+    // end is read before the context leaves it (made current elsewhere, released or deleted).
+    void KeepFinalImage(std::uint32_t context);
+    void BeforeMakeCurrent(std::uint32_t dc, std::uint32_t context);
 
     // Client arrays and draws (DrawCalls.cpp).
     bool ReplayArrayCall(const Call& call);
@@ -127,6 +141,7 @@ private:
     ClientArrays arrays_;
     StreamTracker tracker_;
     FrameReader frameReader_;
+    FinalImages finalImages_;  // by recorded device context
     std::map<std::uint32_t, Context> contexts_;
     std::map<std::uint32_t, Binding> threads_;   // each captured thread's current context
     std::map<std::uint64_t, Mapping> mappings_;  // by context and the replay's buffer name

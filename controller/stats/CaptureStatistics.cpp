@@ -95,13 +95,14 @@ void CaptureStatistics::Add(const RecordView& record) {
         tally.bytes += size + (tracker_.alias() ? markerBytes_ : 0);
         markerBytes_ = 0;
         NoteMakeCurrent(record);
-        if (tracker_.isSwap()) {
-            callsPerFrame_.push_back(callsInFrame_);
-            frameEnds_.push_back(record.timeStamp);
-            callsInFrame_ = 0;
-        }
-        return;
     }
+    // A swap, or the record after a single-buffered window's flush.
+    if (tracker_.endsFrame()) {
+        callsPerFrame_.push_back(callsInFrame_);
+        frameEnds_.push_back(record.timeStamp);
+        callsInFrame_ = 0;
+    }
+    if (tracker_.isCall()) return;
     const auto [at, added] = streamRecordIndex_.emplace(record.id, streamRecords_.size());
     if (added) {
         const StreamRecordKind* kind = FindStreamRecordKind(record.id);

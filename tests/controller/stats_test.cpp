@@ -7,11 +7,14 @@
 
 #include "CaptureBuilder.h"
 #include "ReadBack.h"
+#include "controller/capture/StreamCounter.h"
 #include "controller/reading/ZstdLevelNote.h"
 #include "controller/stats/FrameTimes.h"
 #include "controller/stats/StatsOptions.h"
 #include "controller/stats/StatsReport.h"
 #include "controller/reading/TextOutput.h"
+#include "gen/ApiTable.h"
+#include "stream/StreamRecordId.h"
 
 namespace kestrel::test {
 namespace {
@@ -129,6 +132,41 @@ TEST(Stats, FrameEndsAreTheTimeStampsOfTheSwaps) {
     EXPECT_EQ(stats.firstTimeStamp(), 0);
     EXPECT_EQ(stats.frameEnds(), (std::vector<std::int64_t>{160, 330, 830}));
     EXPECT_TRUE(StatsOf(NoSwap().bytes()).frameEnds().empty());
+}
+
+// A single-buffered window's frames end at the frame end record that follows its flush: stats counts
+// them and times them by it, the dump numbers records by them, and the counter that cuts a capture
+// after --stop-after-frames keeps the record that ends the last frame and nothing after it.
+TEST(Stats, FrameEndRecordsEndFramesForStatsTheDumpAndTheCut) {
+    CaptureBuilder b;
+    b.Opening().ThreadSwitch(1, 0x100).Call("glFlush");  // set-up: nothing drawn, no frame end
+    b.Call("glClear", Payload().U32(0x4000)).Call("glFlush");
+    b.At(500).Record(kFrameEndRecord, Payload().U32(0xD1).U32(api::glFlush));
+    const std::size_t firstEnd = b.size();
+    b.Call("glClear", Payload().U32(0x4000)).Call("glFinish");
+    b.At(900).Record(kFrameEndRecord, Payload().U32(0xD1).U32(api::glFinish));
+    b.Call("glFlush");
+
+    const CaptureStatistics stats = StatsOf(b.bytes());
+    EXPECT_EQ(stats.frames(), 2u);
+    EXPECT_EQ(stats.callsPerFrame(), (std::vector<std::uint64_t>{3, 2}));
+    EXPECT_EQ(stats.callsAfterLastSwap(), 1u);
+    EXPECT_EQ(stats.frameEnds(), (std::vector<std::int64_t>{500, 900}));
+
+    DumpOptions options;
+    std::string error;
+    ASSERT_TRUE(options.Parse({"capture.kcap", "--frames", "2-2"}, error)) << error;
+    std::vector<std::string> lines = DumpLines(b.bytes(), options);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(Body(lines[0]).rfind("glClear(", 0), 0u) << lines[0];
+    EXPECT_EQ(Body(lines[1]), "glFinish()");
+    EXPECT_EQ(Body(lines[2]), "frame end: single-buffered device context 0xD1, after glFinish");
+
+    StreamCounter counter;
+    counter.SetFrameLimit(1);
+    EXPECT_EQ(counter.Feed(b.bytes().data(), static_cast<std::uint32_t>(b.size())), firstEnd);
+    EXPECT_TRUE(counter.limitReached());
+    EXPECT_EQ(counter.frames(), 1u);
 }
 
 // Swap time stamps: the first at `first`, then one after each of the given frame times.

@@ -91,14 +91,16 @@ TEST(FrameImageSettings, TheStepSavesTheFramesFileOnlyWithTheSaveFlag) {
 }
 
 // Frame mode: never at imageFirstFrame itself, then every imageInterval frames up to imageLimit
-// images; draw mode turns it off. Draw mode: only frame 1, only with imageFirstFrame 0, every
-// imageInterval-th draw counted from the first. All of it in unsigned 32-bit arithmetic.
+// images and none after the capture's last frame; draw mode turns it off. Draw mode: only frame 1,
+// only with imageFirstFrame 0, every imageInterval-th draw counted from the first. All of it in
+// unsigned 32-bit arithmetic.
 TEST(ImageTriggers, FramesAndDrawsThatTakeImages) {
     struct Case {
         const char* what;
         std::uint32_t byFrame, byDraw, interval, first, limit;
         std::uint32_t from, to;  // frames (frame mode) or draws of frame 1 (draw mode) looked at
         std::vector<std::uint32_t> taken;
+        std::uint32_t lastFrame = 0;  // the capture's last frame, 0 for none
     };
     const Case frameCases[] = {
         {"every frame", 1, 0, 1, 0, 0xFFFFFFFF, 1, 5, {1, 2, 3, 4, 5}},
@@ -108,11 +110,13 @@ TEST(ImageTriggers, FramesAndDrawsThatTakeImages) {
         {"draw mode on", 1, 1, 1, 0, 100, 1, 5, {}},
         {"frame mode off", 0, 0, 1, 0, 100, 1, 5, {}},
         {"first frame at the top of the range", 1, 0, 1, 0xFFFFFFFE, 100, 0xFFFFFFFC, 0xFFFFFFFF, {0xFFFFFFFF}},
+        {"capture ends after frame 3", 1, 0, 1, 0, 100, 1, 8, {1, 2, 3}, 3},
+        {"capture ends after frame 12, every 5", 1, 0, 5, 0, 100, 1, 30, {5, 10}, 12},
     };
     for (const Case& c : frameCases) {
         CaptureSettings s{};
         s.imagesByFrame = c.byFrame, s.imagesByDraw = c.byDraw, s.imageInterval = c.interval;
-        s.imageFirstFrame = c.first, s.imageLimit = c.limit;
+        s.imageFirstFrame = c.first, s.imageLimit = c.limit, s.lastFrame = c.lastFrame;
         std::vector<std::uint32_t> taken;
         std::uint32_t imagesTaken = 0;
         for (std::uint32_t frame = c.from;; ++frame) {

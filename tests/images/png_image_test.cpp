@@ -103,6 +103,15 @@ TEST(PNGImage, FileNamesCarryTheIndexInFourDigitsAndTheSubIndexWhenNotNegative) 
     }
     char small[12];
     EXPECT_FALSE(kestrel::FormatImageFileName(small, sizeof small, "C:\\img\\x_", 7, -1, ".png"));
+
+    // Final images: no frame number, so that no frame image's name is ever one of theirs.
+    struct Final { std::uint32_t ordinal; const char* name; };
+    for (const Final& f : {Final{1, "C:\\img\\x_final.png"}, Final{2, "C:\\img\\x_final_2.png"}}) {
+        char name[64];
+        ASSERT_TRUE(kestrel::FormatFinalImageFileName(name, sizeof name, "C:\\img\\x_", f.ordinal, ".png"));
+        EXPECT_STREQ(name, f.name);
+    }
+    EXPECT_FALSE(kestrel::FormatFinalImageFileName(small, sizeof small, "C:\\img\\x_", 1, ".png"));
 }
 
 // A file that cannot be created or read loses that image only, with a code that says why; a failed

@@ -7,9 +7,10 @@
 #include <windows.h>
 
 #include <cstddef>
-#include <cstdint>
 #include <cstdio>
 #include <atomic>
+#include <cctype>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <set>
@@ -25,6 +26,7 @@
 #include "stream/StreamRecordId.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Folders.h"
+#include "tests/support/PngDecoder.h"
 
 namespace {
 
@@ -192,14 +194,33 @@ private:
     std::thread thread_;
 };
 
-// The frame images of a folder by the frame number that ends their names (_NNNN.png).
+// The frame images of a folder by the frame number that ends their names (_NNNN.png); final images
+// (_final.png) are not frame images.
 std::map<std::uint32_t, std::string> ImagesByFrame(const std::string& folder) {
     std::map<std::uint32_t, std::string> images;
     for (const std::string& name : FilesIn(folder, "*.png")) {
         const std::size_t underscore = name.rfind('_');
-        if (underscore != std::string::npos) images[std::stoul(name.substr(underscore + 1))] = folder + "\\" + name;
+        if (underscore != std::string::npos && std::isdigit(static_cast<unsigned char>(name[underscore + 1])))
+            images[std::stoul(name.substr(underscore + 1))] = folder + "\\" + name;
     }
     return images;
+}
+
+// What the program saw when it read its picture back, as its own PNG holds it (RGBA), against one of
+// our final images (RGB): the same size and the same colours.
+void ExpectSamePicture(const std::string& own, const std::string& final) {
+    const DecodedPng program = DecodePng(own);
+    ASSERT_EQ(program.error, "") << own;
+    const DecodedPng image = DecodePng(final);
+    ASSERT_EQ(image.error, "") << final;
+    ASSERT_EQ(image.width, program.width) << final;
+    ASSERT_EQ(image.height, program.height) << final;
+    std::uint32_t differing = 0;
+    for (std::size_t i = 0; i < image.rgb.size(); ++i) differing += image.rgb[i] != program.rgb[i];
+    EXPECT_EQ(differing, 0u) << final << " differs from " << own << " in " << differing << " colour bytes";
+    std::uint32_t lit = 0;
+    for (const std::uint8_t byte : program.rgb) lit += byte != program.rgb[0];
+    EXPECT_GT(lit, 0u) << own << " is of one colour: the program drew nothing";
 }
 
 // The capture replayed with images: every call is re-issued (or left out as a read-back) and each of
@@ -213,7 +234,8 @@ void ExpectReplayDrawsTheCapturedFrames(const std::string& capture, const std::s
     EXPECT_NE(run.output.find(" calls, 0 not replayed"), std::string::npos) << run.output;
     const auto recorder = ImagesByFrame(captured);
     const auto replay = ImagesByFrame(replayed);
-    // The recorder may go on saving frames while the program is being closed; the capture ends at `frames`.
+    // None after the capture's last frame, though the program draws on while it is being closed.
+    ASSERT_EQ(recorder.size(), frames);
     ASSERT_EQ(replay.size(), frames) << run.output;
     for (const auto& [frame, path] : replay) {
         ASSERT_TRUE(recorder.count(frame)) << "frame " << frame;
@@ -227,7 +249,9 @@ void ExpectReplayDrawsTheCapturedFrames(const std::string& capture, const std::s
 // own end): each capture reads back whole, names only known functions, and holds the frames, threads
 // and contexts that the program makes. glfw makes a hidden helper context of its own first, to load
 // the pixel-format extensions, so a program with one window has two contexts. Replayed, each capture
-// draws the frames the program drew.
+// draws the frames the program drew. The offscreen example swaps once before it draws, reads its
+// picture back and saves it as offscreen.png: the recorder's final image and the replay's are that
+// picture.
 TEST(GlfwCapture, EveryExampleCapturesWholeWithItsFramesThreadsAndContextsAndReplaysPixelForPixel) {
     // The 64-bit examples run natively and take 30 frames in less time than 24 take under emulation.
     constexpr std::uint32_t kFrames = sizeof(void*) == 8 ? 30 : 24;
@@ -236,11 +260,12 @@ TEST(GlfwCapture, EveryExampleCapturesWholeWithItsFramesThreadsAndContextsAndRep
         std::uint32_t frames;    // swaps in the capture
         std::uint32_t threads;   // threads that made calls
         std::uint32_t contexts;  // created
+        bool savesItsPicture = false;  // as offscreen.png in its current folder
     } examples[] = {
         {"boing", kFrames, 1, 2},
         {"gears", kFrames, 1, 2},
         {"heightmap", kFrames, 1, 2},
-        {"offscreen", 1, 1, 2},  // draws once into a hidden window, saves it and ends
+        {"offscreen", 1, 1, 2, true},  // draws once into a hidden window, saves it and ends
         {"particles", kFrames, 1, 2},  // its physics thread makes no OpenGL call
         {"sharing", kFrames, 1, 3},    // two windows, the second sharing the first's objects
         {"simple", kFrames, 1, 2},
@@ -256,9 +281,14 @@ TEST(GlfwCapture, EveryExampleCapturesWholeWithItsFramesThreadsAndContextsAndRep
         const std::string capture = folder + "\\capture.kcap";
         const std::string captured = folder + "\\captured", replayed = folder + "\\replayed";
         Repainter repainter;
+        // The program's own files go to its folder, which the test removes.
+        char previous[MAX_PATH] = {};
+        GetCurrentDirectoryA(MAX_PATH, previous);
+        SetCurrentDirectoryA(folder.c_str());
         const ChildResult run = RunChild("\"" KESTREL_EXE "\" capture --quiet --stop-after-frames " + std::to_string(kFrames) +
                                              " --images-every 1 --images-dir \"" + captured + "\" --out \"" + capture +
                                              "\" -- \"" + program + "\"");
+        SetCurrentDirectoryA(previous);
         ASSERT_TRUE(run.started);
         ASSERT_FALSE(run.timedOut) << run.output;
         EXPECT_EQ(run.exitCode, 0u) << run.output;
@@ -296,11 +326,22 @@ TEST(GlfwCapture, EveryExampleCapturesWholeWithItsFramesThreadsAndContextsAndRep
         std::snprintf(width, sizeof width, "process      %u-bit", static_cast<unsigned>(sizeof(void*) * 8));
         EXPECT_NE(stats.output.find(width), std::string::npos) << stats.output;
         ExpectReplayDrawsTheCapturedFrames(capture, captured, replayed, example.frames);
+        const std::vector<std::string> recorderFinals = FilesIn(captured, "*_final*.png");
+        const std::vector<std::string> replayFinals = FilesIn(replayed, "*_final*.png");
+        if (example.savesItsPicture) {
+            EXPECT_NE(run.output.find("kestrel: 1 final image"), std::string::npos) << run.output;
+            ASSERT_EQ(recorderFinals.size(), 1u);
+            ASSERT_EQ(replayFinals, std::vector<std::string>{"capture_final.png"});
+            ExpectSamePicture(folder + "\\offscreen.png", captured + "\\" + recorderFinals[0]);
+            ExpectSamePicture(folder + "\\offscreen.png", replayed + "\\" + replayFinals[0]);
+        } else {
+            // Stopped at a frame end, or ended after one: nothing was drawn after the last.
+            EXPECT_TRUE(recorderFinals.empty()) << recorderFinals.front();
+            EXPECT_TRUE(replayFinals.empty()) << replayFinals.front();
+        }
         RemoveFolder(captured);
         RemoveFolder(replayed);
-        DeleteFileA(capture.c_str());
-        DeleteFileA(program.c_str());
-        RemoveDirectoryA(folder.c_str());
+        RemoveFolder(folder);
     }
 }
 

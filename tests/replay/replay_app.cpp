@@ -1,13 +1,15 @@
 // The program the replay tests capture and replay: each mode draws its frames from one kind of data
 // that a replay must carry (immediate calls and display lists, client arrays, buffer objects, texture
-// uploads, shader programs, shared contexts, two threads). Every frame differs from the one before and
-// follows from the frame number alone, so that a capture's frame images and a replay's can be compared
-// byte for byte.
+// uploads, shader programs, shared contexts, two threads, font lists, a depth-tested cube in a pixel
+// format chosen as SDL chooses it, a single-buffered window). Every frame differs from the one before
+// and follows from the frame number alone, so that a capture's frame images and a replay's can be
+// compared byte for byte.
 //   replay_app MODE [--frames N]
-// MODE: immediate, client-arrays, buffers, textures, shaders, shared, threads. N loop iterations
-// (default 5), each ended by SwapBuffers; a frame ends at every swap, so `shared` (two windows, one
-// swap each per iteration) and `threads` (two threads, N swaps each) make 2N frames. Exits 0 when all
-// frames were drawn, 2 on a usage error, 3 with a message when the GL refused something.
+// MODE: immediate, client-arrays, buffers, textures, shaders, shared, threads, fonts, cube,
+// single-buffered. N loop iterations (default 5), each ended by SwapBuffers (single-buffered: by
+// glFlush or glFinish); a frame ends at every swap, so `shared` (two windows, one swap each per
+// iteration) and `threads` (two threads, N swaps each) make 2N frames. Exits 0 when all frames were
+// drawn, 2 on a usage error, 3 with a message when the GL refused something.
 #include <windows.h>
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -47,10 +49,18 @@ Fn Load(const char* name) {
     return fn;
 }
 
+// How a window's pixel format is chosen. kPlain: ChoosePixelFormat from the tests' descriptor.
+// kAsSdl: as SDL chooses it, by wglChoosePixelFormatARB from attributes asking 5 bits a colour and 16
+// of depth, with SetPixelFormat handed a descriptor of those sizes, not the chosen format's.
+// kSingleBuffered: the plain descriptor without double buffering.
+enum class Format { kPlain, kAsSdl, kSingleBuffered };
+
+int ChooseAsSdl(HDC dc);
+
 // A popup window has no frame: its client area is exactly the size asked for.
 class Window {
 public:
-    Window(int x, int y) {
+    Window(int x, int y, Format how = Format::kPlain) {
         static const char* const kClass = RegisterOnce();
         hwnd_ = CreateWindowA(kClass, "replay_app", WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, x, y, kWidth, kHeight,
                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
@@ -59,9 +69,24 @@ public:
         RECT client{};
         GetClientRect(hwnd_, &client);
         Require(client.right == kWidth && client.bottom == kHeight, "the client area is not 160x120");
-        const PIXELFORMATDESCRIPTOR pfd = WindowPixelFormat();
-        const int format = ChoosePixelFormat(dc_, &pfd);
-        Require(format != 0, "ChoosePixelFormat returned 0");
+        PIXELFORMATDESCRIPTOR pfd = WindowPixelFormat();
+        if (how == Format::kSingleBuffered) pfd.dwFlags &= ~static_cast<DWORD>(PFD_DOUBLEBUFFER);
+        int format = 0;
+        if (how == Format::kAsSdl) {
+            format = ChooseAsSdl(dc_);
+            pfd.cColorBits = 15;
+            pfd.cRedBits = pfd.cGreenBits = pfd.cBlueBits = 5;
+            pfd.cAlphaBits = 0;
+            pfd.cDepthBits = 16;
+        } else {
+            format = ChoosePixelFormat(dc_, &pfd);
+        }
+        Require(format != 0, "no pixel format was chosen");
+        if (how == Format::kSingleBuffered) {
+            PIXELFORMATDESCRIPTOR chosen{};
+            Require(DescribePixelFormat(dc_, format, sizeof chosen, &chosen) && !(chosen.dwFlags & PFD_DOUBLEBUFFER),
+                    "no single-buffered pixel format was chosen");
+        }
         Require(SetPixelFormat(dc_, format, &pfd), "SetPixelFormat failed");
     }
     ~Window() {
@@ -108,6 +133,21 @@ HGLRC LegacyContext(HDC dc) {
     const HGLRC rc = wglCreateContext(dc);
     Require(rc != nullptr, "wglCreateContext failed");
     return rc;
+}
+
+// wglChoosePixelFormatARB is found only through a current context: one on a window of its own.
+int ChooseAsSdl(HDC dc) {
+    const Window helper(0, 0);
+    const Context context(LegacyContext(helper.dc()));
+    context.MakeCurrent(helper.dc());
+    const auto choose = Load<PFNWGLCHOOSEPIXELFORMATARBPROC>("wglChoosePixelFormatARB");
+    const int attributes[] = {WGL_DRAW_TO_WINDOW_ARB, GL_TRUE, WGL_RED_BITS_ARB,    5, WGL_GREEN_BITS_ARB,     5,
+                              WGL_BLUE_BITS_ARB,      5,       WGL_DOUBLE_BUFFER_ARB, 1, WGL_DEPTH_BITS_ARB,    16,
+                              WGL_SUPPORT_OPENGL_ARB, GL_TRUE, 0};
+    int format = 0;
+    UINT count = 0;
+    Require(choose(dc, attributes, nullptr, 1, &format, &count) && count > 0, "wglChoosePixelFormatARB chose none");
+    return format;
 }
 
 // A frame ends with its swap; an error the GL raised in the frame would make it differ from the intent.
@@ -935,6 +975,93 @@ void RunFonts(int frames) {
     glDeleteLists(bitmaps, 96);
 }
 
+// ---- cube: a spinning cube of colour arrays, as SDL's testgl2 draws it ----
+
+// The cube's corners and their colours, and its six faces as quads of corners.
+const GLfloat kCubeColours[8][3] = {{1, 1, 0}, {1, 0, 0}, {0, 0, 0}, {0, 1, 0}, {0, 1, 1}, {1, 1, 1}, {1, 0, 1}, {0, 0, 1}};
+const GLfloat kCubeCorners[8][3] = {{0.5f, 0.5f, -0.5f}, {0.5f, -0.5f, -0.5f}, {-0.5f, -0.5f, -0.5f},
+                                    {-0.5f, 0.5f, -0.5f}, {-0.5f, 0.5f, 0.5f},  {0.5f, 0.5f, 0.5f},
+                                    {0.5f, -0.5f, 0.5f},  {-0.5f, -0.5f, 0.5f}};
+const GLubyte kCubeFaces[24] = {0, 1, 2, 3, 3, 4, 7, 2, 0, 5, 6, 1, 5, 4, 7, 6, 5, 0, 3, 4, 6, 1, 2, 7};
+
+// The pixel format is chosen as SDL chooses it. The modelview matrix turns by 5 degrees a frame and
+// is never loaded again, so each frame's picture rests on every rotation before it; edges where the
+// depth test decides between two faces show any difference in the depth buffer's precision. A
+// second, smaller cube is drawn with glColor3fv and glVertex3fv between glBegin and glEnd.
+void RunCube(int frames) {
+    Window window(0, 0, Format::kAsSdl);
+    Context context(LegacyContext(window.dc()));
+    context.MakeCurrent(window.dc());
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-2.0 * kAspect, 2.0 * kAspect, -2.0, 2.0, -20.0, 20.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LESS);
+    glShadeModel(GL_SMOOTH);
+
+    for (int frame = 0; frame < frames; ++frame) {
+        glViewport(0, 0, kWidth, kHeight);
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glEnableClientState(GL_COLOR_ARRAY);
+        glVertexPointer(3, GL_FLOAT, 0, kCubeCorners);
+        glColorPointer(3, GL_FLOAT, 0, kCubeColours);
+        glDrawElements(GL_QUADS, 24, GL_UNSIGNED_BYTE, kCubeFaces);
+        glDisableClientState(GL_COLOR_ARRAY);
+        glDisableClientState(GL_VERTEX_ARRAY);
+
+        glPushMatrix();
+        glTranslatef(1.6f, -1.2f, 0.0f);
+        glScalef(0.6f, 0.6f, 0.6f);
+        glBegin(GL_QUADS);
+        for (const GLubyte corner : kCubeFaces) {
+            glColor3fv(kCubeColours[corner]);
+            glVertex3fv(kCubeCorners[corner]);
+        }
+        glEnd();
+        glPopMatrix();
+        glRotatef(5.0f, 1.0f, 1.0f, 1.0f);
+        EndFrame(window.dc(), "cube", frame);
+    }
+}
+
+// ---- single-buffered: a window without a back buffer, its frames ended by glFlush and glFinish ----
+
+void RunSingleBuffered(int frames) {
+    Window window(0, 0, Format::kSingleBuffered);
+    Context context(LegacyContext(window.dc()));
+    context.MakeCurrent(window.dc());
+    // Set-up flushes before anything is drawn end no frame.
+    glFlush();
+    glFinish();
+    for (int frame = 0; frame < frames; ++frame) {
+        const float f = static_cast<float>(frame);
+        Ortho();
+        ClearFor(frame, 0.3f, 0.2f);
+        glRotatef(11.0f * f, 0.0f, 0.0f, 1.0f);
+        glBegin(GL_TRIANGLES);
+        glColor3f(1.0f, 0.5f, 0.05f * f);
+        glVertex2f(-0.7f, -0.6f);
+        glColor3f(0.1f, 0.9f, 0.4f);
+        glVertex2f(0.7f, -0.5f);
+        glColor3f(0.3f, 0.2f, 1.0f);
+        glVertex2f(0.0f, 0.75f);
+        glEnd();
+        const GLenum error = glGetError();
+        Require(error == GL_NO_ERROR, "single-buffered: a GL error in frame " + std::to_string(frame));
+        // Both end a frame; a second flush with nothing drawn since ends none.
+        if (frame % 2) {
+            glFinish();
+        } else {
+            glFlush();
+            glFlush();
+        }
+    }
+}
+
 struct Mode {
     const char* name;
     void (*run)(int frames);
@@ -943,7 +1070,8 @@ struct Mode {
 const Mode kModes[] = {
     {"immediate", RunImmediate}, {"client-arrays", RunClientArrays}, {"buffers", RunBuffers},
     {"textures", RunTextures},   {"shaders", RunShaders},            {"shared", RunShared},
-    {"threads", RunThreads},     {"fonts", RunFonts},
+    {"threads", RunThreads},     {"fonts", RunFonts},                {"cube", RunCube},
+    {"single-buffered", RunSingleBuffered},
 };
 
 int Usage() {

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# kestrel replay draws a capture again with the system OpenGL: for every mode of replay_app, the
-# replay's frame images are byte for byte those the recorder saved while the program drew, frame by
-# frame, and no call is left out. One capture is also replayed for a range of frames (--frames), twice
-# over (--loop) and cut short in the middle of a record.
-#   usage: replay_roundtrip_test.sh KESTREL.exe REPLAY_APP.exe   (inside scripts/testbed.sh)
+# kestrel replay draws a capture again with the system OpenGL: the replay's frame images are byte for
+# byte those the recorder saved while the program drew, frame by frame, and no call is left out.
+#   modes: every mode of replay_app; one capture also replayed for a range of frames (--frames), twice
+#          over (--loop) and cut short in the middle of a record.
+#   frame-ends: frames that end otherwise than by a plain swap, and captures stopped while the program
+#          goes on: a spinning cube whose pixel format is chosen as SDL chooses it, over 30 frames; a
+#          single-buffered window, whose frames end at glFlush and glFinish, whole and stopped after 5
+#          frames; two threads drawing into two windows, stopped after 6 frames.
+#   usage: replay_roundtrip_test.sh KESTREL.exe REPLAY_APP.exe modes|frame-ends   (inside scripts/testbed.sh)
 set -euo pipefail
-kestrel=$1 app=$2
+kestrel=$1 app=$2 part=${3:-modes}
 work=$(mktemp -d /tmp/kestrel-replay.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "replay_roundtrip_test: $*" >&2; exit 1; }
@@ -99,22 +103,63 @@ calls_in() {
     wine "$kestrel" stats "Z:$work/$1.kcap" | tr -d '\r' | sed -n 's/^records .*(\([0-9]*\) calls.*/\1/p'
 }
 
+# round_trip NAME FRAMES: the capture NAME holds FRAMES frames, each with its image, each differing
+# from the one before; replayed, every call is either re-issued or a read-back the replay leaves out,
+# and the replay's frames are the capture's, byte for byte.
+round_trip() {
+    local name=$1 frames=$2 calls replayed readbacks held
+    images expect "$work/$name.captured" 1 "$frames"
+    images distinct "$work/$name.captured"
+    held=$(wine "$kestrel" stats "Z:$work/$name.kcap" | tr -d '\r' | sed -n 's/^frames *\([0-9]*\).*/\1/p')
+    [ "$held" = "$frames" ] || fail "$name: kestrel stats counts ${held:-no} frames, not $frames"
+    replay "$name" "$name.replayed"
+    [ "$code" = 0 ] || fail "$name: replay exit code $code: $(cat "$work/$name.replayed.err")"
+    calls=$(calls_in "$name" || true)
+    [ -n "$calls" ] || fail "$name: kestrel stats gave no count of calls"
+    replayed=$(replayed_calls "$name.replayed")
+    readbacks=$(sed -n 's/^\([0-9]*\) read-backs left out.*/\1/p' "$work/$name.replayed.txt")
+    [ $((replayed + readbacks)) = "$calls" ] ||
+        fail "$name: $replayed calls replayed and $readbacks read-backs of the capture's $calls"
+    images same "$work/$name.replayed" "$work/$name.captured"
+}
+
+# stopped NAME FRAMES: the capture of a program that went on drawing was stopped after FRAMES
+# frames: kestrel says so, and that it left exactly the images of those frames.
+stopped() {
+    local name=$1 frames=$2
+    grep -q "stopped .* after frame $frames," "$work/$name.capture.txt" ||
+        fail "$name: not stopped after frame $frames: $(cat "$work/$name.capture.txt")"
+    grep -q " $frames frames -> " "$work/$name.capture.txt" ||
+        fail "$name: the capture does not hold $frames frames: $(cat "$work/$name.capture.txt")"
+    grep -q "^kestrel: $frames frame images -> " "$work/$name.capture.txt" ||
+        fail "$name: not $frames frame images: $(cat "$work/$name.capture.txt")"
+}
+
+if [ "$part" = frame-ends ]; then
+    # The cube's edges, where the depth test decides between two faces, show any difference between
+    # the depth buffer the program drew with and the replay's.
+    capture cube cube 30
+    round_trip cube 30
+    # Set-up flushes before any drawing end no frame, a second flush with nothing drawn ends none.
+    capture single single-buffered 5
+    round_trip single 5
+    capture single-stopped single-buffered 100000 --stop-after-frames 5
+    stopped single-stopped 5
+    round_trip single-stopped 5
+    images same "$work/single-stopped.captured" "$work/single.captured"
+    # Two threads, a window each, drawing on after the capture has ended.
+    capture threads-stopped threads 100000 --stop-after-frames 6
+    stopped threads-stopped 6
+    round_trip threads-stopped 6
+    echo "replay round trip ok: a cube of 30 frames, single-buffered frames whole and stopped, two threads stopped"
+    exit 0
+fi
+
 # Every mode: what the replay draws is what the program drew. shared and threads swap twice an iteration.
 for entry in immediate:5:5 client-arrays:5:5 buffers:8:8 textures:5:5 shaders:5:5 shared:5:10 threads:5:10 fonts:4:4; do
     IFS=: read -r mode frames swaps <<< "$entry"
     capture "$mode" "$mode" "$frames"
-    images expect "$work/$mode.captured" 1 "$swaps"
-    images distinct "$work/$mode.captured"
-    replay "$mode" "$mode.replayed"
-    [ "$code" = 0 ] || fail "$mode: replay exit code $code: $(cat "$work/$mode.replayed.err")"
-    calls=$(calls_in "$mode" || true)
-    [ -n "$calls" ] || fail "$mode: kestrel stats gave no count of calls"
-    replayed=$(replayed_calls "$mode.replayed")
-    # Every call is either re-issued or a read-back the replay leaves out.
-    readbacks=$(sed -n 's/^\([0-9]*\) read-backs left out.*/\1/p' "$work/$mode.replayed.txt")
-    [ $((replayed + readbacks)) = "$calls" ] ||
-        fail "$mode: $replayed calls replayed and $readbacks read-backs of the capture's $calls"
-    images same "$work/$mode.replayed" "$work/$mode.captured"
+    round_trip "$mode" "$swaps"
 done
 
 # A range of frames: those frames alone, as the whole replay drew them.

@@ -18,16 +18,16 @@ void GLKestrel::MarkDrawn() {
     if (ContextState* state = CurrentState()) state->drawnSinceFrameEnd = true;
 }
 
-void GLKestrel::SurfacePresented(std::uint32_t dc) {
+void GLKestrel::SurfacePresented(Address dc) {
     for (const auto& [handle, state] : contextStates_)
         if (state->deviceContext == dc) state->drawnSinceFrameEnd = false;
     finalImages_.Drop(dc);
 }
 
-bool GLKestrel::SingleBufferedWindow(std::uint32_t dc) {
+bool GLKestrel::SingleBufferedWindow(Address dc) {
     const auto known = singleBuffered_.find(dc);
     if (known != singleBuffered_.end()) return known->second;
-    const HDC handle = reinterpret_cast<HDC>(static_cast<std::uintptr_t>(dc));
+    const HDC handle = reinterpret_cast<HDC>(dc);
     auto getFormat = realgl::Entry<int(__stdcall*)(HDC)>(fn::wglGetPixelFormat);
     auto describe = realgl::Entry<int(__stdcall*)(HDC, int, UINT, PIXELFORMATDESCRIPTOR*)>(fn::wglDescribePixelFormat);
     // Pixel buffers and bitmaps are drawn into for other reasons than to be shown: only a window's
@@ -48,7 +48,9 @@ bool GLKestrel::SingleBufferedWindow(std::uint32_t dc) {
 void GLKestrel::EndFrameOfSingleBuffered(std::uint32_t apiId) {
     ContextState* state = CurrentState();
     if (!state || !state->drawnSinceFrameEnd || !SingleBufferedWindow(state->deviceContext)) return;
-    const FrameEndPayload end{state->deviceContext, apiId};
+    // A handle's upper half carries nothing (handles are shared between 32- and 64-bit processes),
+    // so the record keeps one layout for both widths.
+    const FrameEndPayload end{static_cast<std::uint32_t>(state->deviceContext), apiId};
     BeginRecord(FrameEndPayload::kId, sizeof end);
     WriteData(sizeof end, &end);
     // The window's only buffer holds the frame once the flush has handed the drawing over.

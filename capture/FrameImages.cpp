@@ -92,17 +92,17 @@ void GLKestrel::BeforeMakeCurrent(kgl::HDC dc, kgl::HGLRC context) {
     KeepFinalImage(current->second);
 }
 
-void GLKestrel::KeepFinalImage(std::uint32_t context) {
+void GLKestrel::KeepFinalImage(Address context) {
     // Only inside a recorded call: the maps change under the record stream's lock.
     if (!frameImages_ || !OutermostRunning() || !FinalImageDue(settings_, frameNumber_)) return;
     const auto found = contextStates_.find(context);
     if (found == contextStates_.end() || !found->second->drawnSinceFrameEnd || !found->second->deviceContext) return;
-    const std::uint32_t dc = found->second->deviceContext;
+    const Address dc = found->second->deviceContext;
     // Written now: the finish runs at process detach, where writing a PNG file is not safe (it has
     // crashed programs under Wine).
     if (finalImages_.size() == 0) finalImages_.WriteThrough(frameImages_->pathPrefix());
     // Only a window is read; a context current on another thread cannot read it here.
-    const FramePixels frame = ReadFrame(reinterpret_cast<kgl::HDC>(static_cast<std::uintptr_t>(dc)));
+    const FramePixels frame = ReadFrame(reinterpret_cast<kgl::HDC>(dc));
     if (!frame) return;
     finalImages_.Keep(dc, frame);
     // Read once: its deletion after a release does not read it again through a context made current

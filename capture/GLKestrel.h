@@ -40,16 +40,16 @@ public:
     // Before a thread's context changes (to another context, another device context or none) or a
     // context is deleted: a surface the context drew into since its last frame end is read while it
     // still can be, as its final image. Nothing while frame images are off.
-    void KeepFinalImage(std::uint32_t context);
+    void KeepFinalImage(Address context);
     void BeforeMakeCurrent(kgl::HDC dc, kgl::HGLRC context);
 
     // Surfaces drawn into since their last frame end (capture/DrawnSurfaces.cpp).
     // Marks the current context as having drawn.
     void MarkDrawn();
     // A frame end of the surface of dc: its contexts have drawn nothing since, its final image is void.
-    void SurfacePresented(std::uint32_t dc);
+    void SurfacePresented(Address dc);
     // Whether dc is a window's without a back buffer.
-    bool SingleBufferedWindow(std::uint32_t dc);
+    bool SingleBufferedWindow(Address dc);
     // After a recorded glFlush or glFinish: the end of a frame when the current context drew into a
     // single-buffered window.
     void EndFrameOfSingleBuffered(std::uint32_t apiId);
@@ -121,7 +121,7 @@ private:
     SymbolTypes symbolTypes_;                  // data type of each generated symbol id
     FrameReader frameReader_;                  // its read-back buffer grows only
     FinalImages finalImages_;                  // by device context
-    std::map<std::uint32_t, bool> singleBuffered_;  // by device context: whether its window has one buffer
+    std::map<Address, bool> singleBuffered_;  // by device context: whether its window has one buffer
     MappedBuffers mappedBuffers_;              // the mappings of every context, by its state
 };
 

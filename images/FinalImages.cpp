@@ -10,7 +10,7 @@
 
 namespace kestrel {
 
-void FinalImages::Keep(std::uint32_t surface, const FramePixels& frame) {
+void FinalImages::Keep(std::uintptr_t surface, const FramePixels& frame) {
     if (!frame) return;
     const std::size_t row = 4 * static_cast<std::size_t>(frame.width);
     Picture picture;
@@ -29,7 +29,7 @@ void FinalImages::Keep(std::uint32_t surface, const FramePixels& frame) {
     }
 }
 
-void FinalImages::Drop(std::uint32_t surface) {
+void FinalImages::Drop(std::uintptr_t surface) {
     if (kept_.erase(surface) == 0 || !writeThrough_) return;
     char name[2 * MAX_PATH];
     if (FormatFinalImageFileName(name, sizeof name, writeThrough_.get(), Ordinal(surface), ".png")) DeleteFileA(name);
@@ -41,12 +41,12 @@ void FinalImages::WriteThrough(const char* pathPrefix) {
     if (writeThrough_) std::memcpy(writeThrough_.get(), pathPrefix, length + 1);
 }
 
-std::uint32_t FinalImages::Ordinal(std::uint32_t surface) const {
+std::uint32_t FinalImages::Ordinal(std::uintptr_t surface) const {
     const auto found = ordinals_.find(surface);
     return found != ordinals_.end() ? found->second : 0;
 }
 
-bool FinalImages::Write(const char* pathPrefix, std::uint32_t surface, const Picture& picture) const {
+bool FinalImages::Write(const char* pathPrefix, std::uintptr_t surface, const Picture& picture) const {
     char name[2 * MAX_PATH];
     if (!FormatFinalImageFileName(name, sizeof name, pathPrefix, Ordinal(surface), ".png")) return false;
     PNG32ImageInterface image(picture.width, picture.height);

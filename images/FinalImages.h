@@ -15,10 +15,10 @@ class FinalImages {
 public:
     // A copy of the pixels becomes the surface's picture, in place of the one kept before. A copy
     // that cannot be made keeps nothing. With a write-through prefix it is written at once.
-    void Keep(std::uint32_t surface, const FramePixels& frame);
+    void Keep(std::uintptr_t surface, const FramePixels& frame);
     // The surface presented a frame: its picture goes, and with it a file written through.
-    void Drop(std::uint32_t surface);
-    bool Holds(std::uint32_t surface) const { return kept_.count(surface) != 0; }
+    void Drop(std::uintptr_t surface);
+    bool Holds(std::uintptr_t surface) const { return kept_.count(surface) != 0; }
     std::size_t size() const { return kept_.size(); }
 
     // Every picture is written as it is kept, its file removed when it is dropped: for the recorder,
@@ -35,11 +35,11 @@ private:
         std::uint32_t width = 0;
         std::uint32_t height = 0;
     };
-    bool Write(const char* pathPrefix, std::uint32_t surface, const Picture& picture) const;
-    std::uint32_t Ordinal(std::uint32_t surface) const;
+    bool Write(const char* pathPrefix, std::uintptr_t surface, const Picture& picture) const;
+    std::uint32_t Ordinal(std::uintptr_t surface) const;
 
-    std::map<std::uint32_t, Picture> kept_;
-    std::map<std::uint32_t, std::uint32_t> ordinals_;  // by surface, from 1, in the order first kept
+    std::map<std::uintptr_t, Picture> kept_;
+    std::map<std::uintptr_t, std::uint32_t> ordinals_;  // by surface, from 1, in the order first kept
     std::unique_ptr<char[]> writeThrough_;
 };
 

@@ -50,7 +50,8 @@ bool FrameCallLists::Add(const RecordView& record) {
         pendingMemory_ = 0;
     }
     if (record.id == kClientMemoryBlockRecord) {
-        if (record.payloadSize > kClientMemoryHeaderSize) pendingMemory_ += record.payloadSize - kClientMemoryHeaderSize;
+        const std::uint32_t head = ClientMemoryHeaderSize(record.pointerBits);
+        if (record.payloadSize > head) pendingMemory_ += record.payloadSize - head;
         return true;
     }
     if (!tracker_.isCall()) return true;

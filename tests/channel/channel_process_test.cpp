@@ -52,8 +52,8 @@ std::string ChildCommand(const std::string& arguments) {
     return command;
 }
 
-std::map<std::uint32_t, kestrel::ClientExtent> ManyExtents(std::uint32_t count) {
-    std::map<std::uint32_t, kestrel::ClientExtent> extents;
+std::map<std::uintptr_t, kestrel::ClientExtent> ManyExtents(std::uint32_t count) {
+    std::map<std::uintptr_t, kestrel::ClientExtent> extents;
     for (std::uint32_t i = 0; i < count; ++i) extents[0x00400000u + i * 64] = 4 * i + 4;
     return extents;
 }

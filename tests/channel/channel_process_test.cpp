@@ -328,7 +328,7 @@ TEST(SessionChannelProcessTest, RecorderRegistersOnTheFixedSessionChannel) {
     EXPECT_EQ(controller.tags, (std::vector<std::uint32_t>{kProvisionalId, kAssignedId, kAssignedId}));
     const Register& r = controller.registered;
     EXPECT_EQ(r.apiType, 2u);
-    EXPECT_EQ(r.pointerBits, 32u);
+    EXPECT_EQ(r.pointerBits, sizeof(void*) * 8);
     EXPECT_NE(r.processId, GetCurrentProcessId());
     EXPECT_EQ(_stricmp(r.fileName, "channel_process_test.exe"), 0) << r.fileName;
     EXPECT_EQ(r.capturerAddress >> 32, (r.capturerAddress & 0x80000000u) ? 0xFFFFFFFFu : 0u);

@@ -89,7 +89,10 @@ bool Readable(const void* address, std::uint32_t bytes, bool reservedReadable) {
     while (at < end) {
         MEMORY_BASIC_INFORMATION region{};
         if (VirtualQuery(reinterpret_cast<const void*>(at), &region, sizeof region) != sizeof region) return false;
-        const bool hostMemory = reservedReadable && region.State == MEM_RESERVE;
+        // Memory the GL mapped from the host side is reserved to a 32-bit process's memory manager,
+        // and unknown (free) to a 64-bit one's, whose address space is not reserved whole.
+        const bool hostMemory = reservedReadable && (region.State == MEM_RESERVE ||
+                                                     (sizeof(void*) == 8 && region.State == MEM_FREE));
         if (!hostMemory &&
             (region.State != MEM_COMMIT || (region.Protect & PAGE_GUARD) || !(region.Protect & kReadable)))
             return false;

@@ -15,12 +15,13 @@ public:
         std::uint32_t id = 0;
         void* entry = nullptr;
         std::vector<std::uint8_t> payload;
-        std::uint32_t pointer = 0;  // the application's address
+        std::uint64_t pointer = 0;  // the application's address
         std::uint32_t unit = 0;     // the client texture unit it was set for
     };
 
-    // A client memory record's payload: address, offset, flags, then the bytes.
-    void AddBlock(std::vector<std::uint8_t>&& payload);
+    // A client memory record's payload: the address at the capture's pointer width, offset, flags,
+    // then the bytes.
+    void AddBlock(std::vector<std::uint8_t>&& payload, std::uint32_t pointerBits);
     bool HasBlocks() const { return !blocks_.empty(); }
     void ClearBlocks() { blocks_.clear(); }
 
@@ -42,9 +43,15 @@ public:
     bool Holds(std::uint32_t context) const { return held_.count(context) != 0 && !held_.at(context).empty(); }
 
 private:
-    const void* PointerFor(std::uint32_t address) const;
+    const void* PointerFor(std::uint64_t address) const;
 
-    std::vector<std::vector<std::uint8_t>> blocks_;
+    struct Block {
+        std::uint64_t address;
+        std::uint32_t offset;
+        std::uint32_t head;  // bytes before the data
+        std::vector<std::uint8_t> payload;
+    };
+    std::vector<Block> blocks_;
     std::map<std::uint32_t, std::map<std::uint64_t, Array>> held_;
 };
 

@@ -72,15 +72,15 @@ bool Replayer::ReplayContextCall(const Call& call, Step& step) {
     case api::wglCreateContext:
     case api::wglCreateLayerContext: {
         const bool layer = call.id == api::wglCreateLayerContext;
-        const std::uint32_t dc = call.U32(0);
-        const std::uint32_t recorded = call.U32(layer ? 8 : 4);
+        const std::uint32_t dc = call.Handle("hDc");
+        const std::uint32_t recorded = call.Handle("result");
         if (recorded == 0) break;  // it failed when it was made
         surfaces_.EnsurePixelFormat(dc);
         HDC real = surfaces_.DeviceContext(dc);
         HGLRC made = nullptr;
         if (layer) {
             auto create = gl_.Get<HGLRC(__stdcall*)(HDC, int)>("wglCreateLayerContext");
-            if (create && real) made = create(real, static_cast<int>(call.U32(4)));
+            if (create && real) made = create(real, call.Int("level"));
         } else {
             auto create = gl_.Get<HGLRC(__stdcall*)(HDC)>("wglCreateContext");
             if (create && real) made = create(real);
@@ -93,17 +93,18 @@ bool Replayer::ReplayContextCall(const Call& call, Step& step) {
         break;
     }
     case api::wglCreateContextAttribsARB: {
-        const std::uint32_t dc = call.U32(0);
-        const std::uint32_t share = call.U32(4);
-        const std::uint32_t attributeBytes = call.U32(12);
-        const std::uint32_t recorded = call.U32(16);
+        const std::uint32_t dc = call.Handle("hDC");
+        const std::uint32_t share = call.Handle("hShareContext");
+        const std::uint32_t attributeBytes = static_cast<std::uint32_t>(call.Field("attribBytes"));
+        const std::uint32_t recorded = call.Handle("result");
+        const std::uint32_t fixed = call.FixedSize();
         if (recorded == 0) break;
         surfaces_.EnsurePixelFormat(dc);
         HDC real = surfaces_.DeviceContext(dc);
         std::vector<int> attributes;
-        if (attributeBytes >= 4 && call.SizeAfter(40) >= attributeBytes) {
+        if (attributeBytes >= 4 && call.SizeAfter(fixed) >= attributeBytes) {
             attributes.resize(attributeBytes / 4);
-            std::memcpy(attributes.data(), call.After(40), attributes.size() * 4);
+            std::memcpy(attributes.data(), call.After(fixed), attributes.size() * 4);
             attributes.back() = 0;
         }
         const auto shared = contexts_.find(share);
@@ -120,10 +121,10 @@ bool Replayer::ReplayContextCall(const Call& call, Step& step) {
     case api::wglMakeCurrent:
     case api::wglMakeContextCurrentARB: {
         const bool arb = call.id == api::wglMakeContextCurrentARB;
-        const std::uint32_t dc = call.U32(0);
-        const std::uint32_t context = call.U32(arb ? 8 : 4);
+        const std::uint32_t dc = call.Handle(arb ? "hDrawDC" : "hDc");
+        const std::uint32_t context = call.Handle(arb ? "hglrc" : "newContext");
         BeforeMakeCurrent(dc, context);
-        if (call.U32(arb ? 12 : 8) == 0) break;  // failed then, changed nothing
+        if (call.Field("result") == 0) break;  // failed then, changed nothing
         threads_[thread_] = {dc, context};
         MakeCurrent(dc, context);
         if (const auto made = contexts_.find(context); made != contexts_.end()) {
@@ -134,9 +135,9 @@ bool Replayer::ReplayContextCall(const Call& call, Step& step) {
         break;
     }
     case api::wglDeleteContext: {
-        const std::uint32_t context = call.U32(0);
+        const std::uint32_t context = call.Handle("oldContext");
         const auto found = contexts_.find(context);
-        if (found == contexts_.end() || call.U32(4) == 0) break;
+        if (found == contexts_.end() || call.Field("result") == 0) break;
         KeepFinalImage(context);
         if (current_.context == context) MakeCurrent(0, 0);
         auto deleteContext = gl_.Get<BOOL(__stdcall*)(HGLRC)>("wglDeleteContext");
@@ -149,24 +150,26 @@ bool Replayer::ReplayContextCall(const Call& call, Step& step) {
     }
     case api::wglShareLists:
     case api::wglCopyContext: {
-        const auto first = contexts_.find(call.U32(0));
-        const auto second = contexts_.find(call.U32(4));
+        const bool share = call.id == api::wglShareLists;
+        const auto first = contexts_.find(call.Handle(share ? "hrcSrvShare" : "hglrcSrc"));
+        const auto second = contexts_.find(call.Handle(share ? "hrcSrvSource" : "hglrcDst"));
         if (first == contexts_.end() || second == contexts_.end()) break;
-        if (call.id == api::wglShareLists) {
-            auto share = gl_.Get<BOOL(__stdcall*)(HGLRC, HGLRC)>("wglShareLists");
-            if (call.U32(8) && share && share(first->second.real, second->second.real))
+        if (share) {
+            auto shareLists = gl_.Get<BOOL(__stdcall*)(HGLRC, HGLRC)>("wglShareLists");
+            if (call.Field("result") && shareLists && shareLists(first->second.real, second->second.real))
                 second->second.group = first->second.group;
         } else {
             auto copy = gl_.Get<BOOL(__stdcall*)(HGLRC, HGLRC, UINT)>("wglCopyContext");
-            if (copy) copy(first->second.real, second->second.real, call.U32(8));
+            if (copy) copy(first->second.real, second->second.real, static_cast<UINT>(call.Field("mask")));
         }
         break;
     }
     case api::wglSetPixelFormat: {
-        if (call.size < 8 + kDescriptorBytes + 4 || call.U32(8 + kDescriptorBytes) == 0) break;
+        const std::uint32_t descriptor = call.At("ppfd.nSize");
+        if (call.size < call.FixedSize() || descriptor + kDescriptorBytes > call.size || call.Field("result") == 0) break;
         PIXELFORMATDESCRIPTOR wanted{};
-        std::memcpy(&wanted, call.payload + 8, kDescriptorBytes);
-        if (!surfaces_.SetPixelFormat(call.U32(0), static_cast<int>(call.U32(4)), wanted))
+        std::memcpy(&wanted, call.payload + descriptor, kDescriptorBytes);
+        if (!surfaces_.SetPixelFormat(call.Handle("hdc"), call.Int("iPixelFormat"), wanted))
             NotReplayed(call.name, "no pixel format of the system has the recorded buffers");
         break;
     }
@@ -181,9 +184,9 @@ bool Replayer::ReplayContextCall(const Call& call, Step& step) {
     case api::wglUseFontOutlinesA:
     case api::wglUseFontOutlinesW: {
         // The glyphs of the font the device context had, into the replay's lists of the same names.
-        const std::uint32_t dc = call.U32(0);
+        const std::uint32_t dc = call.Handle("hDC");
         const bool outlines = call.id == api::wglUseFontOutlinesA || call.id == api::wglUseFontOutlinesW;
-        if (call.U32(outlines ? 32 : 16) == 0) break;  // failed then
+        if (call.Field("result") == 0) break;  // failed then
         HDC real = surfaces_.DeviceContext(dc);
         if (!real || !surfaces_.SelectFont(dc)) {
             NotReplayed(call.name, "the capture does not describe the device context's font");
@@ -194,20 +197,21 @@ bool Replayer::ReplayContextCall(const Call& call, Step& step) {
                            : call.id == api::wglUseFontOutlinesA ? "wglUseFontOutlinesA"
                                                                  : "wglUseFontOutlinesW";
         void* entry = gl_.Find(name);
-        const std::uint32_t base = names_.Map(ObjectKind::DisplayList, call.U32(12));
+        const std::uint32_t base = names_.Map(ObjectKind::DisplayList, static_cast<std::uint32_t>(call.Field("listBase")));
+        const auto first = static_cast<DWORD>(call.Field("first")), count = static_cast<DWORD>(call.Field("count"));
         bool made = false;
         if (entry && outlines) {
             float deviation = 0, extrusion = 0;
-            std::memcpy(&deviation, call.payload + 16, 4);
-            std::memcpy(&extrusion, call.payload + 20, 4);
+            std::memcpy(&deviation, call.payload + call.At("deviation"), 4);
+            std::memcpy(&extrusion, call.payload + call.At("extrusion"), 4);
             made = reinterpret_cast<BOOL(__stdcall*)(HDC, DWORD, DWORD, DWORD, FLOAT, FLOAT, int, GLYPHMETRICSFLOAT*)>(
-                       entry)(real, call.U32(4), call.U32(8), base, deviation, extrusion, static_cast<int>(call.U32(24)),
+                       entry)(real, first, count, base, deviation, extrusion, call.Int("format"),
                               // The metrics go to the application; the replay only needs room for them.
-                              call.U32(28) && call.U32(8) <= kOutputBytes / sizeof(GLYPHMETRICSFLOAT)
+                              call.Field("lpgmf") && count <= kOutputBytes / sizeof(GLYPHMETRICSFLOAT)
                                   ? static_cast<GLYPHMETRICSFLOAT*>(OutputBuffer())
                                   : nullptr);
         } else if (entry) {
-            made = reinterpret_cast<BOOL(__stdcall*)(HDC, DWORD, DWORD, DWORD)>(entry)(real, call.U32(4), call.U32(8), base);
+            made = reinterpret_cast<BOOL(__stdcall*)(HDC, DWORD, DWORD, DWORD)>(entry)(real, first, count, base);
         }
         if (!made) {
             NotReplayed(call.name, "the system could not make the font's lists");
@@ -217,17 +221,17 @@ bool Replayer::ReplayContextCall(const Call& call, Step& step) {
     }
     case api::wglSwapIntervalEXT: {
         auto swapInterval = gl_.Get<BOOL(__stdcall*)(int)>("wglSwapIntervalEXT");
-        if (swapInterval && current_.context) swapInterval(static_cast<int>(call.U32(0)));
+        if (swapInterval && current_.context) swapInterval(call.Int("interval"));
         break;
     }
     case api::wglSwapBuffers:
     case api::wglSwapLayerBuffers:
-        step = EndFrame(call.U32(0));
+        step = EndFrame(call.Handle("hdc"));
         break;
     case api::wglSwapMultipleBuffers: {
         // n, the list's address, the result, then n entries of device context and flags.
-        const std::uint32_t n = call.U32(0);
-        step = EndFrame(n > 0 ? call.U32(12) : current_.dc);
+        const auto n = static_cast<std::uint32_t>(call.Field("n"));
+        step = EndFrame(n > 0 ? call.U32(call.FixedSize()) : current_.dc);
         break;
     }
     default:

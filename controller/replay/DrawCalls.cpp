@@ -25,7 +25,7 @@ std::uint32_t IndexBytes(std::uint32_t type) {
     }
 }
 
-const void* AsPointer(std::uint32_t value) { return reinterpret_cast<const void*>(static_cast<std::uintptr_t>(value)); }
+const void* AsPointer(std::uint64_t value) { return reinterpret_cast<const void*>(static_cast<std::uintptr_t>(value)); }
 }  // namespace
 
 bool Replayer::ReplayArrayCall(const Call& call) {
@@ -57,13 +57,14 @@ bool Replayer::ReplayArrayCall(const Call& call) {
 }
 
 void Replayer::SetArrayPointer(const Call& call) {
-    // The pointer is the last field of every pointer call.
-    const std::uint32_t fixed = call.id == api::glVertexAttribPointerARB ? 21 : description::FindApi(call.id)->fixedSize;
+    // The pointer is the last field of every pointer call: the fields before it lie where a 32-bit
+    // capture has them.
+    const std::uint32_t fixed = call.FixedSize();
     ClientArrays::Array array;
     array.id = call.id;
     array.entry = call.entry;
     array.payload.assign(call.payload, call.payload + fixed);
-    array.pointer = call.U32(fixed - 4);
+    array.pointer = call.Field("pointer");
     const bool attribute = call.id == api::glVertexAttribPointerARB || call.id == api::glVertexAttribIPointerEXT ||
                            call.id == api::glVertexAttribLPointer;
     if (attribute) {
@@ -164,21 +165,18 @@ bool Replayer::ReplayDrawCall(const Call& call) {
         return true;
     }
     const bool elementBuffer = Integer(kElementBufferBinding) != 0;
-    const std::uint32_t fixed = description::FindApi(call.id)->fixedSize;
+    const std::uint32_t fixed = call.FixedSize();
     // Index data after the fixed part: the indices, or the offset again when a buffer holds them.
     const void* indices = nullptr;
-    auto single = [&](std::uint32_t indicesAt) {
-        indices = elementBuffer ? AsPointer(call.U32(indicesAt)) : call.After(fixed);
-    };
+    auto single = [&]() { indices = elementBuffer ? AsPointer(call.Field("indices")) : call.After(fixed); };
     // Indices from the record must be as many as the draw reads.
-    const bool range = call.id == api::glDrawRangeElementsEXT || call.id == api::glDrawRangeElementsBaseVertex;
     const bool multi = call.id == api::glMultiDrawArraysEXT || call.id == api::glMultiDrawElementsEXT ||
                        call.id == api::glMultiDrawElementsBaseVertex || call.id == api::glDrawArraysIndirect ||
                        call.id == api::glDrawElementsIndirect;
     if (!multi && !elementBuffer) {
-        const auto count = static_cast<std::int32_t>(call.U32(range ? 12 : 4));
-        const std::uint64_t bytes = count > 0 ? static_cast<std::uint64_t>(count) * IndexBytes(call.U32(range ? 16 : 8)) : 0;
-        if (bytes > 0 && call.U32(range ? 20 : 12) == 0) {
+        const std::int32_t count = call.Int("count");
+        const std::uint64_t bytes = count > 0 ? static_cast<std::uint64_t>(count) * IndexBytes(call.Handle("type")) : 0;
+        if (bytes > 0 && call.Field("indices") == 0) {
             NotReplayed(call.name, "it draws from a null index pointer");
             return true;
         }
@@ -188,67 +186,75 @@ bool Replayer::ReplayDrawCall(const Call& call) {
             return true;
         }
     }
-    auto v = [&call](std::uint32_t at) { return call.U32(at); };
-    auto i = [&call](std::uint32_t at) { return static_cast<std::int32_t>(call.U32(at)); };
+    auto v = [&call](const char* field) { return static_cast<std::uint32_t>(call.Field(field)); };
+    auto i = [&call](const char* field) { return call.Int(field); };
     switch (call.id) {
     case api::glDrawElements:
-        single(12);
+        single();
         reinterpret_cast<void(__stdcall*)(std::uint32_t, std::int32_t, std::uint32_t, const void*)>(call.entry)(
-            v(0), i(4), v(8), indices);
+            v("mode"), i("count"), v("type"), indices);
         break;
     case api::glDrawElementsBaseVertex:
     case api::glDrawElementsInstancedARB:
-        single(12);
+        single();
         reinterpret_cast<void(__stdcall*)(std::uint32_t, std::int32_t, std::uint32_t, const void*, std::int32_t)>(
-            call.entry)(v(0), i(4), v(8), indices, i(16));
+            call.entry)(v("mode"), i("count"), v("type"), indices,
+                        i(call.id == api::glDrawElementsBaseVertex ? "basevertex" : "primcount"));
         break;
     case api::glDrawElementsInstancedBaseVertex:
-        single(12);
+        single();
         reinterpret_cast<void(__stdcall*)(std::uint32_t, std::int32_t, std::uint32_t, const void*, std::int32_t,
-                                          std::int32_t)>(call.entry)(v(0), i(4), v(8), indices, i(16), i(20));
+                                          std::int32_t)>(call.entry)(v("mode"), i("count"), v("type"), indices,
+                                                                     i("instancecount"), i("basevertex"));
         break;
     case api::glDrawRangeElementsEXT:
-        single(20);
+        single();
         reinterpret_cast<void(__stdcall*)(std::uint32_t, std::uint32_t, std::uint32_t, std::int32_t, std::uint32_t,
-                                          const void*)>(call.entry)(v(0), v(4), v(8), i(12), v(16), indices);
+                                          const void*)>(call.entry)(v("mode"), v("start"), v("end"), i("count"),
+                                                                    v("type"), indices);
         break;
     case api::glDrawRangeElementsBaseVertex:
-        single(20);
+        single();
         reinterpret_cast<void(__stdcall*)(std::uint32_t, std::uint32_t, std::uint32_t, std::int32_t, std::uint32_t,
-                                          const void*, std::int32_t)>(call.entry)(v(0), v(4), v(8), i(12), v(16),
-                                                                                  indices, i(24));
+                                          const void*, std::int32_t)>(call.entry)(v("mode"), v("start"), v("end"),
+                                                                                  i("count"), v("type"), indices,
+                                                                                  i("basevertex"));
         break;
     case api::glMultiDrawArraysEXT: {
-        const std::int32_t count = i(12);
+        const std::int32_t count = i("primcount");
         if (count > 0 && call.SizeAfter(fixed) >= 8u * static_cast<std::uint32_t>(count))
             reinterpret_cast<void(__stdcall*)(std::uint32_t, const void*, const void*, std::int32_t)>(call.entry)(
-                v(0), call.After(fixed), call.After(fixed + 4 * count), count);
+                v("mode"), call.After(fixed), call.After(fixed + 4 * count), count);
         break;
     }
     case api::glMultiDrawElementsEXT:
     case api::glMultiDrawElementsBaseVertex: {
         const bool baseVertex = call.id == api::glMultiDrawElementsBaseVertex;
-        const std::int32_t draws = i(16);
+        const std::int32_t draws = i(baseVertex ? "drawcount" : "primcount");
         if (draws <= 0 || call.SizeAfter(fixed) < 4u * static_cast<std::uint32_t>(draws)) break;
-        const std::uint32_t type = v(8);
+        const std::uint32_t type = v("type");
+        // An offset into the element buffer is recorded as the pointer it was passed as.
+        const std::uint32_t offsetBytes = call.pointerBits / 8;
         std::vector<std::int32_t> counts(draws);
         std::memcpy(counts.data(), call.After(fixed), 4u * draws);
         std::vector<const void*> lists(draws);
         std::uint32_t at = fixed + 4u * draws;
         for (std::int32_t d = 0; d < draws; ++d) {
-            const std::uint32_t bytes = elementBuffer ? 4 : static_cast<std::uint32_t>(counts[d] > 0 ? counts[d] : 0) * IndexBytes(type);
+            const std::uint32_t bytes = elementBuffer ? offsetBytes : static_cast<std::uint32_t>(counts[d] > 0 ? counts[d] : 0) * IndexBytes(type);
             if (call.SizeAfter(at) < bytes) return NotReplayed(call.name, "its index data is cut short"), true;
-            lists[d] = elementBuffer ? AsPointer(call.U32(at)) : call.After(at);
+            std::uint64_t offset = 0;
+            if (elementBuffer) std::memcpy(&offset, call.After(at), offsetBytes);
+            lists[d] = elementBuffer ? AsPointer(offset) : call.After(at);
             at += bytes;
         }
         if (baseVertex) {
             if (call.SizeAfter(at) < 4u * draws) return NotReplayed(call.name, "its base vertices are cut short"), true;
             reinterpret_cast<void(__stdcall*)(std::uint32_t, const void*, std::uint32_t, const void* const*, std::int32_t,
-                                              const void*)>(call.entry)(v(0), counts.data(), type, lists.data(), draws,
+                                              const void*)>(call.entry)(v("mode"), counts.data(), type, lists.data(), draws,
                                                                         call.After(at));
         } else {
             reinterpret_cast<void(__stdcall*)(std::uint32_t, const void*, std::uint32_t, const void* const*,
-                                              std::int32_t)>(call.entry)(v(0), counts.data(), type, lists.data(), draws);
+                                              std::int32_t)>(call.entry)(v("mode"), counts.data(), type, lists.data(), draws);
         }
         break;
     }
@@ -257,15 +263,14 @@ bool Replayer::ReplayDrawCall(const Call& call) {
         // The command is in the record when it came from client memory, else in the bound buffer.
         const bool elements = call.id == api::glDrawElementsIndirect;
         const std::uint32_t commandBytes = elements ? 20 : 16;
-        const std::uint32_t indirectAt = elements ? 8 : 4;
-        const void* command = Integer(kDrawIndirectBinding) != 0 ? AsPointer(v(indirectAt))
+        const void* command = Integer(kDrawIndirectBinding) != 0 ? AsPointer(call.Field("indirect"))
                               : call.SizeAfter(fixed) >= commandBytes ? call.After(fixed)
                                                                        : nullptr;
         if (!command) return NotReplayed(call.name, "the capture does not hold its command"), true;
         if (elements)
-            reinterpret_cast<void(__stdcall*)(std::uint32_t, std::uint32_t, const void*)>(call.entry)(v(0), v(4), command);
+            reinterpret_cast<void(__stdcall*)(std::uint32_t, std::uint32_t, const void*)>(call.entry)(v("mode"), v("type"), command);
         else
-            reinterpret_cast<void(__stdcall*)(std::uint32_t, const void*)>(call.entry)(v(0), command);
+            reinterpret_cast<void(__stdcall*)(std::uint32_t, const void*)>(call.entry)(v("mode"), command);
         break;
     }
     default:

@@ -54,8 +54,10 @@ void Replayer::Unmap(const Call& call, std::uint32_t target, std::uint32_t buffe
 }
 
 bool Replayer::ReplayObjectCall(const Call& call) {
-    auto v = [&call](std::uint32_t at) { return call.U32(at); };
-    auto i = [&call](std::uint32_t at) { return static_cast<std::int32_t>(call.U32(at)); };
+    auto v = [&call](const char* field) { return static_cast<std::uint32_t>(call.Field(field)); };
+    auto i = [&call](const char* field) { return call.Int(field); };
+    // Offsets and lengths are pointer-sized integers.
+    auto wide = [&call](const char* field) { return static_cast<std::intptr_t>(call.Field(field)); };
     switch (call.id) {
     case api::glMapBufferARB:
     case api::glMapBufferRange:
@@ -81,7 +83,7 @@ bool Replayer::ReplayObjectCall(const Call& call) {
     }
     switch (call.id) {
     case api::glMapBufferARB: {
-        const unsigned target = v(0), access = v(4);
+        const unsigned target = v("target"), access = v("access");
         const std::uint32_t buffer = Integer(MappedBufferTable::BindingQuery(target));
         int size = 0;
         auto parameter = gl_.Get<void(__stdcall*)(unsigned, unsigned, int*)>("glGetBufferParameteriv");
@@ -91,17 +93,17 @@ bool Replayer::ReplayObjectCall(const Call& call) {
         break;
     }
     case api::glMapBufferRange: {
-        const unsigned target = v(0), access = v(12);
+        const unsigned target = v("target"), access = v("access");
         const std::uint32_t buffer = Integer(MappedBufferTable::BindingQuery(target));
         void* pointer = reinterpret_cast<void*(__stdcall*)(unsigned, std::intptr_t, std::intptr_t, unsigned)>(call.entry)(
-            target, i(4), i(8), access);
-        Map(buffer, access & kMapWrite ? v(8) : 0, access, pointer);
+            target, wide("offset"), wide("length"), access);
+        Map(buffer, access & kMapWrite ? v("length") : 0, access, pointer);
         break;
     }
     case api::glMapNamedBuffer:
     case api::glMapNamedBufferEXT: {
-        const std::uint32_t buffer = names_.Map(ObjectKind::Buffer, v(0));
-        const unsigned access = v(4);
+        const std::uint32_t buffer = names_.Map(ObjectKind::Buffer, v("buffer"));
+        const unsigned access = v("access");
         int size = 0;
         auto parameter = gl_.Get<void(__stdcall*)(unsigned, unsigned, int*)>(
             call.id == api::glMapNamedBuffer ? "glGetNamedBufferParameteriv" : "glGetNamedBufferParameterivEXT");
@@ -112,53 +114,56 @@ bool Replayer::ReplayObjectCall(const Call& call) {
     }
     case api::glMapNamedBufferRange:
     case api::glMapNamedBufferRangeEXT: {
-        const std::uint32_t buffer = names_.Map(ObjectKind::Buffer, v(0));
-        const unsigned access = v(12);
+        const std::uint32_t buffer = names_.Map(ObjectKind::Buffer, v("buffer"));
+        const unsigned access = v("access");
         void* pointer = reinterpret_cast<void*(__stdcall*)(unsigned, std::intptr_t, std::intptr_t, unsigned)>(call.entry)(
-            buffer, i(4), i(8), access);
-        Map(buffer, access & kMapWrite ? v(8) : 0, access, pointer);
+            buffer, wide("offset"), wide("length"), access);
+        Map(buffer, access & kMapWrite ? v("length") : 0, access, pointer);
         break;
     }
     case api::glUnmapBufferARB:
-        Unmap(call, v(0), Integer(MappedBufferTable::BindingQuery(v(0))), false);
+        Unmap(call, v("target"), Integer(MappedBufferTable::BindingQuery(v("target"))), false);
         break;
     case api::glUnmapNamedBuffer:
     case api::glUnmapNamedBufferEXT:
-        Unmap(call, 0, names_.Map(ObjectKind::Buffer, v(0)), true);
+        Unmap(call, 0, names_.Map(ObjectKind::Buffer, v("buffer")), true);
         break;
     case api::glShaderSourceARB: {
         // shader, count, strings, lengths, then count lengths as the application gave them, then each
         // string with a NUL after it.
-        const std::int32_t count = i(4);
-        const bool lengthsGiven = v(12) != 0;
-        if (count < 0 || call.SizeAfter(16) < 4u * static_cast<std::uint32_t>(count))
+        const std::int32_t count = i("count");
+        const bool lengthsGiven = call.Field("length") != 0;
+        const std::uint32_t fixed = call.FixedSize();
+        if (count < 0 || call.SizeAfter(fixed) < 4u * static_cast<std::uint32_t>(count))
             return NotReplayed(call.name, "its sources are cut short"), true;
         std::vector<std::int32_t> lengths(count);
-        if (count) std::memcpy(lengths.data(), call.After(16), 4u * count);
+        if (count) std::memcpy(lengths.data(), call.After(fixed), 4u * count);
         std::vector<const char*> strings;
-        const std::uint32_t textAt = 16 + 4u * count;
+        const std::uint32_t textAt = fixed + 4u * count;
         if (!SplitStrings(call.After(textAt), call.SizeAfter(textAt), count, strings))
             return NotReplayed(call.name, "its sources are cut short"), true;
         reinterpret_cast<void(__stdcall*)(unsigned, std::int32_t, const char* const*, const std::int32_t*)>(call.entry)(
-            names_.Map(ObjectKind::ShaderObject, v(0)), count, strings.data(), lengthsGiven ? lengths.data() : nullptr);
+            names_.Map(ObjectKind::ShaderObject, v("shaderObj")), count, strings.data(), lengthsGiven ? lengths.data() : nullptr);
         break;
     }
     case api::glCreateShaderProgramv: {
         std::vector<const char*> strings;
-        if (i(4) < 0 || !SplitStrings(call.After(16), call.SizeAfter(16), i(4), strings))
+        const std::uint32_t fixed = call.FixedSize();
+        if (i("count") < 0 || !SplitStrings(call.After(fixed), call.SizeAfter(fixed), i("count"), strings))
             return NotReplayed(call.name, "its sources are cut short"), true;
         const unsigned made = reinterpret_cast<unsigned(__stdcall*)(unsigned, std::int32_t, const char* const*)>(
-            call.entry)(v(0), i(4), strings.data());
-        names_.Made(ObjectKind::ShaderObject, v(12), made);
+            call.entry)(v("type"), i("count"), strings.data());
+        names_.Made(ObjectKind::ShaderObject, v("result"), made);
         break;
     }
     case api::glTransformFeedbackVaryings:
     case api::glTransformFeedbackVaryingsEXT: {
         std::vector<const char*> strings;
-        if (i(4) < 0 || !SplitStrings(call.After(16), call.SizeAfter(16), i(4), strings))
+        const std::uint32_t fixed = call.FixedSize();
+        if (i("count") < 0 || !SplitStrings(call.After(fixed), call.SizeAfter(fixed), i("count"), strings))
             return NotReplayed(call.name, "its names are cut short"), true;
         reinterpret_cast<void(__stdcall*)(unsigned, std::int32_t, const char* const*, unsigned)>(call.entry)(
-            names_.Map(ObjectKind::ShaderObject, v(0)), i(4), strings.data(), v(12));
+            names_.Map(ObjectKind::ShaderObject, v("program")), i("count"), strings.data(), v("bufferMode"));
         break;
     }
     case api::glReadPixels:
@@ -168,8 +173,8 @@ bool Replayer::ReplayObjectCall(const Call& call) {
             return true;
         }
         reinterpret_cast<void(__stdcall*)(std::int32_t, std::int32_t, std::int32_t, std::int32_t, unsigned, unsigned,
-                                          const void*)>(call.entry)(i(0), i(4), i(8), i(12), v(16), v(20),
-                                                                    reinterpret_cast<const void*>(v(24)));
+                                          const void*)>(call.entry)(i("x"), i("y"), i("width"), i("height"), v("format"),
+                                                                    v("type"), reinterpret_cast<const void*>(wide("pixels")));
         break;
     default:
         break;
@@ -177,7 +182,7 @@ bool Replayer::ReplayObjectCall(const Call& call) {
     // What the application writes into a persistent mapping while it stays mapped reaches no record.
     const bool range = call.id == api::glMapBufferRange || call.id == api::glMapNamedBufferRange ||
                        call.id == api::glMapNamedBufferRangeEXT;
-    if (range && (v(12) & kMapPersistent))
+    if (range && (v("access") & kMapPersistent))
         NotReplayed(call.name, "writes into a persistent mapping are not in the capture");
     else
         Issued();

@@ -33,6 +33,26 @@ std::uint32_t Replayer::Call::U32(std::uint32_t at) const {
     return value;
 }
 
+std::uint32_t Replayer::Call::At(const char* field) const {
+    for (unsigned i = 0; i < api->fieldCount; ++i)
+        if (std::strcmp(api->fields[i].name, field) == 0) return PlaceOf(*api, i, pointerBits).offset;
+    return size;
+}
+
+std::uint64_t Replayer::Call::Field(const char* field) const {
+    for (unsigned i = 0; i < api->fieldCount; ++i) {
+        if (std::strcmp(api->fields[i].name, field) != 0) continue;
+        const FieldPlace place = PlaceOf(*api, i, pointerBits);
+        std::uint64_t value = 0;
+        const std::uint32_t width = place.width < 8 ? place.width : 8;
+        if (place.offset <= size && size - place.offset >= width) std::memcpy(&value, payload + place.offset, width);
+        return value;
+    }
+    return 0;
+}
+
+std::uint32_t Replayer::Call::FixedSize() const { return FixedSizeOf(*api, pointerBits); }
+
 Replayer::Replayer(const ReplaySettings& settings, ReplayTally& tally)
     : settings_(settings), tally_(tally), output_(kOutputBytes), empty_(kEmptyBytes) {
     getIntegerv_ = gl_.Get<decltype(getIntegerv_)>("glGetIntegerv");
@@ -96,7 +116,7 @@ Replayer::Step Replayer::Replay(CaptureRecord& record) {
         return Step::Continue;
     }
     case kClientMemoryBlockRecord:
-        arrays_.AddBlock(std::move(record.payload));
+        arrays_.AddBlock(std::move(record.payload), record.pointerBits);
         return Step::Continue;
     case kFrameEndRecord: {
         if (record.payload.size() < sizeof(FrameEndPayload))
@@ -189,7 +209,8 @@ Replayer::Step Replayer::ReplayCallRecord(CaptureRecord& record) {
     }
     void* function = entry->role == ReplayRole::Engine && std::strncmp(name, "wgl", 3) == 0 ? nullptr
                                                                                             : EntryFor(record.id, name);
-    const Call call{record.id, name, record.payload.data(), static_cast<std::uint32_t>(record.payload.size()), function};
+    const Call call{record.id, name, record.payload.data(), static_cast<std::uint32_t>(record.payload.size()), function,
+                    api, record.pointerBits};
     if (entry->role == ReplayRole::Engine) {
         Step step = Step::Continue;
         if (ReplayContextCall(call, step) || ReplayArrayCall(call) || ReplayDrawCall(call) || ReplayObjectCall(call)) {

@@ -21,6 +21,10 @@
 #include "images/FinalImages.h"
 #include "images/FrameReader.h"
 
+namespace kestrel::description {
+struct ApiDescription;
+}
+
 namespace kestrel::replay {
 
 struct ReplayEntry;
@@ -94,7 +98,17 @@ private:
         const std::uint8_t* payload;
         std::uint32_t size;
         void* entry;
+        const description::ApiDescription* api;
+        std::uint32_t pointerBits;  // of the recorded process
         std::uint32_t U32(std::uint32_t at) const;
+        // Where the named field sits at the capture's width; past the payload when the record has none.
+        std::uint32_t At(const char* field) const;
+        // The named field's value at its width: pointers, handles and pointer-sized integers at the
+        // capture's. Handles are keyed by their low 32 bits, all that a handle of either width carries.
+        std::uint64_t Field(const char* field) const;
+        std::uint32_t Handle(const char* field) const { return static_cast<std::uint32_t>(Field(field)); }
+        std::int32_t Int(const char* field) const { return static_cast<std::int32_t>(Field(field)); }
+        std::uint32_t FixedSize() const;
         const std::uint8_t* After(std::uint32_t at) const { return at < size ? payload + at : nullptr; }
         std::uint32_t SizeAfter(std::uint32_t at) const { return at < size ? size - at : 0; }
     };

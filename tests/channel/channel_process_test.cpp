@@ -52,8 +52,8 @@ std::string ChildCommand(const std::string& arguments) {
     return command;
 }
 
-std::map<std::uint32_t, kestrel::ClientExtent> ManyExtents(std::uint32_t count) {
-    std::map<std::uint32_t, kestrel::ClientExtent> extents;
+std::map<std::uintptr_t, kestrel::ClientExtent> ManyExtents(std::uint32_t count) {
+    std::map<std::uintptr_t, kestrel::ClientExtent> extents;
     for (std::uint32_t i = 0; i < count; ++i) extents[0x00400000u + i * 64] = 4 * i + 4;
     return extents;
 }
@@ -328,7 +328,7 @@ TEST(SessionChannelProcessTest, RecorderRegistersOnTheFixedSessionChannel) {
     EXPECT_EQ(controller.tags, (std::vector<std::uint32_t>{kProvisionalId, kAssignedId, kAssignedId}));
     const Register& r = controller.registered;
     EXPECT_EQ(r.apiType, 2u);
-    EXPECT_EQ(r.pointerBits, 32u);
+    EXPECT_EQ(r.pointerBits, sizeof(void*) * 8);
     EXPECT_NE(r.processId, GetCurrentProcessId());
     EXPECT_EQ(_stricmp(r.fileName, "channel_process_test.exe"), 0) << r.fileName;
     EXPECT_EQ(r.capturerAddress >> 32, (r.capturerAddress & 0x80000000u) ? 0xFFFFFFFFu : 0u);

@@ -106,13 +106,14 @@ TEST(MakeRegister, CarriesTheFileNameWithoutItsFolder) {
         const Register message = MakeRegister(2, 0x4D2, c.path.c_str(), &object);
         EXPECT_EQ(message.code, 1);
         EXPECT_EQ(message.apiType, 2u);
-        EXPECT_EQ(message.pointerBits, 32u);
+        EXPECT_EQ(message.pointerBits, sizeof(void*) * 8);
         EXPECT_EQ(message.processId, 0x4D2u);
         EXPECT_EQ(std::string(message.fileName), c.fileName);
         EXPECT_EQ(message.capturerAddress, static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(&object)));
     }
     const Register high = MakeRegister(2, 1, "a.exe", reinterpret_cast<const void*>(0x80000010u));
-    EXPECT_EQ(high.capturerAddress, 0xFFFFFFFF80000010ull);
+    // A 32-bit address above 2 GiB is widened by sign, as a 32-bit process's handles are.
+    EXPECT_EQ(high.capturerAddress, sizeof(void*) == 4 ? 0xFFFFFFFF80000010ull : 0x80000010ull);
 }
 
 TEST(BuildImageFolder, AppendsABackslashAndRefusesWhatDoesNotFit) {

@@ -17,7 +17,7 @@ using namespace kestrel;
 
 namespace {
 
-using Extents = std::map<std::uint32_t, kestrel::ClientExtent>;
+using Extents = std::map<std::uintptr_t, kestrel::ClientExtent>;
 
 std::uint32_t U32(const std::uint8_t* bytes, std::size_t offset) {
     std::uint32_t value;

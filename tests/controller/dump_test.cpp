@@ -264,11 +264,14 @@ TEST(Dump, ACaptureOfA64BitProcessHasEightByteAddressesAndHandles) {
              b.Call("glMapBufferRange", Payload().U32(0x8892).Address(256, k64).Address(64, k64).U32(0x2).Address(0x1D0000, k64));
          },
          "glMapBufferRange(GL_ARRAY_BUFFER, 256, 64, 0x2) = 0x00000000001D0000"},
-        {"handles, then the data after the fixed part",
-         [](CaptureBuilder& b) { b.Call("wglCreateContext", Payload().Address(0x1F010042, k64).Address(0x100011000, k64).Fill(20, 0)); },
-         "wglCreateContext(0x1F010042) = 0x100011000 [data: 20 bytes]"},
+        {"handles, then the fields after them",
+         [](CaptureBuilder& b) {
+             b.Call("wglCreateContext",
+                    Payload().Address(0x1F010042, k64).Address(0x100011000, k64).I32(1).I32(2).I32(3).I32(4).U32(5));
+         },
+         "wglCreateContext(0x1F010042) = 0x100011000 rect={1, 2, 3, 4} geometryKind=5"},
         {"data block after a pointer", [](CaptureBuilder& b) { b.Call("glGenTextures", Payload().I32(2).Address(0x12FF00, k64).U32(1).U32(2)); },
-         "glGenTextures(2, 0x000000000012FF00) [textures: 8 bytes]"},
+         "glGenTextures(2, 0x000000000012FF00) textures={1, 2}"},
         {"string after the returned address",
          [](CaptureBuilder& b) { b.Call("wglGetProcAddress", Payload().Address(0x7FFA682BAE90, k64).Text("glShaderSource")); },
          "wglGetProcAddress(\"glShaderSource\") = 0x00007FFA682BAE90"},

@@ -78,7 +78,7 @@ TEST_F(CaptureStreamTest, InitLeavesExactlyTheFourOpeningRecordsInTheRing) {
     const Expected expected[] = {
         {200, {0x02, 0x00, 0x01, 0x00}},
         {110, {0x00, 0x01, 0x06, 0x01, 0, 0, 0, 0}},
-        {201, {0x02, 0, 0, 0, 0x20, 0, 0, 0}},
+        {201, {0x02, 0, 0, 0, static_cast<uint8_t>(sizeof(void*) * 8), 0, 0, 0}},  // the process's pointer width
     };
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(expected[i].id, records[i].header.id);

@@ -134,7 +134,7 @@ private:
             std::memcpy(words, opening_, sizeof(words));
             bool ok = records_ == 0   ? words[0] == 0x00010002
                       : records_ == 1 ? words[0] == 0x01060100 && words[1] == 0
-                      : records_ == 2 ? words[0] == 2 && words[1] == 32
+                      : records_ == 2 ? words[0] == 2 && words[1] == sizeof(void*) * 8
                                       : std::memchr(opening_, 0, 260) != nullptr;
             if (!ok) return Fail("opening record contents");
         } else {

@@ -98,17 +98,17 @@ std::vector<std::uint8_t> Slice(const std::vector<float>& values, std::size_t of
                                      bytes.begin() + static_cast<std::ptrdiff_t>(offset + length));
 }
 
-CallRecord Dump(std::uint32_t address, std::uint32_t offset, const std::vector<std::uint8_t>& bytes,
+CallRecord Dump(std::uint64_t address, std::uint32_t offset, const std::vector<std::uint8_t>& bytes,
                 std::uint32_t flags = 0) {
     Bytes payload;
-    payload.u32(address).u32(offset).u32(flags).raw(bytes.data(), bytes.size());
+    payload.addr(address).u32(offset).u32(flags).raw(bytes.data(), bytes.size());
     return {kestrel::kClientMemoryBlockRecord, payload.data()};
 }
 
 // The drawable record of a window as draw_app reported it.
 CallRecord WindowDrawable(const Report& r, const char* scope, std::uint32_t kindFlags, std::uint32_t changeFlags) {
     Bytes payload;
-    payload.u32(r.U32(scope, "window")).u32(r.U32(scope, "dc"));
+    payload.addr(r.Address(scope, "window")).addr(r.Address(scope, "dc"));
     const std::vector<std::uint8_t> rect = r.Bytes(scope, "rect"), font = r.Bytes(scope, "font");
     payload.raw(rect.data(), rect.size()).u32(kindFlags).raw(font.data(), font.size()).u32(changeFlags);
     return {kestrel::kDrawableRecord, payload.data()};
@@ -150,9 +150,9 @@ TEST_F(DrawCaptureTest, WindowIsDescribedAtItsFirstWglCallAndAgainOnlyWhenItMove
     const std::vector<std::uint8_t> pfd = r.Bytes("first", "pfd");
     // New: its rectangle and font differ from the empty ones a new description starts from.
     Expect(kFirstWglCall, {WindowDrawable(r, "first", 0, 1 | 2 | 8),
-                           Rec(api::wglChoosePixelFormat, Bytes().u32(r.U32("first", "dc")).raw(pfd.data(), pfd.size())
+                           Rec(api::wglChoosePixelFormat, Bytes().addr(r.Address("first", "dc")).raw(pfd.data(), pfd.size())
                                                               .u32(r.U32("first", "format")))});
-    Expect(kSecondWglCall, {Rec(api::wglSetPixelFormat, Bytes().u32(r.U32("first", "dc")).u32(r.U32("first", "format"))
+    Expect(kSecondWglCall, {Rec(api::wglSetPixelFormat, Bytes().addr(r.Address("first", "dc")).u32(r.U32("first", "format"))
                                                             .raw(pfd.data(), pfd.size()).u32(1))});
     Expect(kViewportAfterMove, {WindowDrawable(r, "moved", 0, 2),
                                 Rec(api::glViewport, Bytes().i32(0).i32(0).i32(160).i32(160))});
@@ -162,68 +162,69 @@ TEST_F(DrawCaptureTest, WindowIsDescribedAtItsFirstWglCallAndAgainOnlyWhenItMove
 TEST_F(DrawCaptureTest, FullScreenWindowKeepsItsClientRectangle) {
     const Report& r = report();
     Expect(kFullScreen, {WindowDrawable(r, "full", 1, 1 | 4 | 8),
-                         Rec(api::wglGetPixelFormat, Bytes().u32(r.U32("full", "dc")).u32(0))});
+                         Rec(api::wglGetPixelFormat, Bytes().addr(r.Address("full", "dc")).u32(0))});
 }
 
 TEST_F(DrawCaptureTest, ContextsAreRecordedWithTheirGeometryAndAttributeLists) {
     const Report& r = report();
-    const std::uint32_t dc = r.U32("first", "dc"), rc = r.U32("create", "rc");
+    const std::uint64_t dc = r.Address("first", "dc"), rc = r.Address("create", "rc");
     const std::vector<std::uint8_t> rect = r.Bytes("create", "rect");
-    Expect(kCreateContext, {Rec(api::wglCreateContext, Bytes().u32(dc).u32(rc).raw(rect.data(), rect.size()).u32(0))});
-    Expect(kMakeCurrent, {Rec(api::wglMakeCurrent, Bytes().u32(dc).u32(rc).u32(1))});
+    Expect(kCreateContext, {Rec(api::wglCreateContext, Bytes().addr(dc).addr(rc).raw(rect.data(), rect.size()).u32(0))});
+    Expect(kMakeCurrent, {Rec(api::wglMakeCurrent, Bytes().addr(dc).addr(rc).u32(1))});
     // Two attribute pairs and the terminating zero: 20 bytes after the fixed part.
     const std::int32_t attributes[] = {0x2091, 3, 0x2092, 0, 0};
     Expect(kAttributeList, {Rec(api::wglCreateContextAttribsARB, Bytes()
-                                                                     .u32(dc)
-                                                                     .u32(0)
-                                                                     .u32(r.U32("attributes", "list"))
+                                                                     .addr(dc)
+                                                                     .addr(0)
+                                                                     .addr(r.Address("attributes", "list"))
                                                                      .u32(20)
-                                                                     .u32(r.U32("attributes", "withList"))
+                                                                     .addr(r.Address("attributes", "withList"))
                                                                      .raw(rect.data(), rect.size())
                                                                      .u32(0)
                                                                      .values(attributes))});
     Expect(kNoAttributeList, {Rec(api::wglCreateContextAttribsARB, Bytes()
-                                                                       .u32(dc)
+                                                                       .addr(dc)
+                                                                       .addr(0)
+                                                                       .addr(0)
                                                                        .u32(0)
-                                                                       .u32(0)
-                                                                       .u32(0)
-                                                                       .u32(r.U32("attributes", "withoutList"))
+                                                                       .addr(r.Address("attributes", "withoutList"))
                                                                        .raw(rect.data(), rect.size())
                                                                        .u32(0))});
-    Expect(kReleased, {Rec(api::wglMakeCurrent, Bytes().u32(0).u32(0).u32(1))});
+    Expect(kReleased, {Rec(api::wglMakeCurrent, Bytes().addr(0).addr(0).u32(1))});
     // The thread has no context now: the draw reaches no client memory of the window's context.
     Expect(kDrawWithoutContext, {Rec(api::glDrawArrays, Bytes().u32(0).i32(0).i32(4))});
 }
 
 TEST_F(DrawCaptureTest, MemoryBitmapIsCapturedWithItsPixelsAndItsFormatIsShown) {
     const Report& r = report();
-    const std::uint32_t dc = r.U32("bitmap", "dc"), width = r.U32("bitmap", "width"), height = r.U32("bitmap", "height");
+    const std::uint64_t dc = r.Address("bitmap", "dc");
+    const std::uint32_t width = r.U32("bitmap", "width"), height = r.U32("bitmap", "height");
     const std::vector<std::uint8_t> pixels = r.Bytes("bitmap", "pixels");
     // The device context is described once, at the first wgl call that named it, pixels included.
     std::vector<const kestrel::CaptureRecord*> drawables;
     for (const kestrel::CaptureRecord& record : Capture().records) {
-        std::uint32_t recordDc = 0;
-        if (record.id == kestrel::kDrawableRecord && record.payload.size() >= 8)
-            std::memcpy(&recordDc, record.payload.data() + 4, 4);
+        std::uint64_t recordDc = 0;
+        if (record.id == kestrel::kDrawableRecord && record.payload.size() >= 2 * kPointerBytes)
+            std::memcpy(&recordDc, record.payload.data() + kPointerBytes, kPointerBytes);
         if (recordDc == dc) drawables.push_back(&record);
     }
     ASSERT_EQ(drawables.size(), 1u);
     const std::vector<std::uint8_t>& payload = drawables[0]->payload;
-    ASSERT_EQ(payload.size(), 92u + 84u + pixels.size());
+    ASSERT_EQ(payload.size(), sizeof(kestrel::DrawableRecord) + sizeof(DIBSECTION) + pixels.size());
     kestrel::DrawableRecord head{};
     std::memcpy(&head, payload.data(), sizeof head);
-    EXPECT_EQ(head.window, 0xFFFFFFFFu);
+    EXPECT_EQ(head.window, kestrel::kNoWindow);
     EXPECT_EQ(head.kindFlags, 2u | 4u) << "no window, bitmap captured";
     EXPECT_EQ(head.changeFlags, 1u | 2u | 8u) << "new, with a size and a font";
     const std::int32_t rect[4] = {0, 0, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
     EXPECT_EQ(std::memcmp(head.rect, rect, sizeof rect), 0);
     DIBSECTION section{};
-    std::memcpy(&section, payload.data() + 92, sizeof section);
+    std::memcpy(&section, payload.data() + sizeof head, sizeof section);
     EXPECT_EQ(section.dsBm.bmWidth, static_cast<LONG>(width));
     EXPECT_EQ(section.dsBm.bmHeight, static_cast<LONG>(height));
     EXPECT_EQ(section.dsBm.bmBitsPixel, 32);
     EXPECT_EQ(section.dsBmih.biWidth, static_cast<LONG>(width));
-    EXPECT_TRUE(std::equal(pixels.begin(), pixels.end(), payload.begin() + 92 + 84)) << "the bitmap's own pixels";
+    EXPECT_TRUE(std::equal(pixels.begin(), pixels.end(), payload.begin() + sizeof head + sizeof section)) << "the bitmap's own pixels";
 
     // In the creation call: the format of the windowless surface, then the context with kind 2.
     Records creation;
@@ -231,16 +232,16 @@ TEST_F(DrawCaptureTest, MemoryBitmapIsCapturedWithItsPixelsAndItsFormatIsShown) 
         if (record.id != kestrel::kDrawableRecord) creation.push_back(record);
     const std::vector<std::uint8_t> pfd = r.Bytes("bitmap", "pfd");
     const Records expected = {
-        Rec(api::wglSetPixelFormat, Bytes().u32(dc).u32(r.U32("bitmap", "format")).raw(pfd.data(), pfd.size()).u32(1)),
-        Rec(api::wglCreateContext, Bytes().u32(dc).u32(r.U32("bitmap", "rc")).values(rect).u32(2))};
+        Rec(api::wglSetPixelFormat, Bytes().addr(dc).u32(r.U32("bitmap", "format")).raw(pfd.data(), pfd.size()).u32(1)),
+        Rec(api::wglCreateContext, Bytes().addr(dc).addr(r.Address("bitmap", "rc")).values(rect).u32(2))};
     EXPECT_EQ(creation, expected) << Describe(creation) << "\n  expected:" << Describe(expected);
 }
 
 TEST_F(DrawCaptureTest, DrawsDumpExactlyTheClientVerticesTheyReach) {
     const Report& r = report();
     const std::vector<float> points = PointsVertices(), spaced = SpacedVertices(), interleaved = InterleavedT2fV3f();
-    const std::uint32_t pointsAt = r.U32("arrays", "points"), spacedAt = r.U32("arrays", "spaced"),
-                        interleavedAt = r.U32("arrays", "interleaved"), indices = r.U32("indices", "client");
+    const std::uint64_t pointsAt = r.Address("arrays", "points"), spacedAt = r.Address("arrays", "spaced"),
+                        interleavedAt = r.Address("arrays", "interleaved"), indices = r.Address("indices", "client");
     const CallRecord draw4 = Rec(api::glDrawArrays, Bytes().u32(0).i32(0).i32(4));
     // 3 floats, stride 0: element size and stride 12, four vertices are 48 bytes from 0.
     Expect(kTightVertices, {Dump(pointsAt, 0, Slice(points, 0, 48)), draw4});
@@ -261,20 +262,22 @@ TEST_F(DrawCaptureTest, DrawsDumpExactlyTheClientVerticesTheyReach) {
     // Indices {7, 3, 9} reach vertices 3 to 9; the record carries the 6 index bytes.
     const std::uint16_t clientIndices[] = {7, 3, 9};
     Expect(kClientIndices, {Dump(pointsAt, 36, Slice(points, 36, 84)),
-                            Rec(api::glDrawElements, Bytes().u32(0).i32(3).u32(0x1403).u32(indices).values(clientIndices))});
+                            Rec(api::glDrawElements, Bytes().u32(0).i32(3).u32(0x1403).addr(indices).values(clientIndices))});
     // Indices in an element buffer are read back from it; the record carries the offset again.
     Expect(kBufferIndices, {Dump(pointsAt, 36, Slice(points, 36, 84)),
-                            Rec(api::glDrawElements, Bytes().u32(0).i32(3).u32(0x1403).u32(0).u32(0))});
+                            Rec(api::glDrawElements, Bytes().u32(0).i32(3).u32(0x1403).addr(0).addr(0))});
 }
 
 // Every client array set from client memory, with the furthest byte any draw read from it.
 TEST_F(DrawCaptureTest, ExtentTableIsPublishedWithTheFurthestBytesRead) {
     const Report& r = report();
+    // The published keys are u32 at either width: an address's low half.
+    const auto key = [&](const char* scope, const char* name) { return static_cast<std::uint32_t>(r.Address(scope, name)); };
     const std::map<std::uint32_t, std::uint32_t> expected = {
-        {r.U32("arrays", "points"), 60 * 12 + 5 * 12},  // the indirect draw reached vertex 64
-        {r.U32("arrays", "spaced"), 160 + 76},
-        {r.U32("arrays", "interleaved"), 80},
-        {r.U32("unreadable", "index"), 16},
+        {key("arrays", "points"), 60 * 12 + 5 * 12},  // the indirect draw reached vertex 64
+        {key("arrays", "spaced"), 160 + 76},
+        {key("arrays", "interleaved"), 80},
+        {key("unreadable", "index"), 16},
     };
     EXPECT_EQ(Capture().extents, expected);
 }
@@ -285,15 +288,15 @@ TEST_F(DrawCaptureTest, UnreadableClientMemoryGivesItsReadablePrefixAndZeros) {
     const float readable[2] = {1.25f, 2.5f};
     std::vector<std::uint8_t> index(16, 0);
     std::memcpy(index.data(), readable, sizeof readable);
-    Expect(kUnreadable, {Dump(r.U32("unreadable", "index"), 0, index),
-                         Dump(r.U32("arrays", "points"), 0, Slice(PointsVertices(), 0, 48)),
+    Expect(kUnreadable, {Dump(r.Address("unreadable", "index"), 0, index),
+                         Dump(r.Address("arrays", "points"), 0, Slice(PointsVertices(), 0, 48)),
                          Rec(api::glDrawArrays, Bytes().u32(0).i32(0).i32(4))});
 }
 
 // Vertex i lights pixel column i: the range the recorder dumped must be the range the GL drew.
 TEST_F(DrawCaptureTest, IndexedAndIndirectRangesAreTheVerticesTheGLDraws) {
     const Report& r = report();
-    const std::uint32_t pointsAt = r.U32("arrays", "points");
+    const std::uint64_t pointsAt = r.Address("arrays", "points");
     struct Row {
         Case c;
         const char* scope;
@@ -313,10 +316,11 @@ TEST_F(DrawCaptureTest, IndexedAndIndirectRangesAreTheVerticesTheGLDraws) {
         ASSERT_EQ(records.size(), 2u) << Describe(records);
         const CallRecord& dump = records[0];
         ASSERT_EQ(dump.id, kestrel::kClientMemoryBlockRecord) << Describe(records);
-        std::uint32_t address = 0, offset = 0;
-        std::memcpy(&address, dump.payload.data(), 4);
-        std::memcpy(&offset, dump.payload.data() + 4, 4);
-        const std::size_t length = dump.payload.size() - 12;
+        std::uint64_t address = 0;
+        std::uint32_t offset = 0;
+        std::memcpy(&address, dump.payload.data(), kPointerBytes);
+        std::memcpy(&offset, dump.payload.data() + kPointerBytes, 4);
+        const std::size_t length = dump.payload.size() - (kPointerBytes + 8);
         EXPECT_EQ(address, pointsAt);
         EXPECT_EQ(offset, row.first * 12) << "the first vertex dumped";
         EXPECT_EQ(length, (row.last - row.first) * 12 + 12) << "the vertices dumped";
@@ -325,23 +329,23 @@ TEST_F(DrawCaptureTest, IndexedAndIndirectRangesAreTheVerticesTheGLDraws) {
     // The command came from the buffer, so the indirect draw's record is its 8-byte fixed part.
     const Records& indirect = Segment(kIndirectFromBuffer);
     ASSERT_EQ(indirect.size(), 2u);
-    EXPECT_EQ(indirect[1], Rec(api::glDrawArraysIndirect, Bytes().u32(0).u32(0)));
+    EXPECT_EQ(indirect[1], Rec(api::glDrawArraysIndirect, Bytes().u32(0).addr(0)));
 }
 
 TEST_F(DrawCaptureTest, MultiDrawDumpsEachRangeAndARefusedOneRecordsNoDraw) {
     const Report& r = report();
     const std::vector<float> points = PointsVertices();
-    const std::uint32_t pointsAt = r.U32("arrays", "points"), firsts = r.U32("multi", "firsts"),
-                        counts = r.U32("multi", "counts");
+    const std::uint64_t pointsAt = r.Address("arrays", "points"), firsts = r.Address("multi", "firsts"),
+                        counts = r.Address("multi", "counts");
     const std::int32_t firstValues[] = {0, 4}, countValues[] = {2, 2};
     EXPECT_EQ(r.U32("multi", "error"), 0u);
     Expect(kMultiDraw, {Dump(pointsAt, 0, Slice(points, 0, 24)), Dump(pointsAt, 48, Slice(points, 48, 24)),
                         Marker(api::glMultiDrawArraysEXT, "glMultiDrawArrays"),
-                        Rec(api::glMultiDrawArraysEXT, Bytes().u32(0).u32(firsts).u32(counts).i32(2)
+                        Rec(api::glMultiDrawArraysEXT, Bytes().u32(0).addr(firsts).addr(counts).i32(2)
                                                            .values(firstValues).values(countValues))});
     EXPECT_EQ(r.U32("refused", "error"), 0x0501u) << "the program still sees the GL's error";
     Expect(kRefusedMultiDraw, {Marker(api::glMultiDrawArraysEXT, "glMultiDrawArrays"),
-                               Rec(api::glMultiDrawArraysEXT, Bytes().u32(0).u32(firsts).u32(counts).i32(0))});
+                               Rec(api::glMultiDrawArraysEXT, Bytes().u32(0).addr(firsts).addr(counts).i32(0))});
 }
 
 }  // namespace

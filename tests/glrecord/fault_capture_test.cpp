@@ -109,9 +109,9 @@ std::vector<std::uint8_t> Slice(const std::vector<float>& values, std::size_t of
     return {bytes.begin() + static_cast<std::ptrdiff_t>(offset), bytes.begin() + static_cast<std::ptrdiff_t>(offset + length)};
 }
 
-CallRecord Dump(std::uint32_t address, std::uint32_t offset, const std::vector<std::uint8_t>& bytes) {
+CallRecord Dump(std::uint64_t address, std::uint32_t offset, const std::vector<std::uint8_t>& bytes) {
     Bytes payload;
-    payload.u32(address).u32(offset).u32(0).raw(bytes.data(), bytes.size());
+    payload.addr(address).u32(offset).u32(0).raw(bytes.data(), bytes.size());
     return {kestrel::kClientMemoryBlockRecord, payload.data()};
 }
 
@@ -128,14 +128,14 @@ TEST_F(RecorderFaults, DrawsDumpExactlyTheVerticesTheGLReads) {
     ASSERT_TRUE(ranWhole_);
     const Report& r = c.report;
     const std::vector<float> points = drawcases::PointsVertices();
-    const std::uint32_t p = r.U32("all", "points");
+    const std::uint64_t p = r.Address("all", "points");
     auto dumpPoints = [&](std::uint32_t first, std::uint32_t count) {
         return Dump(p, first * 12, Slice(points, first * 12, count * 12));
     };
     auto arrays = [](std::int32_t first, std::int32_t count) {
         return Rec(api::glDrawArrays, Bytes().u32(0).i32(first).i32(count));
     };
-    auto indices = [&](Case which) { return r.U32(Scope(which), "indices"); };
+    auto indices = [&](Case which) { return r.Address(Scope(which), "indices"); };
     const std::uint16_t threeIndices[] = {7, 3, 9};
     const std::uint16_t restarted[] = {50, 0xFFFF, 20, 30};
     const std::uint32_t fixedRestarted[] = {5, 0xFFFFFFFFu, 9};
@@ -148,12 +148,12 @@ TEST_F(RecorderFaults, DrawsDumpExactlyTheVerticesTheGLReads) {
         std::uint32_t error;  // what the program's own glGetError gave after the case
     } cases[] = {
         {kVertexArrayElementBuffer,
-         {dumpPoints(3, 7), Rec(api::glDrawElements, Bytes().u32(0).i32(3).u32(0x1403).u32(0).u32(0))}, 0},
-        {kEmptyByteIndices, {Rec(api::glDrawElements, Bytes().u32(0).i32(0).u32(0x1401).u32(indices(kEmptyByteIndices)))}, 0},
+         {dumpPoints(3, 7), Rec(api::glDrawElements, Bytes().u32(0).i32(3).u32(0x1403).addr(0).addr(0))}, 0},
+        {kEmptyByteIndices, {Rec(api::glDrawElements, Bytes().u32(0).i32(0).u32(0x1401).addr(indices(kEmptyByteIndices)))}, 0},
         {kNegativeCount, {arrays(0, -1)}, 0x0501},
         {kNegativeFirst, {arrays(-5, 4)}, kAsTheGLSays},
         {kEndBeforeStart,
-         {Rec(api::glDrawRangeElementsEXT, Bytes().u32(0).u32(9).u32(3).i32(3).u32(0x1403).u32(indices(kEndBeforeStart))
+         {Rec(api::glDrawRangeElementsEXT, Bytes().u32(0).u32(9).u32(3).i32(3).u32(0x1403).addr(indices(kEndBeforeStart))
                                                .values(threeIndices))},
          0x0501},
         {kNoInstances,
@@ -162,24 +162,24 @@ TEST_F(RecorderFaults, DrawsDumpExactlyTheVerticesTheGLReads) {
          0x0501},
         {kClientRestart,
          {dumpPoints(20, 31),
-          Rec(api::glDrawElements, Bytes().u32(0).i32(4).u32(0x1403).u32(indices(kClientRestart)).values(restarted))},
+          Rec(api::glDrawElements, Bytes().u32(0).i32(4).u32(0x1403).addr(indices(kClientRestart)).values(restarted))},
          0},
         {kClientFixedRestart,
-         {dumpPoints(5, 5), Rec(api::glDrawElements, Bytes().u32(0).i32(3).u32(0x1405).u32(indices(kClientFixedRestart))
+         {dumpPoints(5, 5), Rec(api::glDrawElements, Bytes().u32(0).i32(3).u32(0x1405).addr(indices(kClientFixedRestart))
                                                          .values(fixedRestarted))},
          0},
-        {kIndirectMappedPersistently, {dumpPoints(60, 5), Rec(api::glDrawArraysIndirect, Bytes().u32(0).u32(0))}, 0},
-        {kIndirectWithoutReadAccess, {dumpPoints(100, 4), Rec(api::glDrawArraysIndirect, Bytes().u32(0).u32(0))}, 0},
-        {kIndirectPastTheBuffer, {Rec(api::glDrawArraysIndirect, Bytes().u32(0).u32(8))}, 0x0502},
+        {kIndirectMappedPersistently, {dumpPoints(60, 5), Rec(api::glDrawArraysIndirect, Bytes().u32(0).addr(0))}, 0},
+        {kIndirectWithoutReadAccess, {dumpPoints(100, 4), Rec(api::glDrawArraysIndirect, Bytes().u32(0).addr(0))}, 0},
+        {kIndirectPastTheBuffer, {Rec(api::glDrawArraysIndirect, Bytes().u32(0).addr(8))}, 0x0502},
         {kRangeInBuffer,
-         {dumpPoints(3, 7), Rec(api::glDrawRangeElementsEXT, Bytes().u32(0).u32(3).u32(9).i32(3).u32(0x1403).u32(0).u32(0))},
+         {dumpPoints(3, 7), Rec(api::glDrawRangeElementsEXT, Bytes().u32(0).u32(3).u32(9).i32(3).u32(0x1403).addr(0).addr(0))},
          0},
         {kRangeBaseVertexInBuffer,
          {dumpPoints(13, 7),
-          Rec(api::glDrawRangeElementsBaseVertex, Bytes().u32(0).u32(3).u32(9).i32(3).u32(0x1403).u32(0).i32(10).u32(0))},
+          Rec(api::glDrawRangeElementsBaseVertex, Bytes().u32(0).u32(3).u32(9).i32(3).u32(0x1403).addr(0).i32(10).addr(0))},
          0},
-        {kBgraColours, {Dump(r.U32(Scope(kBgraColours), "colours"), 0, colours), dumpPoints(0, 4), arrays(0, 4)}, 0},
-        {kPackedAttribute, {Dump(r.U32(Scope(kPackedAttribute), "packed"), 0, packed), dumpPoints(0, 4), arrays(0, 4)}, 0},
+        {kBgraColours, {Dump(r.Address(Scope(kBgraColours), "colours"), 0, colours), dumpPoints(0, 4), arrays(0, 4)}, 0},
+        {kPackedAttribute, {Dump(r.Address(Scope(kPackedAttribute), "packed"), 0, packed), dumpPoints(0, 4), arrays(0, 4)}, 0},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.which);
@@ -208,14 +208,15 @@ TEST_F(RecorderFaults, BitmapsAreCapturedWholeAndARefusedDeleteKeepsTheContext) 
         ASSERT_EQ(records.size(), 2u) << Describe(records);
         ASSERT_EQ(records[0].id, kestrel::kDrawableRecord);
         const std::vector<std::uint8_t>& payload = records[0].payload;
-        ASSERT_EQ(payload.size(), 92u + 84u + pixels.size()) << "the record holds the section's rows, nothing more";
+        ASSERT_EQ(payload.size(), sizeof(kestrel::DrawableRecord) + sizeof(DIBSECTION) + pixels.size())
+            << "the record holds the section's rows, nothing more";
         kestrel::DrawableRecord head{};
         std::memcpy(&head, payload.data(), sizeof head);
-        EXPECT_EQ(head.deviceContext, r.U32(Scope(which), "dc"));
+        EXPECT_EQ(head.deviceContext, r.Address(Scope(which), "dc"));
         EXPECT_TRUE(head.kindFlags & 4u) << "bitmap captured";
         // The rows in the order the recorded header gives: bottom-up unless its height is negative.
         DIBSECTION section{};
-        std::memcpy(&section, payload.data() + 92, sizeof section);
+        std::memcpy(&section, payload.data() + sizeof head, sizeof section);
         const std::size_t rows = static_cast<std::size_t>(section.dsBm.bmHeight);
         ASSERT_GT(rows, 0u);
         const std::size_t rowBytes = pixels.size() / rows;
@@ -225,30 +226,35 @@ TEST_F(RecorderFaults, BitmapsAreCapturedWholeAndARefusedDeleteKeepsTheContext) 
             expected.insert(expected.end(), pixels.begin() + static_cast<std::ptrdiff_t>(from * rowBytes),
                             pixels.begin() + static_cast<std::ptrdiff_t>((from + 1) * rowBytes));
         }
-        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), payload.begin() + 92 + 84))
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), payload.begin() + sizeof head + sizeof section))
             << "the section's own rows; recorded height " << section.dsBmih.biHeight;
     }
     // No room for a copy of the pixels: the bitmap is described without them, and the program runs on.
+    // Only a 32-bit program can leave no room; a 64-bit one's address space is too large to fill, and
+    // there the bitmap is captured whole.
+    const bool noRoom = sizeof(void*) == 4;
     EXPECT_EQ(r.U32(Scope(kBitmapBeyondMemory), "survived"), 1u);
     EXPECT_GT(r.U32(Scope(kBitmapBeyondMemory), "reserved"), 0u);
     const Records& beyond = c.segments[kBitmapBeyondMemory];
     ASSERT_EQ(beyond.size(), 2u) << Describe(beyond);
     ASSERT_EQ(beyond[0].id, kestrel::kDrawableRecord);
-    ASSERT_EQ(beyond[0].payload.size(), 92u) << "no section and no pixels";
+    const std::size_t hugeBytes = sizeof(DIBSECTION) + 4096u * 2048u * 4u;
+    ASSERT_EQ(beyond[0].payload.size(), sizeof(kestrel::DrawableRecord) + (noRoom ? 0 : hugeBytes))
+        << "no section and no pixels when there is no room";
     kestrel::DrawableRecord beyondHead{};
     std::memcpy(&beyondHead, beyond[0].payload.data(), sizeof beyondHead);
-    EXPECT_EQ(beyondHead.deviceContext, r.U32(Scope(kBitmapBeyondMemory), "dc"));
-    EXPECT_EQ(beyondHead.kindFlags, 2u) << "no window; the bitmap was not captured";
+    EXPECT_EQ(beyondHead.deviceContext, r.Address(Scope(kBitmapBeyondMemory), "dc"));
+    EXPECT_EQ(beyondHead.kindFlags, noRoom ? 2u : 2u | 4u) << "no window; the bitmap captured only with room";
     const std::int32_t beyondRect[4] = {0, 0, 4096, 2048};
     EXPECT_EQ(std::memcmp(beyondHead.rect, beyondRect, sizeof beyondRect), 0);
     EXPECT_EQ(beyond[1].id, api::wglGetPixelFormat);
 
     ASSERT_EQ(r.U32(Scope(kDeleteRefused), "deleted"), 0u) << "the system deleted a context current elsewhere";
     ExpectSegment(c, kDeleteRefused,
-                  {Rec(api::wglDeleteContext, Bytes().u32(r.U32(Scope(kDeleteRefused), "context")).u32(0))});
+                  {Rec(api::wglDeleteContext, Bytes().addr(r.Address(Scope(kDeleteRefused), "context")).u32(0))});
     const std::vector<float> points = drawcases::PointsVertices();
     ExpectSegment(c, kDrawAfterRefusedDelete,
-                  {Dump(r.U32("all", "points"), 0, Slice(points, 0, 48)),
+                  {Dump(r.Address("all", "points"), 0, Slice(points, 0, 48)),
                    Rec(api::glDrawArrays, Bytes().u32(0).i32(0).i32(4))});
 }
 
@@ -309,17 +315,18 @@ TEST_F(RecorderFaults, UploadsCarryWhatTheGLReads) {
     padded.resize(36, 0);
     const struct {
         Case which;
-        std::uint32_t apiId, fixed;
+        std::uint32_t apiId;
+        std::size_t fixed;
         std::vector<std::uint8_t> block;
     } cases[] = {
-        {kDepthStencil24_8, api::glTexImage2D, 36, {data.begin(), data.begin() + 16}},
-        {kDepthFloatStencil, api::glTexImage2D, 36, {data.begin(), data.begin() + 32}},
-        {kPackedFloat, api::glTexImage2D, 36, {data.begin(), data.begin() + 16}},
-        {kSharedExponent, api::glTexImage2D, 36, {data.begin(), data.begin() + 16}},
-        {kRgInteger, api::glTexImage2D, 36, {data.begin(), data.begin() + 16}},
-        {kCubeMapProxy, api::glTexImage2D, 36, {}},
-        {kArrayProxy, api::glTexImage3DEXT, 40, {}},
-        {kPaddingAtEndOfMemory, api::glTexImage2D, 36, padded},
+        {kDepthStencil24_8, api::glTexImage2D, 32 + kPointerBytes, {data.begin(), data.begin() + 16}},
+        {kDepthFloatStencil, api::glTexImage2D, 32 + kPointerBytes, {data.begin(), data.begin() + 32}},
+        {kPackedFloat, api::glTexImage2D, 32 + kPointerBytes, {data.begin(), data.begin() + 16}},
+        {kSharedExponent, api::glTexImage2D, 32 + kPointerBytes, {data.begin(), data.begin() + 16}},
+        {kRgInteger, api::glTexImage2D, 32 + kPointerBytes, {data.begin(), data.begin() + 16}},
+        {kCubeMapProxy, api::glTexImage2D, 32 + kPointerBytes, {}},
+        {kArrayProxy, api::glTexImage3DEXT, 36 + kPointerBytes, {}},
+        {kPaddingAtEndOfMemory, api::glTexImage2D, 32 + kPointerBytes, padded},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.which);
@@ -342,7 +349,7 @@ TEST_F(RecorderFaults, MessagesAreTheirLengthAndTheSwapIntervalIsForwarded) {
     const Report& r = c.report;
     auto message = [&](Case which, std::uint32_t id, std::int32_t length, const char* text) {
         return Rec(api::glDebugMessageInsertARB, Bytes().u32(0x824A).u32(0x8268).u32(id).u32(0x826B).i32(length)
-                                                     .u32(r.U32(Scope(which), "text")).str(text));
+                                                     .addr(r.Address(Scope(which), "text")).str(text));
     };
     ExpectSegment(c, kMessageWithLength, {message(kMessageWithLength, 7, 5, "Hello")});
     ExpectSegment(c, kMessageAtEndOfMemory, {message(kMessageAtEndOfMemory, 8, 3, "abc")});
@@ -358,11 +365,11 @@ TEST_F(RecorderFaults, MessagesAreTheirLengthAndTheSwapIntervalIsForwarded) {
     // A count whose bytes wrap 32 bits is an impossible block: the fixed part alone.
     ExpectSegment(c, kWrappingIdCount,
                   {Rec(api::glDebugMessageControlARB, Bytes().u32(0x1100).u32(0x1100).u32(0x1100).i32(0x40000001)
-                                                          .u32(r.U32(Scope(kWrappingIdCount), "ids")).u32(1))});
+                                                          .addr(r.Address(Scope(kWrappingIdCount), "ids")).u32(1))});
     EXPECT_EQ(r.U32(Scope(kWrappingIdCount), "error"), 0x0502u);
     ExpectSegment(c, kWrappingDrawBufferCount,
                   {Rec(api::glNamedFramebufferDrawBuffers,
-                       Bytes().u32(0).i32(0x40000001).u32(r.U32(Scope(kWrappingDrawBufferCount), "buffers")))});
+                       Bytes().u32(0).i32(0x40000001).addr(r.Address(Scope(kWrappingDrawBufferCount), "buffers")))});
     EXPECT_EQ(r.U32(Scope(kWrappingDrawBufferCount), "error"), 0x0501u);
 }
 
@@ -407,7 +414,7 @@ TEST_F(RecorderFaults, UploadsAskNothingTheContextLacks) {
     ExpectSegment(c, kCompressedWithoutPixelBuffers,
                   {Rec(api::glCompressedTexImage2DARB,
                        Bytes().u32(0x0DE1).i32(0).u32(0x83F0).i32(4).i32(4).i32(0).i32(8)
-                           .u32(r.U32(Scope(kCompressedWithoutPixelBuffers), "data")).values(block))});
+                           .addr(r.Address(Scope(kCompressedWithoutPixelBuffers), "data")).values(block))});
     EXPECT_EQ(r.U32(Scope(kCompressedWithoutPixelBuffers), "errorBefore"), 0u);
     EXPECT_EQ(r.U32(Scope(kCompressedWithoutPixelBuffers), "error"), 0u) << "an error the program did not make";
     if (r.U32(Scope(kTextureObjectWithoutPixelBuffers), "available") == 0) return;
@@ -415,7 +422,7 @@ TEST_F(RecorderFaults, UploadsAskNothingTheContextLacks) {
     ExpectSegment(c, kTextureObjectWithoutPixelBuffers,
                   {Rec(api::glTextureImage2DEXT, Bytes().u32(r.U32(Scope(kTextureObjectWithoutPixelBuffers), "texture"))
                                                      .u32(0x0DE1).i32(0).i32(0x8058).i32(2).i32(2).i32(0).u32(0x1908)
-                                                     .u32(0x1401).u32(r.U32(Scope(kTextureObjectWithoutPixelBuffers),
+                                                     .u32(0x1401).addr(r.Address(Scope(kTextureObjectWithoutPixelBuffers),
                                                                             "pixels"))
                                                      .values(pixels))});
     EXPECT_EQ(r.U32(Scope(kTextureObjectWithoutPixelBuffers), "error"), 0u) << "an error the program did not make";

@@ -97,6 +97,7 @@ protected:
     }
     const Segment& Case(int c) const { return UploadCapture().cases[c]; }
     std::uint32_t Reported(int c, const char* key) const { return UploadCapture().report.U32(ScopeOf(c), key); }
+    std::uint64_t ReportedAddress(int c, const char* key) const { return UploadCapture().report.Address(ScopeOf(c), key); }
     std::string Text(int c, const char* key) const { return UploadCapture().report.Text(ScopeOf(c), key); }
     std::vector<std::uint8_t> ReportedBytes(int c, const char* key) const {
         return UploadCapture().report.Bytes(ScopeOf(c), key);
@@ -107,24 +108,24 @@ protected:
 
 TEST_F(Uploads, BufferDataCarriesItsBytesAndNothingWithoutThem) {
     EXPECT_EQ(Nth(Case(kBufferDataWithoutData), api::glBufferDataARB),
-              Rec(api::glBufferDataARB, Bytes().u32(0x8892).i32(64).u32(0).u32(0x88E4)))
+              Rec(api::glBufferDataARB, Bytes().u32(0x8892).sizeiptr(64).addr(0).u32(0x88E4)))
         << Describe(Case(kBufferDataWithoutData));
     EXPECT_EQ(Nth(Case(kBufferDataWithData), api::glBufferDataARB),
               Rec(api::glBufferDataARB,
-                  Pattern(Bytes().u32(0x8892).i32(64).u32(Reported(kBufferDataWithData, "data")).u32(0x88E4), 64)));
+                  Pattern(Bytes().u32(0x8892).sizeiptr(64).addr(ReportedAddress(kBufferDataWithData, "data")).u32(0x88E4), 64)));
     EXPECT_EQ(Nth(Case(kNegativeSubDataSize), api::glBufferSubDataARB),
               Rec(api::glBufferSubDataARB,
-                  Bytes().u32(0x8892).i32(0).i32(-1).u32(Reported(kNegativeSubDataSize, "data"))))
+                  Bytes().u32(0x8892).sizeiptr(0).sizeiptr(-1).addr(ReportedAddress(kNegativeSubDataSize, "data"))))
         << "a negative size reads nothing";
     EXPECT_EQ(Reported(kNegativeSubDataSize, "error"), 0x0501u) << "the GL refused it";
 }
 
 TEST_F(Uploads, AnUnmapRecordsWhatTheApplicationWroteIntoTheMappedRange) {
     const Segment& s = Case(kMappedRangeWrite);
-    const std::uint32_t mapped = Reported(kMappedRangeWrite, "mapped");
+    const std::uint64_t mapped = ReportedAddress(kMappedRangeWrite, "mapped");
     ASSERT_NE(mapped, 0u) << "the GL mapped nothing";
     EXPECT_EQ(Nth(s, api::glMapBufferRange),
-              Rec(api::glMapBufferRange, Bytes().u32(0x8892).i32(256).i32(64).u32(0x0002).u32(mapped)));
+              Rec(api::glMapBufferRange, Bytes().u32(0x8892).sizeiptr(256).sizeiptr(64).u32(0x0002).addr(mapped)));
     const CallRecord unmap = Nth(s, api::glUnmapBufferARB);
     EXPECT_EQ(unmap, Rec(api::glUnmapBufferARB, Pattern(Bytes().u32(0x8892).u8(1), kMapLength, 500)))
         << Describe(unmap);
@@ -134,10 +135,10 @@ TEST_F(Uploads, AnUnmapRecordsWhatTheApplicationWroteIntoTheMappedRange) {
 }
 
 TEST_F(Uploads, ReadOnlyAndSpentMappingsRecordNoBytes) {
-    const std::uint32_t mapped = Reported(kReadOnlyMap, "mapped");
+    const std::uint64_t mapped = ReportedAddress(kReadOnlyMap, "mapped");
     ASSERT_NE(mapped, 0u);
     EXPECT_EQ(Nth(Case(kReadOnlyMap), api::glMapBufferARB),
-              Rec(api::glMapBufferARB, Bytes().u32(0x8892).u32(0x88B8).u32(mapped)));
+              Rec(api::glMapBufferARB, Bytes().u32(0x8892).u32(0x88B8).addr(mapped)));
     EXPECT_EQ(Nth(Case(kReadOnlyMap), api::glUnmapBufferARB), Rec(api::glUnmapBufferARB, Bytes().u32(0x8892).u8(1)));
     // Unmapping again without a map: the old pointer is the GL's no longer, and the record carries
     // the GL's refusal.
@@ -149,9 +150,9 @@ TEST_F(Uploads, ReadOnlyAndSpentMappingsRecordNoBytes) {
 TEST_F(Uploads, DeletingTheBoundElementBufferSendsIndicesBackToClientMemory) {
     const Segment& s = Case(kDeletedElementBuffer);
     EXPECT_EQ(Reported(kDeletedElementBuffer, "error"), 0u);
-    const std::uint32_t vertices = Reported(kDeletedElementBuffer, "vertices");
+    const std::uint64_t vertices = ReportedAddress(kDeletedElementBuffer, "vertices");
     // Indices {7, 3, 9}: vertices 3 to 9 of three floats each.
-    Bytes block = Bytes().u32(vertices).u32(3 * 12).u32(0);
+    Bytes block = Bytes().addr(vertices).u32(3 * 12).u32(0);
     for (int i = 9; i < 30; ++i) block.f32(static_cast<float>(i) * 0.01f);
     std::vector<std::uint32_t> ids;
     for (const CallRecord& r : s) ids.push_back(r.id);
@@ -161,7 +162,7 @@ TEST_F(Uploads, DeletingTheBoundElementBufferSendsIndicesBackToClientMemory) {
     EXPECT_EQ(s[static_cast<std::size_t>(draw - ids.begin()) - 1], Rec(kestrel::kClientMemoryBlockRecord, block))
         << "the vertices the indices reach, just before the draw";
     EXPECT_EQ(Nth(s, api::glDrawElements),
-              Rec(api::glDrawElements, Bytes().u32(0).i32(3).u32(0x1403).u32(Reported(kDeletedElementBuffer, "indices"))
+              Rec(api::glDrawElements, Bytes().u32(0).i32(3).u32(0x1403).addr(ReportedAddress(kDeletedElementBuffer, "indices"))
                                            .u16(7).u16(3).u16(9)));
 }
 
@@ -172,15 +173,15 @@ TEST_F(Uploads, ImagesCarryTheBytesTheirUnpackStateReaches) {
     } images[] = {{kRgbAlignment4, 24}, {kRgbAlignment1, 18}, {kRgbSkipPixel, 3 + 9 + 12}};
     for (const auto& image : images) {
         const Bytes fixed = Bytes().u32(0x0DE1).i32(0).i32(0x8051).i32(3).i32(2).i32(0).u32(0x1907).u32(0x1401)
-                                .u32(Reported(image.id, "pixels"));
+                                .addr(ReportedAddress(image.id, "pixels"));
         EXPECT_EQ(Nth(Case(image.id), api::glTexImage2D), Rec(api::glTexImage2D, Pattern(fixed, image.bytes)))
             << "case " << image.id;
     }
-    Bytes bitmap = Bytes().i32(10).i32(4).f32(0).f32(0).f32(0).f32(0).u32(Reported(kBitmap, "bitmap"));
+    Bytes bitmap = Bytes().i32(10).i32(4).f32(0).f32(0).f32(0).f32(0).addr(ReportedAddress(kBitmap, "bitmap"));
     EXPECT_EQ(Nth(Case(kBitmap), api::glBitmap), Rec(api::glBitmap, Pattern(bitmap, 16))) << "4 rows of 10 bits in 4 bytes";
 
     // Proxies only ask whether an image would fit: the 2D, rectangle and cube map ones.
-    const std::uint32_t pixels = Reported(kProxyTargets, "pixels");
+    const std::uint64_t pixels = ReportedAddress(kProxyTargets, "pixels");
     const struct {
         std::uint32_t target;
         std::int32_t size;
@@ -189,7 +190,7 @@ TEST_F(Uploads, ImagesCarryTheBytesTheirUnpackStateReaches) {
         EXPECT_EQ(Nth(Case(kProxyTargets), api::glTexImage2D, i),
                   Rec(api::glTexImage2D, Bytes().u32(proxies[i].target).i32(0).i32(0x8051).i32(proxies[i].size)
                                              .i32(proxies[i].size == 3 ? 2 : 4).i32(0).u32(0x1907).u32(0x1401)
-                                             .u32(pixels)))
+                                             .addr(pixels)))
             << std::hex << proxies[i].target;
 }
 
@@ -198,30 +199,30 @@ TEST_F(Uploads, ABoundPixelBufferTurnsPointersIntoOffsetsThatAreNeverRead) {
     EXPECT_EQ(Reported(kUploadFromUnpackBuffer, "error"), 0u) << "the GL took every upload from the buffer";
     EXPECT_EQ(Nth(s, api::glTexImage2D),
               Rec(api::glTexImage2D, Bytes().u32(0x0DE1).i32(0).i32(0x8051).i32(3).i32(2).i32(0).u32(0x1907)
-                                         .u32(0x1401).u32(8)));
+                                         .u32(0x1401).addr(8)));
     EXPECT_EQ(Nth(s, api::glTexSubImage2D),
               Rec(api::glTexSubImage2D, Bytes().u32(0x0DE1).i32(0).i32(1).i32(0).i32(2).i32(2).u32(0x1907)
-                                            .u32(0x1401).u32(12)));
-    EXPECT_EQ(Nth(s, api::glBitmap), Rec(api::glBitmap, Bytes().i32(8).i32(2).f32(0).f32(0).f32(0).f32(0).u32(4)));
+                                            .u32(0x1401).addr(12)));
+    EXPECT_EQ(Nth(s, api::glBitmap), Rec(api::glBitmap, Bytes().i32(8).i32(2).f32(0).f32(0).f32(0).f32(0).addr(4)));
 
     // Reading a texture into a pack buffer at an offset: the program runs on.
     EXPECT_EQ(Text(kReadIntoPackBuffer, "ranOn"), "yes");
     EXPECT_EQ(Nth(Case(kReadIntoPackBuffer), api::glGetTextureImage),
               Rec(api::glGetTextureImage, Bytes().u32(Reported(kReadIntoPackBuffer, "texture")).i32(0).u32(0x1908)
-                                              .u32(0x1401).i32(64).u32(64)));
+                                              .u32(0x1401).i32(64).addr(64)));
     std::vector<std::uint8_t> expected;
     for (std::uint32_t i = 0; i < 64; ++i) expected.push_back(PatternByte(i));
     EXPECT_EQ(ReportedBytes(kReadIntoPackBuffer, "packed"), expected) << "the GL did write the buffer";
 
     EXPECT_EQ(Text(kPixelMapFromUnpackBuffer, "ranOn"), "yes");
     EXPECT_EQ(Nth(Case(kPixelMapFromUnpackBuffer), api::glPixelMapfv),
-              Rec(api::glPixelMapfv, Bytes().u32(0x0C72).i32(4).u32(16)));
+              Rec(api::glPixelMapfv, Bytes().u32(0x0C72).i32(4).addr(16)));
 }
 
 // The border colour has four components: all of them reach the record.
 TEST_F(Uploads, VectorTextureParametersCarryEveryValue) {
     EXPECT_EQ(Nth(Case(kBorderColour), api::glTexParameteriv),
-              Rec(api::glTexParameteriv, Bytes().u32(0x0DE1).u32(0x1004).u32(Reported(kBorderColour, "colour"))
+              Rec(api::glTexParameteriv, Bytes().u32(0x0DE1).u32(0x1004).addr(ReportedAddress(kBorderColour, "colour"))
                                              .i32(11).i32(22).i32(33).i32(44)));
 }
 
@@ -232,7 +233,7 @@ TEST_F(Uploads, RecordedImagesRebuildWhatTheGLHolds) {
         const RoundTrip& t = kRoundTrips[i];
         const int c = kFirstRoundTrip + i;
         ASSERT_EQ(Reported(c, "error"), 0u) << "round trip " << i << ": the GL refused the upload";
-        const std::vector<std::uint8_t> block = Block(Nth(Case(c), api::glTexImage2D), 36);
+        const std::vector<std::uint8_t> block = Block(Nth(Case(c), api::glTexImage2D), 32 + kPointerBytes);
         const std::uint32_t a = static_cast<std::uint32_t>(t.alignment);
         const std::uint32_t l = static_cast<std::uint32_t>(t.rowLength > 0 ? t.rowLength : t.width);
         const std::uint32_t rowStride = t.elementSize >= a ? t.bytesPerPixel * l : a * ((t.bytesPerPixel * l + a - 1) / a);
@@ -262,10 +263,10 @@ TEST_F(Uploads, OneDimensionalImagesSkipRowsAsTheGLDoes) {
     ASSERT_EQ(Reported(kTexture1DSkipRows, "error"), 0u) << "the GL refused the upload";
     constexpr std::uint32_t kSkip = 2 * 7 * 4 + 4, kPixelBytes = 5 * 4;
     const Bytes fixed = Bytes().u32(0x0DE0).i32(0).i32(0x8058).i32(5).i32(0).u32(0x1908).u32(0x1401)
-                            .u32(Reported(kTexture1DSkipRows, "pixels"));
+                            .addr(ReportedAddress(kTexture1DSkipRows, "pixels"));
     const CallRecord upload = Nth(Case(kTexture1DSkipRows), api::glTexImage1D);
     EXPECT_EQ(upload, Rec(api::glTexImage1D, Pattern(fixed, kSkip + kPixelBytes))) << Describe(Case(kTexture1DSkipRows));
-    const std::vector<std::uint8_t> block = Block(upload, 32);
+    const std::vector<std::uint8_t> block = Block(upload, 28 + kPointerBytes);
     ASSERT_EQ(block.size(), kSkip + kPixelBytes);
     EXPECT_EQ(std::vector<std::uint8_t>(block.begin() + kSkip, block.end()), ReportedBytes(kTexture1DSkipRows, "image"));
 }
@@ -273,7 +274,7 @@ TEST_F(Uploads, OneDimensionalImagesSkipRowsAsTheGLDoes) {
 // A bitmap with row length, skips that split bytes and alignment 2: rebuilt bit by bit, the stipple
 // the GL returns.
 TEST_F(Uploads, RecordedStippleRebuildsWhatTheGLHolds) {
-    const std::vector<std::uint8_t> block = Block(Nth(Case(kStippleRoundTrip), api::glPolygonStipple), 4);
+    const std::vector<std::uint8_t> block = Block(Nth(Case(kStippleRoundTrip), api::glPolygonStipple), kPointerBytes);
     constexpr std::uint32_t kRowStride = 2 * ((40 + 15) / 16), kSkipPixels = 3, kSkipRows = 2;
     std::vector<std::uint8_t> stipple(128, 0);
     std::size_t needed = 0;

@@ -216,6 +216,7 @@ TEST(KestrelCommand, EveryRunSaysWhetherItCapturedAndWhyNot) {
         DWORD code;
         const char* says;
         bool file;  // a capture file is left
+        bool only32 = false;  // a 64-bit program's address space is too large to crowd
     } cases[] = {
         {"a ring too large for a 32-bit program", "--ring-mib 384 -- " + app + " --calls 2 --no-window", 2,
          "--ring-mib takes a whole number from 1 to 256", false},
@@ -223,10 +224,11 @@ TEST(KestrelCommand, EveryRunSaysWhetherItCapturedAndWhyNot) {
         {"a program without OpenGL", "-- \"" + kFixtures + "/no_gl_app.exe\"", 70, "never loaded opengl32.dll", false},
         {"a program that ends at once", "-- " + app, 71, "ended before its first OpenGL call", false},
         {"a capture that cannot start", "--ring-mib 256 -- " + app + " --crowd-address-space --calls 2 --no-window", 72,
-         "its capture could not start", false},
+         "its capture could not start", false, true},
         {"a capture", "-- " + app + " --calls 2 --no-window --exit-code 5", 5, "records", true},
     };
     for (const Case& c : cases) {
+        if (c.only32 && sizeof(void*) != 4) continue;
         const std::string capture = TempPath("verdict.kcap");
         DeleteFileA(capture.c_str());
         DWORD code = 0;

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+inline constexpr std::size_t kPointerBytes = sizeof(void*);
+
 class Bytes {
 public:
     Bytes& u8(std::uint8_t v) { return raw(&v, 1); }
@@ -15,7 +17,11 @@ public:
     Bytes& u64(std::uint64_t v) { return raw(&v, 8); }
     Bytes& f32(float v) { return raw(&v, 4); }
     Bytes& f64(double v) { return raw(&v, 8); }
-    Bytes& ptr(const void* p) { return u32(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(p))); }
+    // Pointers, handles and pointer-sized integers take the recorded process's width, which is the
+    // test's own: 4 bytes in a 32-bit build, 8 in a 64-bit one.
+    Bytes& addr(std::uint64_t v) { return raw(&v, kPointerBytes); }
+    Bytes& sizeiptr(std::int64_t v) { return raw(&v, kPointerBytes); }
+    Bytes& ptr(const void* p) { return addr(reinterpret_cast<std::uintptr_t>(p)); }
     Bytes& str(const char* text) { return raw(text, std::strlen(text) + 1); }  // with its NUL
     Bytes& zeros(std::size_t n) {
         data_.resize(data_.size() + n, 0);

@@ -22,7 +22,10 @@ void ReportWriter::Put(const std::string& scope, const std::string& key, std::ui
 }
 
 void ReportWriter::Put(const std::string& scope, const std::string& key, const void* address) {
-    Put(scope, key, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(address)));
+    // At the program's own width: a 64-bit program's addresses may lie above 4 GiB.
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(address)));
+    Put(scope, key, std::string(text));
 }
 
 void ReportWriter::PutBytes(const std::string& scope, const std::string& key, const void* data, std::size_t size) {
@@ -55,7 +58,11 @@ std::string Report::Text(const std::string& scope, const std::string& key) const
 }
 
 std::uint32_t Report::U32(const std::string& scope, const std::string& key) const {
-    return static_cast<std::uint32_t>(std::strtoul(Text(scope, key).c_str(), nullptr, 0));
+    return static_cast<std::uint32_t>(std::strtoull(Text(scope, key).c_str(), nullptr, 0));
+}
+
+std::uint64_t Report::Address(const std::string& scope, const std::string& key) const {
+    return std::strtoull(Text(scope, key).c_str(), nullptr, 0);
 }
 
 std::vector<std::uint8_t> Report::Bytes(const std::string& scope, const std::string& key) const {

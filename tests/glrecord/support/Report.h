@@ -32,6 +32,8 @@ public:
     // Empty when the program reported nothing under that key.
     std::string Text(const std::string& scope, const std::string& key) const;
     std::uint32_t U32(const std::string& scope, const std::string& key) const;
+    // A pointer or handle the program reported, whole at either width.
+    std::uint64_t Address(const std::string& scope, const std::string& key) const;
     std::vector<std::uint8_t> Bytes(const std::string& scope, const std::string& key) const;
     bool Has(const std::string& scope, const std::string& key) const;
 

@@ -1,4 +1,5 @@
 #include "controller/dump/DumpOptions.h"
+#include "controller/reading/OptionWords.h"
 #include "controller/reading/ReadingCommand.h"
 
 namespace kestrel {
@@ -20,59 +21,25 @@ const char* DumpOptions::Usage() {
 }
 
 bool DumpOptions::Parse(const std::vector<std::string>& words, std::string& error) {
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        const std::string& word = words[i];
-        std::string name = word, value;
-        bool hasValue = false;
-        if (word.rfind("--", 0) == 0) {
-            if (const std::size_t equals = word.find('='); equals != std::string::npos) {
-                name = word.substr(0, equals);
-                value = word.substr(equals + 1);
-                hasValue = true;
-            }
-        }
-        auto takeValue = [&]() {
-            if (hasValue) return true;
-            if (i + 1 >= words.size()) {
-                error = name + " needs a value";
-                return false;
-            }
-            value = words[++i];
-            return true;
-        };
-        if (name == "--help" || name == "-h") {
+    OptionWords option(words, error);
+    while (option.Next()) {
+        if (option.Is("--help") || option.Is("-h")) {
             help = true;
-        } else if (name == "--frames") {
-            if (!takeValue()) return false;
-            if (!ParseFrameRange(value, firstFrame, lastFrame)) {
-                error = "--frames takes A-B, A or A- with 1 <= A <= B, not '" + value + "'";
-                return false;
-            }
-        } else if (name == "--grep") {
-            if (!takeValue()) return false;
-            if (value.empty()) {
-                error = "--grep needs a name";
-                return false;
-            }
-            grep = value;
-        } else if (name == "--chrome-trace") {
-            if (!takeValue()) return false;
-            if (value.empty()) {
-                error = "--chrome-trace needs a file name";
-                return false;
-            }
-            chromeTrace = value;
-        } else if (name == "--json" && !hasValue) {
+        } else if (option.Is("--frames")) {
+            if (!option.TakeFrameRange(firstFrame, lastFrame)) return false;
+        } else if (option.Is("--grep")) {
+            if (!option.TakeValue(grep, "a name")) return false;
+        } else if (option.Is("--chrome-trace")) {
+            if (!option.TakeValue(chromeTrace, "a file name")) return false;
+        } else if (option.IsFlag("--json")) {
             json = true;
-        } else if (name == "--blobs") {
-            blobs = true;
-            std::uint64_t limit = 0;
-            if (hasValue && (!ParseCount(value, kMaxBlobLimit, limit) || limit == 0)) {
-                error = "--blobs takes a byte count from 1 to " + std::to_string(kMaxBlobLimit) + ", not '" + value + "'";
+        } else if (option.Is("--blobs")) {
+            blobs = true;  // the byte count is optional, so only "--blobs=BYTES" gives one
+            std::uint64_t limit = blobLimit;
+            if (option.HasValue() && !option.CountOf(option.Value(), kMaxBlobLimit, limit, "a byte count"))
                 return false;
-            }
-            if (hasValue) blobLimit = static_cast<std::uint32_t>(limit);
-        } else if (!TakeCaptureFile(word, path, error)) {
+            blobLimit = static_cast<std::uint32_t>(limit);
+        } else if (!option.TakeCaptureFile(path)) {
             return false;
         }
     }

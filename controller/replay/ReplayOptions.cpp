@@ -1,5 +1,6 @@
 #include "controller/replay/ReplayOptions.h"
 
+#include "controller/reading/OptionWords.h"
 #include "controller/reading/ReadingCommand.h"
 
 namespace kestrel {
@@ -24,42 +25,21 @@ const char* ReplayOptions::Usage() {
 }
 
 bool ReplayOptions::Parse(const std::vector<std::string>& words, std::string& error) {
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        const std::string& word = words[i];
-        auto takeValue = [&](std::string& value) {
-            if (i + 1 >= words.size()) {
-                error = word + " needs a value";
-                return false;
-            }
-            value = words[++i];
-            return true;
-        };
-        std::string value;
-        if (word == "--help" || word == "-h") {
+    OptionWords option(words, error);
+    while (option.Next()) {
+        if (option.Is("--help") || option.Is("-h")) {
             help = true;
-        } else if (word == "--frames") {
-            if (!takeValue(value)) return false;
-            if (!ParseFrameRange(value, firstFrame, lastFrame)) {
-                error = "--frames takes A-B, A or A- with 1 <= A <= B, not '" + value + "'";
-                return false;
-            }
-        } else if (word == "--images") {
-            if (!takeValue(images)) return false;
-            if (images.empty()) {
-                error = "--images needs a folder";
-                return false;
-            }
-        } else if (word == "--loop") {
-            if (!takeValue(value)) return false;
-            if (!ParseCount(value, 1000000, loops) || loops == 0) {
-                error = "--loop takes a count from 1 to 1000000, not '" + value + "'";
-                return false;
-            }
-        } else if (word == "--benchmark") {
+        } else if (option.Is("--frames")) {
+            if (!option.TakeFrameRange(firstFrame, lastFrame)) return false;
+        } else if (option.Is("--images")) {
+            if (!option.TakeValue(images, "a folder")) return false;
+        } else if (option.Is("--loop")) {
+            if (!option.TakeCount(1000000, loops, "a count")) return false;
+        } else if (option.IsFlag("--benchmark")) {
             benchmark = true;
-        } else if (word == "--check-errors") {
+        } else if (option.IsFlag("--check-errors")) {
             checkErrors = true;
-        } else if (!TakeCaptureFile(word, path, error)) {
+        } else if (!option.TakeCaptureFile(path)) {
             return false;
         }
     }

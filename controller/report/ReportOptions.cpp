@@ -1,5 +1,6 @@
 #include "controller/report/ReportOptions.h"
 
+#include "controller/reading/OptionWords.h"
 #include "controller/reading/ReadingCommand.h"
 
 namespace kestrel {
@@ -27,53 +28,20 @@ const char* ReportOptions::Usage() {
 }
 
 bool ReportOptions::Parse(const std::vector<std::string>& words, std::string& error) {
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        const std::string& word = words[i];
-        std::string name = word, value;
-        bool hasValue = false;
-        if (word.rfind("--", 0) == 0) {
-            if (const std::size_t equals = word.find('='); equals != std::string::npos) {
-                name = word.substr(0, equals);
-                value = word.substr(equals + 1);
-                hasValue = true;
-            }
-        }
-        auto takeValue = [&]() {
-            if (!hasValue) {
-                if (i + 1 >= words.size()) {
-                    error = name + " needs a value";
-                    return false;
-                }
-                value = words[++i];
-            }
-            if (value.empty()) {
-                error = name + " needs a value";
-                return false;
-            }
-            return true;
-        };
-        if (name == "--help" || name == "-h") {
+    OptionWords option(words, error);
+    while (option.Next()) {
+        if (option.Is("--help") || option.Is("-h")) {
             help = true;
-        } else if (name == "--out") {
-            if (!takeValue()) return false;
-            out = value;
-        } else if (name == "--images") {
-            if (!takeValue()) return false;
-            images = value;
-        } else if (name == "--frames") {
-            if (!takeValue()) return false;
-            if (!ParseFrameRange(value, firstFrame, lastFrame)) {
-                error = "--frames takes A-B, A or A- with 1 <= A <= B, not '" + value + "'";
-                return false;
-            }
+        } else if (option.Is("--out")) {
+            if (!option.TakeValue(out)) return false;
+        } else if (option.Is("--images")) {
+            if (!option.TakeValue(images)) return false;
+        } else if (option.Is("--frames")) {
+            if (!option.TakeFrameRange(firstFrame, lastFrame)) return false;
             framesGiven = true;
-        } else if (name == "--clock-hz") {
-            if (!takeValue()) return false;
-            if (!ParseCount(value, kMaxClockHz, clockHz) || clockHz == 0) {
-                error = "--clock-hz takes ticks per second from 1 to " + std::to_string(kMaxClockHz) + ", not '" + value + "'";
-                return false;
-            }
-        } else if (!TakeCaptureFile(word, path, error)) {
+        } else if (option.Is("--clock-hz")) {
+            if (!option.TakeCount(kMaxClockHz, clockHz, "ticks per second")) return false;
+        } else if (!option.TakeCaptureFile(path)) {
             return false;
         }
     }

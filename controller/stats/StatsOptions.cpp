@@ -1,29 +1,10 @@
 #include "controller/stats/StatsOptions.h"
 
-#include "controller/reading/ReadingCommand.h"
+#include "controller/reading/OptionWords.h"
 #include "controller/reading/ReadingCommand.h"
 
 namespace kestrel {
 
-namespace {
-// "--name VALUE" or "--name=VALUE"; false when the word is another option.
-bool TakeValue(const std::vector<std::string>& words, std::size_t& i, const std::string& name, std::string& value,
-               bool& missing) {
-    const std::string& word = words[i];
-    missing = false;
-    if (word == name) {
-        if (i + 1 >= words.size()) {
-            missing = true;
-            return true;
-        }
-        value = words[++i];
-        return true;
-    }
-    if (word.rfind(name + "=", 0) != 0) return false;
-    value = word.substr(name.size() + 1);
-    return true;
-}
-}  // namespace
 
 const char* StatsOptions::Usage() {
     return "usage: kestrel stats FILE [--top N] [--clock-hz HZ]\n"
@@ -38,33 +19,17 @@ const char* StatsOptions::Usage() {
 }
 
 bool StatsOptions::Parse(const std::vector<std::string>& words, std::string& error) {
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        const std::string& word = words[i];
-        std::string value;
-        bool missing = false;
-        if (word == "--help" || word == "-h") {
+    OptionWords option(words, error);
+    while (option.Next()) {
+        if (option.Is("--help") || option.Is("-h")) {
             help = true;
-        } else if (TakeValue(words, i, "--top", value, missing)) {
+        } else if (option.Is("--top")) {
             std::uint64_t n = 0;
-            if (missing) {
-                error = "--top needs a value";
-                return false;
-            }
-            if (!ParseCount(value, 100000, n) || n == 0) {
-                error = "--top takes a count from 1 to 100000, not '" + value + "'";
-                return false;
-            }
+            if (!option.TakeCount(100000, n, "a count")) return false;
             top = static_cast<std::size_t>(n);
-        } else if (TakeValue(words, i, "--clock-hz", value, missing)) {
-            if (missing) {
-                error = "--clock-hz needs a value";
-                return false;
-            }
-            if (!ParseCount(value, kMaxClockHz, clockHz) || clockHz == 0) {
-                error = "--clock-hz takes ticks per second from 1 to " + std::to_string(kMaxClockHz) + ", not '" + value + "'";
-                return false;
-            }
-        } else if (!TakeCaptureFile(word, path, error)) {
+        } else if (option.Is("--clock-hz")) {
+            if (!option.TakeCount(kMaxClockHz, clockHz, "ticks per second")) return false;
+        } else if (!option.TakeCaptureFile(path)) {
             return false;
         }
     }

@@ -8,7 +8,7 @@
 namespace kestrel {
 
 BaseCapturer::BaseCapturer() {
-    instanceState_.capturerAddress = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(this));
+    instanceState_.capturerAddress = reinterpret_cast<Address>(this);
 }
 
 // In this order: session channel, reply buffer, frame images, thread-depth table, instance channel
@@ -82,7 +82,7 @@ std::uint32_t BaseCapturer::SessionExchange(const void* request, std::uint32_t s
 BOOL BaseCapturer::FinishCapture() {
     if (!running_) return TRUE;
     // Only capturers of this process can be linked; any other address is not followed.
-    DetachLinkedInstances(instanceState_, [this](std::uint32_t address) -> InstanceState* {
+    DetachLinkedInstances(instanceState_, [this](Address address) -> InstanceState* {
         return address == instanceState_.capturerAddress ? &instanceState_ : nullptr;
     });
     if (callsInFrame_ == 0) --frameNumber_;  // the frame that was begun holds no call

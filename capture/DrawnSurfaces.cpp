@@ -48,9 +48,7 @@ bool GLKestrel::SingleBufferedWindow(Address dc) {
 void GLKestrel::EndFrameOfSingleBuffered(std::uint32_t apiId) {
     ContextState* state = CurrentState();
     if (!state || !state->drawnSinceFrameEnd || !SingleBufferedWindow(state->deviceContext)) return;
-    // A handle's upper half carries nothing (handles are shared between 32- and 64-bit processes),
-    // so the record keeps one layout for both widths.
-    const FrameEndPayload end{static_cast<std::uint32_t>(state->deviceContext), apiId};
+    const FrameEndPayload end{state->deviceContext, apiId};
     BeginRecord(FrameEndPayload::kId, sizeof end);
     WriteData(sizeof end, &end);
     // The window's only buffer holds the frame once the flush has handed the drawing over.

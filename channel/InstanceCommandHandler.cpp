@@ -35,7 +35,7 @@ void InstanceCommandHandler::OnMessage(MessageChannel& channel, const std::uint8
     switch (message[0]) {
     case kCodeQueryInstance: {
         InstanceAddress reply;
-        reply.address = SignExtendedAddress(state_.capturerAddress);
+        reply.address = SignExtendedAddress(reinterpret_cast<const void*>(state_.capturerAddress));
         channel.send(&reply, sizeof reply, tag);
         return;
     }

@@ -16,21 +16,21 @@ private:
 };
 }  // namespace
 
-void AppendLink(InstanceState& state, std::uint32_t address) {
+void AppendLink(InstanceState& state, Address address) {
     LinkLock lock(state);
     if (state.linkList.empty()) state.linkList.push_back(0);
     state.linkList.push_back(address);
 }
 
-void ClearLinksTo(InstanceState& state, std::uint32_t address) {
+void ClearLinksTo(InstanceState& state, Address address) {
     LinkLock lock(state);
-    for (std::uint32_t& entry : state.linkList)
+    for (Address& entry : state.linkList)
         if (entry == address) entry = 0;
 }
 
-void DetachLinkedInstances(InstanceState& self, const std::function<InstanceState*(std::uint32_t)>& stateOf) {
+void DetachLinkedInstances(InstanceState& self, const std::function<InstanceState*(Address)>& stateOf) {
     LinkLock lock(self);
-    for (std::uint32_t entry : self.linkList) {
+    for (const Address entry : self.linkList) {
         if (entry == 0 || entry == self.capturerAddress) continue;
         if (InstanceState* linked = stateOf(entry)) ClearLinksTo(*linked, self.capturerAddress);
     }

@@ -8,13 +8,13 @@
 namespace kestrel {
 
 // Under the list's lock: when the list is empty a null entry goes first, then the address.
-void AppendLink(InstanceState& state, std::uint32_t address);
+void AppendLink(InstanceState& state, Address address);
 
 // Under the list's lock: every entry that holds the address becomes null.
-void ClearLinksTo(InstanceState& state, std::uint32_t address);
+void ClearLinksTo(InstanceState& state, Address address);
 
 // Finish: under self's lock, every linked capturer (entries neither null nor self) forgets self.
 // stateOf maps a linked capturer's address to its state; null skips the entry.
-void DetachLinkedInstances(InstanceState& self, const std::function<InstanceState*(std::uint32_t)>& stateOf);
+void DetachLinkedInstances(InstanceState& self, const std::function<InstanceState*(Address)>& stateOf);
 
 }  // namespace kestrel

@@ -8,7 +8,9 @@
 
 #include "capture/GLKestrel.h"
 #include "gen/ApiTable.h"
+#include "glrecord/RealGL.h"
 #include "glrecord/RecorderSupport.h"
+#include "stream/PixelFormatPayload.h"
 #include "stream/PointerWidth.h"
 
 namespace kestrel {
@@ -71,6 +73,18 @@ kgl::BOOL GLKestrel::wglSetPixelFormat(kgl::HDC hdc, int iPixelFormat, const kgl
         RealEntry(fn::wglSetPixelFormat, api::wglSetPixelFormat))(hdc, iPixelFormat, ppfd);
     if (ShouldRecordOrLeave()) return result;
     TrackDrawable(hdc);
+    // The descriptor handed in may describe what was asked for rather than the format set (a format
+    // chosen by attributes): the buffers the program draws with are the set format's own.
+    auto describe =
+        realgl::Entry<int(__stdcall*)(kgl::HDC, int, kgl::UINT, kgl::PIXELFORMATDESCRIPTOR*)>(fn::wglDescribePixelFormat);
+    PixelFormatPayload set{};
+    if (result && describe &&
+        describe(hdc, iPixelFormat, sizeof set.descriptor, reinterpret_cast<kgl::PIXELFORMATDESCRIPTOR*>(&set.descriptor))) {
+        set.deviceContext = HandleValue(hdc);
+        set.format = iPixelFormat;
+        BeginRecord(PixelFormatPayload::kId, sizeof set);
+        WriteData(sizeof set, &set);
+    }
     std::uint8_t payload[52 + kPointerExtraBytes] = {};
     std::size_t at = 0;
     Put(payload, at, HandleValue(hdc));

@@ -5,20 +5,30 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "stream/PointerWidth.h"
 #include "stream/StreamRecordId.h"
 
 namespace kestrel {
 
 #pragma pack(push, 1)
-struct FrameEndPayload {
+// The device context is a handle, as wide as the recorded process's pointers (AddressT is
+// std::uint32_t or std::uint64_t).
+template <class AddressT>
+struct BasicFrameEndPayload {
     static constexpr std::uint32_t kId = kFrameEndRecord;
-    std::uint32_t deviceContext;  // the window's, as the context had it current
-    std::uint32_t apiId;          // of the call that ended the frame
+    AddressT deviceContext;  // the window's, as the context had it current
+    std::uint32_t apiId;     // of the call that ended the frame
 };
 #pragma pack(pop)
 
-static_assert(sizeof(FrameEndPayload) == 8);
-static_assert(offsetof(FrameEndPayload, deviceContext) == 0);
-static_assert(offsetof(FrameEndPayload, apiId) == 4);
+using FrameEndPayload = BasicFrameEndPayload<Address>;
+using FrameEndPayload32 = BasicFrameEndPayload<std::uint32_t>;
+using FrameEndPayload64 = BasicFrameEndPayload<std::uint64_t>;
+
+static_assert(sizeof(FrameEndPayload32) == 8);
+static_assert(offsetof(FrameEndPayload32, deviceContext) == 0);
+static_assert(offsetof(FrameEndPayload32, apiId) == 4);
+static_assert(sizeof(FrameEndPayload64) == 12);
+static_assert(offsetof(FrameEndPayload64, apiId) == 8);
 
 }  // namespace kestrel

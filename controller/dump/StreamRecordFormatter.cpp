@@ -62,14 +62,47 @@ void AliasMarker(TextOutput& out, const RecordView& r) {
 }
 
 void FrameEnd(TextOutput& out, const RecordView& r) {
+    // The call's id is the last field at either width; the 8-byte form has a 32-bit handle.
+    const bool whole = r.payloadSize >= FrameEndSize(r.pointerBits);
+    const std::uint32_t apiAt = whole ? AddressSize(r.pointerBits) : 4;
     out << "frame end: single-buffered device context ";
-    out.Hex(r.U32(0));
-    const description::ApiDescription* api = description::FindApi(r.U32(4));
+    out.Hex(whole ? r.Address(0) : r.U32(0));
+    const description::ApiDescription* api = description::FindApi(r.U32(apiAt));
     out << ", after ";
     if (api)
         out << api->name;
     else
-        out.Hex(r.U32(4), 8);
+        out.Hex(r.U32(apiAt), 8);
+}
+
+// The format set on a device context as the system described it: what its buffers hold.
+void PixelFormat(TextOutput& out, const RecordView& r) {
+    const std::uint32_t a = r.AddressSize(), at = a + 4;
+    const auto byte = [&](std::uint32_t offset) {
+        return r.Has(at + offset, 1) ? static_cast<std::uint64_t>(r.data[at + offset]) : 0u;
+    };
+    out << "pixel format: dc ";
+    out.Hex(r.Address(0));
+    out << ", format ";
+    out.Signed(r.I32(a));
+    out << ", flags ";
+    out.Hex(r.U32(at + 4));
+    out << ", colour ";
+    out.Unsigned(byte(9));
+    out << " (";
+    out.Unsigned(byte(10));
+    out << '/';
+    out.Unsigned(byte(12));
+    out << '/';
+    out.Unsigned(byte(14));
+    out << "), alpha ";
+    out.Unsigned(byte(16));
+    out << ", accum ";
+    out.Unsigned(byte(18));
+    out << ", depth ";
+    out.Unsigned(byte(23));
+    out << ", stencil ";
+    out.Unsigned(byte(24));
 }
 
 std::uint32_t ClientMemory(TextOutput& out, const RecordView& r) {
@@ -171,6 +204,9 @@ std::uint32_t StreamRecordFormatter::Append(TextOutput& out, const RecordView& r
             break;
         case kFrameEndRecord:
             FrameEnd(out, r);
+            break;
+        case kPixelFormatRecord:
+            PixelFormat(out, r);
             break;
         case kClientMemoryBlockRecord:
             return ClientMemory(out, r);

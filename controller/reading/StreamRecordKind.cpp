@@ -3,7 +3,6 @@
 #include "stream/AliasMarkerPayload.h"
 #include "stream/ApiTypePayload.h"
 #include "stream/FormatVersionPayload.h"
-#include "stream/FrameEndPayload.h"
 #include "stream/RecorderVersionPayload.h"
 #include "stream/StreamRecordId.h"
 #include "stream/SystemDescriptionPayload.h"
@@ -25,7 +24,8 @@ constexpr StreamRecordKind kKinds[] = {
     {kAliasMarkerRecord, "alias marker", AliasMarkerPayload::DeclaredSize(0), kAny},
     {kClientMemoryBlockRecord, "client memory block", ClientMemoryHeaderSize(kPointerBits), kAny},
     {kDrawableRecord, "drawable", DrawableSize(kPointerBits), kAny},
-    {kFrameEndRecord, "frame end", sizeof(FrameEndPayload), sizeof(FrameEndPayload)},
+    {kFrameEndRecord, "frame end", kFrameEndMinSize, FrameEndSize(kPointerBits)},
+    {kPixelFormatRecord, "pixel format", PixelFormatSize(kPointerBits), PixelFormatSize(kPointerBits)},
 };
 }  // namespace
 

@@ -6,6 +6,8 @@
 #include <cstdint>
 
 #include "stream/DrawablePayload.h"
+#include "stream/FrameEndPayload.h"
+#include "stream/PixelFormatPayload.h"
 #include "stream/ThreadSwitchPayload.h"
 
 namespace kestrel {
@@ -21,6 +23,16 @@ constexpr std::uint32_t ClientMemoryHeaderSize(std::uint32_t pointerBits) {
 }
 constexpr std::uint32_t ThreadSwitchSize(std::uint32_t pointerBits) {
     return pointerBits == 64 ? sizeof(ThreadSwitchPayload64) : sizeof(ThreadSwitchPayload32);
+}
+// A single-buffered window's device context, then the id of the call that ended its frame. An
+// earlier 64-bit recorder wrote the 32-bit form, which readers still take.
+constexpr std::uint32_t FrameEndSize(std::uint32_t pointerBits) {
+    return pointerBits == 64 ? sizeof(FrameEndPayload64) : sizeof(FrameEndPayload32);
+}
+constexpr std::uint32_t kFrameEndMinSize = sizeof(FrameEndPayload32);
+// Device context, format number and the set format's descriptor.
+constexpr std::uint32_t PixelFormatSize(std::uint32_t pointerBits) {
+    return pointerBits == 64 ? sizeof(PixelFormatPayload64) : sizeof(PixelFormatPayload32);
 }
 // Bytes of an address or handle in a payload.
 constexpr std::uint32_t AddressSize(std::uint32_t pointerBits) { return pointerBits / 8; }

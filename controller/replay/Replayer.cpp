@@ -10,7 +10,6 @@
 #include "gen/ApiTable.h"
 #include "gen/ReplayTable.h"
 #include "controller/replay/SurfaceDrawing.h"
-#include "stream/FrameEndPayload.h"
 #include "stream/StreamRecordId.h"
 
 namespace kestrel::replay {
@@ -119,11 +118,22 @@ Replayer::Step Replayer::Replay(CaptureRecord& record) {
         arrays_.AddBlock(std::move(record.payload), record.pointerBits);
         return Step::Continue;
     case kFrameEndRecord: {
-        if (record.payload.size() < sizeof(FrameEndPayload))
+        if (record.payload.size() < kFrameEndMinSize)
             return Damaged(record, "a frame end record shorter than 8 bytes"), Step::Damaged;
-        FrameEndPayload end{};
-        std::memcpy(&end, record.payload.data(), sizeof end);
-        return EndFrame(end.deviceContext, false);
+        // The 8-byte form, of an earlier 64-bit recorder too, holds a 32-bit handle.
+        const RecordView view = RecordView::Of(record);
+        const bool whole = record.payload.size() >= FrameEndSize(record.pointerBits);
+        return EndFrame(static_cast<std::uint32_t>(whole ? view.Address(0) : view.U32(0)), false);
+    }
+    case kPixelFormatRecord: {
+        const std::uint32_t size = PixelFormatSize(record.pointerBits), handle = record.pointerBits / 8;
+        if (record.payload.size() < size)
+            return Damaged(record, "a pixel format record shorter than " + std::to_string(size) + " bytes"),
+                   Step::Damaged;
+        PIXELFORMATDESCRIPTOR set{};
+        std::memcpy(&set, record.payload.data() + handle + 4, sizeof set);
+        surfaces_.NoteFormatSet(static_cast<std::uint32_t>(RecordView::Of(record).Address(0)), set);
+        return Step::Continue;
     }
     default:
         break;

@@ -39,6 +39,7 @@ void Surfaces::DestroyAll() {
     surfaces_.clear();
     sizes_.clear();
     fonts_.clear();
+    formatsSet_.clear();
 }
 
 void Surfaces::Describe(std::uint32_t recordedDC, const std::int32_t rect[4], const LOGFONTA& font) {
@@ -89,7 +90,18 @@ HDC Surfaces::DeviceContext(std::uint32_t recordedDC) {
     return surface ? surface->dc : nullptr;
 }
 
-bool Surfaces::SetPixelFormat(std::uint32_t recordedDC, int recordedFormat, const PIXELFORMATDESCRIPTOR& wanted) {
+void Surfaces::NoteFormatSet(std::uint32_t recordedDC, const PIXELFORMATDESCRIPTOR& set) { formatsSet_[recordedDC] = set; }
+
+bool Surfaces::SetPixelFormat(std::uint32_t recordedDC, int recordedFormat, const PIXELFORMATDESCRIPTOR& requested) {
+    // A program that chose its format by attributes may have handed over a descriptor of what it
+    // asked for (16 bits of depth, say) while the format set has others (32): the depth test, and so
+    // the pixels, follow the buffers the format really has. The note belongs to this call alone: a
+    // later window may get the same device context handle.
+    PIXELFORMATDESCRIPTOR wanted = requested;
+    if (const auto noted = formatsSet_.find(recordedDC); noted != formatsSet_.end()) {
+        wanted = noted->second;
+        formatsSet_.erase(noted);
+    }
     Surface* surface = Find(recordedDC);
     if (!surface) return false;
     if (surface->formatSet) return true;  // the GL allows one format per window

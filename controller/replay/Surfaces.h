@@ -23,8 +23,12 @@ public:
     // The replay's device context for a recorded one, its window made on first use; null when no
     // window could be made.
     HDC DeviceContext(std::uint32_t recordedDC);
-    // Sets the format closest to the recorded descriptor; the recorded format number wins when it
-    // describes the same buffers, as it does on the driver that made the capture.
+    // The system's description of the format that the capture's device context was given, ahead of
+    // its wglSetPixelFormat record; it stands in for the descriptor that call was handed.
+    void NoteFormatSet(std::uint32_t recordedDC, const PIXELFORMATDESCRIPTOR& set);
+    // Sets the format closest to the recorded descriptor (the noted one, when the capture has it);
+    // the recorded format number wins when it describes the same buffers, as it does on the driver
+    // that made the capture.
     bool SetPixelFormat(std::uint32_t recordedDC, int recordedFormat, const PIXELFORMATDESCRIPTOR& wanted);
     // A surface that a context is made for without a recorded format gets a plain double-buffered one.
     void EnsurePixelFormat(std::uint32_t recordedDC);
@@ -44,6 +48,7 @@ private:
     std::map<std::uint32_t, Surface> surfaces_;
     std::map<std::uint32_t, std::pair<int, int>> sizes_;  // from drawable records, before the window exists
     std::map<std::uint32_t, LOGFONTA> fonts_;
+    std::map<std::uint32_t, PIXELFORMATDESCRIPTOR> formatsSet_;  // from pixel format records
 };
 
 }  // namespace kestrel::replay

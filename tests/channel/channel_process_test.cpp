@@ -107,7 +107,7 @@ int InstanceChild(std::uint32_t id, std::uint32_t address, const char* ready, co
     if (server.stop() != 0) return 33;
     if (state.instanceValue != value) return 34;
     if (state.instanceFlag != 0) return 35;
-    if (state.linkList != std::vector<std::uint32_t>{0, link}) return 36;
+    if (state.linkList != std::vector<Address>{0, link}) return 36;
     return 0;
 }
 
@@ -268,7 +268,8 @@ TEST(ChannelProcessTest, ControllingProcessCommandsTheRecordersInstanceChannel) 
     EXPECT_EQ(reply[0], 26);
     std::uint64_t address = 0;
     std::memcpy(&address, reply + 8, 8);
-    EXPECT_EQ(address, 0xFFFFFFFF9ABC0010ull);
+    // Sign-extended from a 32-bit process; a 64-bit one's is whole.
+    EXPECT_EQ(address, sizeof(void*) == 4 ? 0xFFFFFFFF9ABC0010ull : 0x9ABC0010ull);
 
     SetInstanceValue set;
     set.value = 77;

@@ -20,7 +20,7 @@ using namespace kestrel;
 
 namespace {
 
-using List = std::vector<std::uint32_t>;
+using List = std::vector<kestrel::Address>;
 
 // Lets a test know that the serving thread is done with a message, reply or not.
 class HandledSignal : public ChannelHandler {
@@ -69,11 +69,16 @@ protected:
     SharedView<ChannelMailbox> box;
 };
 
+// A 32-bit process's address sign-extended, a 64-bit one's whole.
 TEST_F(InstanceChannelTest, QueryInstanceReportsTheAddressSignExtended) {
+    constexpr bool k64 = sizeof(void*) == 8;
     const struct {
-        std::uint32_t address;
+        kestrel::Address address;
         std::uint64_t reported;
-    } cases[] = {{0x00401000u, 0x0000000000401000ull}, {0x80001000u, 0xFFFFFFFF80001000ull}};
+    } cases[] = {{0x00401000u, 0x0000000000401000ull},
+                 {0x80001000u, k64 ? 0x80001000ull : 0xFFFFFFFF80001000ull},
+                 {static_cast<kestrel::Address>(k64 ? 0x00007FF612345000ull : 0x12345000u),
+                  k64 ? 0x00007FF612345000ull : 0x12345000ull}};
     for (const auto& c : cases) {
         state.capturerAddress = c.address;
         const auto reply = Ask(QueryInstance{}, 31);
@@ -114,9 +119,11 @@ TEST_F(InstanceChannelTest, LinkInstanceIntoAnEmptyListPutsANullEntryFirst) {
     command.address = 0x00A01230;
     EXPECT_EQ(Ask(command), kAccepted);
     EXPECT_EQ(state.linkList, (List{0, 0x00A01230}));
-    command.address = 0x80B00000;
+    // Whole at the process's width: a 64-bit capturer may lie above 4 GiB.
+    const auto high = static_cast<kestrel::Address>(sizeof(void*) == 8 ? 0x00007FF680B00000ull : 0x80B00000u);
+    command.address = high;
     EXPECT_EQ(Ask(command), kAccepted);
-    EXPECT_EQ(state.linkList, (List{0, 0x00A01230, 0x80B00000}));
+    EXPECT_EQ(state.linkList, (List{0, 0x00A01230, high}));
 }
 
 TEST_F(InstanceChannelTest, UnknownCodeGetsNoReplyAndTheClientEndsItsWaitByAborting) {
@@ -179,8 +186,8 @@ TEST(InstanceLinks, DetachMakesEveryLinkedCapturerForgetThisOne) {
     self.linkList = {0, 0x200, 0x100, 0x300, 0x999};
     first.linkList = {0, 0x100, 0x300, 0x100};
     second.linkList = {0, 0x200, 0x100};
-    std::vector<std::uint32_t> asked;
-    DetachLinkedInstances(self, [&](std::uint32_t address) -> InstanceState* {
+    List asked;
+    DetachLinkedInstances(self, [&](kestrel::Address address) -> InstanceState* {
         asked.push_back(address);
         if (address == 0x200) return &first;
         if (address == 0x300) return &second;

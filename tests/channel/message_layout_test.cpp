@@ -151,9 +151,12 @@ TEST(Layout, MessagesWithAValue) {
     toggle.value = 1;
     ExpectLayout(toggle, 8, {{0, 1, 29}, {4, 4, 1}});
 
-    LinkInstance link;
+    LinkInstance32 link;
     link.address = 0x00A01230;
     ExpectLayout(link, 12, {{0, 1, 30}, {4, 4, 0}, {8, 4, 0x00A01230}});
+    LinkInstance64 wideLink;
+    wideLink.address = 0x00007FF600A01230ull;
+    ExpectLayout(wideLink, 16, {{0, 1, 30}, {4, 4, 0}, {8, 8, 0x00007FF600A01230ull}});
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "controller/dump/RecordDumper.h"
 #include "controller/reading/TextOutput.h"
 #include "gen/ApiDescription.h"
+#include "gen/ApiTable.h"
 
 namespace kestrel::test {
 namespace {
@@ -118,6 +119,11 @@ TEST(Dump, DecodesEachRecordOnItsLine) {
          "wglGetProcAddress(\"glShaderSource\") = 0x682BAE90"},
         {"payload shorter than the fixed part", [](CaptureBuilder& b) { b.Call("glViewport", Payload().I32(0).I32(0)); },
          "glViewport(0, 0, ?, ?) [payload 8 of 16 bytes]"},
+        {"the pixel format a device context was given",
+         [](CaptureBuilder& b) { b.Record(122, PixelFormatPayload(Payload().U32(0xA010048).I32(97))); },
+         "pixel format: dc 0xA010048, format 97, flags 0x225, colour 32 (8/8/8), alpha 8, accum 0, depth 24, stencil 8"},
+        {"frame end", [](CaptureBuilder& b) { b.Record(121, Payload().U32(0xD1).U32(api::glFlush)); },
+         "frame end: single-buffered device context 0xD1, after glFlush"},
         {"unknown API id", [](CaptureBuilder& b) { b.Record(0x4FFFFFF0u, Payload().U32(1)); }, "unknown API id 0x4FFFFFF0 [4 bytes]"},
         {"unknown stream record", [](CaptureBuilder& b) { b.Record(57, Payload().U32(1).U32(2)); }, "unknown record 57 [8 bytes, skipped]"},
         {"thread switch", [](CaptureBuilder& b) { b.ThreadSwitch(77, 0x20000); }, "thread switch: thread 77, context 0x20000"},
@@ -282,6 +288,14 @@ TEST(Dump, ACaptureOfA64BitProcessHasEightByteAddressesAndHandles) {
          "client memory block: address 0x00007FF600A41000, offset 48, 12 bytes"},
         {"drawable", [&](CaptureBuilder& b) { b.Drawable(0x100AC, 0x1F010042, rect, 1, 2 | 8); },
          "drawable: window 0x100AC, dc 0x1F010042, rect 10,20-650,500, kind full-screen, font \"Arial\" height -16, changes rect|font"},
+        {"the pixel format a device context was given",
+         [](CaptureBuilder& b) { b.Record(122, PixelFormatPayload(Payload().Address(0x100A010048, k64).I32(97))); },
+         "pixel format: dc 0x100A010048, format 97, flags 0x225, colour 32 (8/8/8), alpha 8, accum 0, depth 24, stencil 8"},
+        {"frame end", [](CaptureBuilder& b) { b.Record(121, Payload().Address(0x1000000D1, k64).U32(api::glFinish)); },
+         "frame end: single-buffered device context 0x1000000D1, after glFinish"},
+        {"frame end of an earlier recorder, with a 32-bit handle",
+         [](CaptureBuilder& b) { b.Record(121, Payload().U32(0xD1).U32(api::glFlush)); },
+         "frame end: single-buffered device context 0xD1, after glFlush"},
         {"drawable with the 64-bit DIBSECTION",
          [](CaptureBuilder& b) {
              const std::int32_t box[4] = {0, 0, 4, 2};

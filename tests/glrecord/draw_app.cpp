@@ -123,6 +123,9 @@ int main(int argc, char** argv) {
     const BOOL set = wglSetPixelFormat(dc, format, &pfd);
     Close();
     if (!set) return Fail("wglSetPixelFormat failed");
+    PIXELFORMATDESCRIPTOR windowFormat{};
+    if (!DescribePixelFormat(dc, format, sizeof windowFormat, &windowFormat)) return Fail("DescribePixelFormat failed");
+    PutBytes("first", "described", &windowFormat, 40);
 
     Open(kCreateContext);
     HGLRC rc = wglCreateContext(dc);

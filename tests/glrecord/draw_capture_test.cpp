@@ -152,8 +152,14 @@ TEST_F(DrawCaptureTest, WindowIsDescribedAtItsFirstWglCallAndAgainOnlyWhenItMove
     Expect(kFirstWglCall, {WindowDrawable(r, "first", 0, 1 | 2 | 8),
                            Rec(api::wglChoosePixelFormat, Bytes().addr(r.Address("first", "dc")).raw(pfd.data(), pfd.size())
                                                               .u32(r.U32("first", "format")))});
-    Expect(kSecondWglCall, {Rec(api::wglSetPixelFormat, Bytes().addr(r.Address("first", "dc")).u32(r.U32("first", "format"))
-                                                            .raw(pfd.data(), pfd.size()).u32(1))});
+    // The format set, as the system describes it, goes ahead of the call that keeps the descriptor
+    // the program handed over.
+    const std::vector<std::uint8_t> described = r.Bytes("first", "described");
+    Expect(kSecondWglCall,
+           {Rec(kestrel::kPixelFormatRecord, Bytes().addr(r.Address("first", "dc")).u32(r.U32("first", "format"))
+                                                 .raw(described.data(), described.size())),
+            Rec(api::wglSetPixelFormat, Bytes().addr(r.Address("first", "dc")).u32(r.U32("first", "format"))
+                                            .raw(pfd.data(), pfd.size()).u32(1))});
     Expect(kViewportAfterMove, {WindowDrawable(r, "moved", 0, 2),
                                 Rec(api::glViewport, Bytes().i32(0).i32(0).i32(160).i32(160))});
     EXPECT_NE(r.Text("first", "rect"), r.Text("moved", "rect")) << "the window did not move";

@@ -25,6 +25,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/WindowPixelFormat.h"
@@ -1020,6 +1021,22 @@ void RunCube(int frames) {
         for (const GLubyte corner : kCubeFaces) {
             glColor3fv(kCubeColours[corner]);
             glVertex3fv(kCubeCorners[corner]);
+        }
+        glEnd();
+        glPopMatrix();
+        // Two squares 1/10,000 apart in depth, the nearer drawn last: in 16 bits of depth both lie
+        // within one step (0.625 and 0.789 of a step above 37,682, rounded or cut alike) and the
+        // first stays; 24 or 32 bits show the second. SDL's descriptor says 16 while the format it
+        // chose has 32, so this shows which of the two a window really has.
+        glPushMatrix();
+        glLoadIdentity();
+        glBegin(GL_QUADS);
+        for (const auto& [z, red, green] : {std::tuple{-3.0001f, 1.0f, 0.0f}, std::tuple{-3.0f, 0.0f, 1.0f}}) {
+            glColor3f(red, green, 0.0f);
+            glVertex3f(-2.5f, 1.3f, z);
+            glVertex3f(-1.8f, 1.3f, z);
+            glVertex3f(-1.8f, 1.9f, z);
+            glVertex3f(-2.5f, 1.9f, z);
         }
         glEnd();
         glPopMatrix();

@@ -51,6 +51,10 @@ uint32_t CaptureStream::Init(const char* ringName, uint32_t apiType, uint32_t ca
     streamLock_ = std::make_unique<std::atomic<uint32_t>>(0);
     ring_ = std::make_unique<RingBuffer>();
     ring_->Open(0, capacity, ringName);
+    // Every first write to a page of the mapping is a page fault (under Wine a file-backed one, some
+    // microseconds): taken here, once, rather than inside the first calls. The reader empties the
+    // ring often, so the writer mostly stays within this head.
+    ring_->TouchDataArea(kTouchedHead);
     UnshareClock();
     if (ring_->IsMapped()) ShareClock(ringName);
     // Under the locks like any record: the reader may hold lockWord, and a full ring's wait hands it over.

@@ -67,6 +67,8 @@ private:
     void ShareClock(const char* ringName);
     void UnshareClock();
 
+    // The part of the ring whose pages Init makes present (the whole ring when it is smaller).
+    static constexpr uint32_t kTouchedHead = 16u << 20;
     // Who holds the stream: nobody, a thread that took lockWord, or one that took the process-local
     // stream lock (no ring mapped, or the reader is gone).
     static constexpr uint32_t kNoOwner = 0;

@@ -303,6 +303,18 @@ uint32_t RingBuffer::Lock(uint32_t) {
     }
 }
 
+// Each page is written with an interlocked add of 0: a write to the page, value-neutral even while
+// another writer or the reader uses the same bytes.
+void RingBuffer::TouchDataArea(uint32_t bytes) {
+    if (view_ == nullptr) return;
+    const uint32_t capacity = Load(Header()->capacity);
+    if (bytes > capacity) bytes = capacity;
+    constexpr uint32_t kPage = 4096;
+    // From the first 4-byte aligned word of each page the data area reaches into (the view is page aligned).
+    for (uint32_t at = kPage - kHeaderSize; at < bytes; at += kPage)
+        std::atomic_ref<uint32_t>(*reinterpret_cast<uint32_t*>(data_ + at)).fetch_add(0, std::memory_order_relaxed);
+}
+
 bool RingBuffer::TryLock() { return view_ == nullptr || TryLockMapped(); }
 
 void RingBuffer::TakeAbandonedLock() {

@@ -66,6 +66,9 @@ public:
     // Takes lockWord whatever it holds: only for a reader whose writer has died holding it.
     void TakeAbandonedLock();
     bool IsMapped() const { return view_ != nullptr; }
+    // The writer's side: makes the first `bytes` of the data area present and writable in this
+    // process without changing a byte, so that the calls that write there first take no page faults.
+    void TouchDataArea(uint32_t bytes);
     HANDLE FullEvent() const { return fullEvent_; }
     HANDLE DumpedEvent() const { return dumpedEvent_; }
     // True once a writer found that the reader had gone: every later write fails at once.

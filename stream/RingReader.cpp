@@ -49,6 +49,30 @@ void RingReader::ConsumeAndUnlock(uint32_t size) {
     SetEvent(ring_.DumpedEvent());
 }
 
+bool RingReader::TakeRestAndRewind() {
+    const uint32_t hint = ring_.GetUsedSize();
+    if (hint == 0 || hint > kRestSize) return false;
+    Lock();
+    const uint32_t used = ring_.GetUsedSize();
+    if (used == 0 || used > kRestSize) {
+        ring_.Unlock();
+        return false;
+    }
+    // Up to the ring's end, then (when it wraps) from its start; consuming the first run moves
+    // readOffset to the start, and consuming the rest empties the ring.
+    for (uint32_t taken = 0; taken < used;) {
+        uint32_t size = 0;
+        const uint8_t* run = ring_.GetContiguousRead(&size);
+        if (size == 0) break;
+        held_.insert(held_.end(), run, run + size);
+        ring_.MoveReadOffset(size);
+        taken += size;
+    }
+    ring_.Unlock();
+    SetEvent(ring_.DumpedEvent());
+    return true;
+}
+
 bool RingReader::WaitForWriter(uint32_t waitMs) {
     return ring_.FullEvent() != nullptr && WaitForSingleObject(ring_.FullEvent(), waitMs) == WAIT_OBJECT_0;
 }

@@ -6,6 +6,9 @@ namespace kestrel {
 
 namespace {
 constexpr std::uint32_t kSliceSize = 1u << 20;
+// What a round copies out of the ring before it hands bytes on: more than a round's worth of small
+// calls, little beside the ring itself.
+constexpr std::uint32_t kHoldLimit = 16u << 20;
 
 // Below this much unread a round first waits (for the interval, or for a writer that asks for room):
 // a reader that took every few bytes the moment they came would take lockWord, and the header's
@@ -22,6 +25,7 @@ void RingDrainer::Start(RingBuffer& ring, Sink sink, std::uint32_t intervalMs, H
     thread_ = std::thread([this, &ring, sink = std::move(sink), intervalMs, writerProcess, roundEnd = std::move(roundEnd)] {
         RingReader reader(ring, kSliceSize, BatchSize(ring.GetCapacity()));
         reader.WatchWriter(writerProcess);
+        reader.KeepRingShort(kHoldLimit);
         auto counted = [&](const std::uint8_t* data, std::uint32_t size) {
             sink(data, size);
             bytes_ += size;

@@ -178,6 +178,61 @@ TEST(RingReaderRuns, WrappedDataComesInTwoRunsWithoutTheUnwrapCopy) {
     CloseHandle(mapping);
 }
 
+// A reader that keeps the ring short hands every unread byte over in stream order and leaves the
+// ring empty with both offsets at 0, so that the writer goes on at the ring's start.
+struct ShortRingCase {
+    const char* name;
+    uint32_t capacity;
+    uint32_t holdLimit;
+    std::vector<Op> ops;  // 'W' and 'C' only
+};
+
+void PrintTo(const ShortRingCase& c, std::ostream* os) { *os << c.name; }
+
+const ShortRingCase kShortRingCases[] = {
+    {"SmallRestTakenWhole", 64, 1u << 20, {{'W', 40}, {'C', 10}}},
+    {"WrappedRestInOrder", 64, 1u << 20, {{'W', 50}, {'C', 40}, {'W', 30}}},
+    {"LargeUnreadCopiedOutFirst", 256u << 10, 1u << 20, {{'W', 200u << 10}, {'C', 1000}}},
+    {"LargeWrappedUnread", 256u << 10, 1u << 20, {{'W', 200u << 10}, {'C', 150u << 10}, {'W', 150u << 10}}},
+    {"MoreThanTheHoldLimitFromTheRing", 256u << 10, 100u << 10, {{'W', 200u << 10}, {'C', 7}}},
+};
+
+class RingReaderShort : public ::testing::TestWithParam<ShortRingCase> {};
+
+TEST_P(RingReaderShort, HandsEveryByteInOrderAndEmptiesTheRing) {
+    const ShortRingCase& c = GetParam();
+    std::string name = UniqueName("short");
+    RingBuffer ring;
+    ASSERT_EQ(0u, ring.Open(1, c.capacity, name.c_str()));
+    RingHeaderView header(name.c_str());
+    RingReader reader(ring, 64u << 10);
+    reader.KeepRingShort(c.holdLimit);
+    uint32_t written = 0, consumed = 0;
+    for (const Op& op : c.ops) {
+        if (op.kind == 'W') {
+            std::vector<uint8_t> bytes = PatternBytes(written, op.n);
+            ring.Lock();
+            ASSERT_EQ(op.n, ring.Write(bytes.data(), op.n));
+            ring.Unlock();
+            written += op.n;
+        } else {
+            reader.Release(op.n);
+            consumed += op.n;
+        }
+    }
+    std::vector<uint8_t> received;
+    EXPECT_EQ(written - consumed,
+              reader.DrainOnce([&](const uint8_t* p, uint32_t n) { received.insert(received.end(), p, p + n); }, 0));
+    EXPECT_EQ(PatternBytes(consumed, written - consumed), received);
+    EXPECT_EQ(0u, header->readOffset);
+    EXPECT_EQ(0u, header->writeOffset);
+    EXPECT_EQ(0u, header->wrapped);
+    EXPECT_EQ(0u, header.LockWord());
+}
+
+INSTANTIATE_TEST_SUITE_P(Ring, RingReaderShort, ::testing::ValuesIn(kShortRingCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(RingUnmapped, EveryOperationReturnsZeroWithoutWaiting) {
     RingBuffer ring;
     std::string name = UniqueName("absent");

@@ -129,9 +129,9 @@ __attribute__((noinline)) std::uint32_t GLBaseCapturer::WriteAliased(std::uint32
     std::memcpy(run, &markerHeader, sizeof markerHeader);
     std::memcpy(run + sizeof markerHeader, &marker, sizeof marker);
     std::memcpy(run + kLead, &header, sizeof header);
-    std::memcpy(run + kLead + kRecordRoom, record + kRecordRoom, headSize);
+    CopyBytes(run + kLead + kRecordRoom, record + kRecordRoom, headSize);
     if (block != nullptr) {
-        std::memcpy(run + kLead + kRecordRoom + headSize, block, blockSize);
+        CopyBytes(run + kLead + kRecordRoom + headSize, block, blockSize);
     } else {
         std::memset(run + kLead + kRecordRoom + headSize, 0, blockSize);
     }

@@ -2,7 +2,7 @@
 // under a capture whose ring this process drains, through the recorder forwarding only, and straight
 // to the system library. Counts do not move with the machine's load or with emulation, so they show
 // what a change to the recording path saves where timings cannot, together with the interlocked
-// operations and time-stamp reads on the path.
+// operations and time-stamp reads on the path, and where the instructions go, function by function.
 //   bench_call_path                       runs the program twice and prints the table
 //   bench_call_path --app RECORDER RESULTS [--system]
 //                                         the program: counts each call, writes the counts
@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "bench/support/CaptureRun.h"
+#include "bench/support/FunctionNames.h"
 #include "bench/support/InstructionCount.h"
 
 namespace {
@@ -25,6 +26,7 @@ namespace {
 constexpr std::uint32_t kRingMiB = 64;
 constexpr int kWarmUpCalls = 5000;  // thread entries, the clock's calibration, the ring's pages
 constexpr int kCounts = 9;
+constexpr std::size_t kTopFunctions = 10;
 
 using Vertex3fFn = void(WINAPI*)(float, float, float);
 using Color4fFn = void(WINAPI*)(float, float, float, float);
@@ -64,14 +66,35 @@ const Call kCalls[] = {
 };
 
 // The fewest of several counts: a call that happened to resynchronise the clock, or to find the
-// ring full, takes a longer path that is not the common one.
-bool Fewest(void (*once)(void*), void* argument, const void* module, bench::PathCount& best) {
+// ring full, takes a longer path that is not the common one. With `addresses`, the fewest's path.
+bool Fewest(void (*once)(void*), void* argument, const void* module, bench::PathCount& best,
+            std::vector<std::uintptr_t>* addresses = nullptr) {
+    std::vector<std::uintptr_t> path;
     for (int i = 0; i < kCounts; ++i) {
         bench::PathCount count;
-        if (!bench::CountInstructions(once, argument, module, count)) return false;
-        if (i == 0 || count.instructions < best.instructions) best = count;
+        if (!bench::CountInstructions(once, argument, module, count, addresses ? &path : nullptr)) return false;
+        if (i == 0 || count.instructions < best.instructions) {
+            best = count;
+            if (addresses) addresses->swap(path);
+        }
     }
     return true;
+}
+
+// Instructions by function: "KEY<tab>COUNT<tab>FUNCTION" lines, the most first.
+void WriteFunctions(std::ostream& out, const std::string& key, const std::vector<std::uintptr_t>& path,
+                    bench::FunctionNames& names) {
+    std::map<std::uintptr_t, std::string> known;
+    std::map<std::string, std::uint32_t> counts;
+    for (std::uintptr_t at : path) {
+        auto it = known.find(at);
+        if (it == known.end()) it = known.emplace(at, names.Name(at)).first;
+        ++counts[it->second];
+    }
+    std::vector<std::pair<std::uint32_t, std::string>> sorted;
+    for (const auto& [name, count] : counts) sorted.emplace_back(count, name);
+    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (const auto& [count, name] : sorted) out << key << '\t' << count << '\t' << name << '\n';
 }
 
 int RunApp(const char* recorderPath, const char* resultsPath, bool system) {
@@ -86,6 +109,9 @@ int RunApp(const char* recorderPath, const char* resultsPath, bool system) {
     if (system) paths.push_back({"system", GetModuleHandleA("opengl32.dll")});
 
     std::ofstream out(resultsPath);
+    std::ofstream functions(std::string(resultsPath) + ".lines");
+    bench::FunctionNames names;
+    std::vector<std::uintptr_t> path;
     bench::PathCount empty;
     if (!Fewest([](void*) {}, nullptr, recorder, empty)) {
         std::fprintf(stderr, "bench_call_path: single steps do not reach this program\n");
@@ -97,7 +123,8 @@ int RunApp(const char* recorderPath, const char* resultsPath, bool system) {
         for (const Call& call : kCalls) {
             for (int i = 0; i < kWarmUpCalls; ++i) call.once(&f);
             bench::PathCount count;
-            if (!Fewest(call.once, &f, recorder, count)) return 5;
+            if (!Fewest(call.once, &f, recorder, count, &path)) return 5;
+            WriteFunctions(functions, std::string(label) + "." + call.name, path, names);
             const std::string key = std::string(label) + "." + call.name + ".";
             out << key << "instructions " << count.instructions - empty.instructions << '\n'
                 << key << "recorder " << count.inModule << '\n'
@@ -105,7 +132,53 @@ int RunApp(const char* recorderPath, const char* resultsPath, bool system) {
                 << key << "timestamps " << count.timeStamps << '\n';
         }
     }
-    return out ? 0 : 7;
+    return out && functions ? 0 : 7;
+}
+
+// Per function: instructions of the call recorded and forwarded, from the programs' "lines".
+struct FunctionCounts {
+    std::map<std::string, std::vector<std::pair<std::string, double>>> recorded;  // call -> most first
+    std::map<std::string, std::map<std::string, double>> forwarded;               // call -> function -> count
+};
+
+FunctionCounts ReadFunctions(const bench::PairedResults& runs) {
+    FunctionCounts counts;
+    auto each = [](const std::vector<std::string>& lines, auto&& take) {
+        const std::string prefix = "recorder.";
+        for (const std::string& line : lines) {
+            const auto tab1 = line.find('\t'), tab2 = line.find('\t', tab1 + 1);
+            if (tab1 == std::string::npos || tab2 == std::string::npos || line.compare(0, prefix.size(), prefix) != 0)
+                continue;
+            take(line.substr(prefix.size(), tab1 - prefix.size()), std::atof(line.c_str() + tab1 + 1),
+                 line.substr(tab2 + 1));
+        }
+    };
+    each(runs.captureLines, [&](const std::string& call, double count, const std::string& function) {
+        counts.recorded[call].emplace_back(function, count);
+    });
+    each(runs.forwardLines, [&](const std::string& call, double count, const std::string& function) {
+        counts.forwarded[call][function] = count;
+    });
+    return counts;
+}
+
+void PrintFunctions(const FunctionCounts& counts) {
+    for (const Call& call : kCalls) {
+        const auto recorded = counts.recorded.find(call.name);
+        if (recorded == counts.recorded.end()) continue;
+        const auto forwarded = counts.forwarded.find(call.name);
+        std::printf("\n%s, recorded: the %zu functions with the most instructions\n", call.name, kTopFunctions);
+        std::printf("  %8s %10s %8s  %s\n", "recorded", "forwarded", "added", "function");
+        for (std::size_t i = 0; i < recorded->second.size() && i < kTopFunctions; ++i) {
+            const auto& [function, count] = recorded->second[i];
+            double before = 0;
+            if (forwarded != counts.forwarded.end()) {
+                const auto it = forwarded->second.find(function);
+                if (it != forwarded->second.end()) before = it->second;
+            }
+            std::printf("  %8.0f %10.0f %8.0f  %s\n", count, before, count - before, function.c_str());
+        }
+    }
 }
 
 int RunBench() {
@@ -133,6 +206,7 @@ int RunBench() {
     }
     std::printf("added: recorded - forwarded; recorder: of the recorded ones, those in the recorder's own code;\n"
                 "interlocked: recorded / forwarded\n");
+    PrintFunctions(ReadFunctions(runs));
     if (!timeStampsFromTsc)
         std::printf("this processor does not report an invariant TSC (as under emulation): each record's time stamp\n"
                     "is a performance-counter read, whose system call the counts include as one instruction\n");

@@ -5,6 +5,7 @@
 
 #include "gen/ApiTable.h"
 #include "stream/AliasMarkerPayload.h"
+#include "stream/RecordHeader.h"
 #include "stream/ThreadSwitchPayload.h"
 
 namespace kestrel {
@@ -80,10 +81,10 @@ std::uint32_t GLBaseCapturer::BindRealLibrary() {
     return 1;
 }
 
-void GLBaseCapturer::OnOutermostEnter() {
-    recordStream_.AcquireLock();
+void GLBaseCapturer::OnOutermostEnter() { EnterOutermost(); }
+
+__attribute__((noinline)) void GLBaseCapturer::SwitchThread() {
     const DWORD thread = CurrentThreadId();
-    if (thread == lastRecordedThread_) return;
     lastRecordedThread_ = thread;
     // try_emplace adds the thread with context 0 when it has none on record.
     const ThreadSwitchPayload payload{thread, threadContexts_.try_emplace(thread, 0).first->second};
@@ -100,6 +101,41 @@ std::uint32_t GLBaseCapturer::BeginRecord(std::uint32_t apiId, std::uint32_t pay
 void GLBaseCapturer::WriteAliasMarker(std::uint32_t apiId, std::uint32_t payloadSize) {
     recordStream_.WriteWholeRecord(kAliasMarkerRecord, AliasMarkerPayload{apiId, aliasNumber_},
                                    AliasMarkerPayload::DeclaredSize(payloadSize));
+}
+
+std::uint32_t GLBaseCapturer::WriteBufferedRecord(std::uint32_t apiId, unsigned char* record, std::uint32_t headSize,
+                                                  std::uint32_t blockSize, const void* block) {
+    if (apiId == aliasTargetId_.load(std::memory_order_relaxed) && aliasThread_ == CurrentThreadId())
+        return WriteAliased(apiId, headSize + blockSize, record, headSize, blockSize, block);
+    return recordStream_.WriteRecordThroughRing(apiId, headSize + blockSize, record, headSize, blockSize, block);
+}
+
+__attribute__((noinline)) std::uint32_t GLBaseCapturer::WriteAliased(std::uint32_t apiId, std::uint32_t payloadSize,
+                                                                     unsigned char* record, std::uint32_t headSize,
+                                                                     std::uint32_t blockSize, const void* block) {
+    constexpr std::uint32_t kLead = sizeof(RecordHeader) + sizeof(AliasMarkerPayload);
+    constexpr std::uint32_t kMost = 512;  // larger records take a ring write of their own after the marker
+    const std::uint32_t size = kLead + kRecordRoom + headSize + blockSize;
+    if (size > kMost) {
+        WriteAliasMarker(apiId, payloadSize);
+        return recordStream_.WriteRecord(apiId, payloadSize, record, headSize, blockSize, block);
+    }
+    unsigned char run[kMost];
+    // One time stamp serves both: the marker stands at the same moment as the record it marks.
+    const std::int64_t now = recordStream_.TimeStamp();
+    const RecordHeader markerHeader{kAliasMarkerRecord, AliasMarkerPayload::DeclaredSize(payloadSize), now};
+    const AliasMarkerPayload marker{apiId, aliasNumber_};
+    const RecordHeader header{apiId, payloadSize, now};
+    std::memcpy(run, &markerHeader, sizeof markerHeader);
+    std::memcpy(run + sizeof markerHeader, &marker, sizeof marker);
+    std::memcpy(run + kLead, &header, sizeof header);
+    CopyBytes(run + kLead + kRecordRoom, record + kRecordRoom, headSize);
+    if (block != nullptr) {
+        CopyBytes(run + kLead + kRecordRoom + headSize, block, blockSize);
+    } else {
+        std::memset(run + kLead + kRecordRoom + headSize, 0, blockSize);
+    }
+    return recordStream_.WriteBytes(size, run);
 }
 
 std::uint32_t GLBaseCapturer::WriteData(std::uint32_t size, const void* data) {

@@ -32,11 +32,52 @@ public:
     // BeginRecord and a WriteData of the payload's first headSize bytes in one ring write. `record`
     // starts with kRecordRoom bytes for the header, which the stream fills; those bytes follow.
     static constexpr std::uint32_t kRecordRoom = CaptureStream::kHeaderRoom;
-    std::uint32_t BeginRecordWith(std::uint32_t apiId, std::uint32_t payloadSize, unsigned char* record,
-                                  std::uint32_t headSize) {
+    __attribute__((always_inline)) std::uint32_t BeginRecordWith(std::uint32_t apiId, std::uint32_t payloadSize,
+                                                                 unsigned char* record, std::uint32_t headSize) {
         if (__builtin_expect(aliasTargetId_.load(std::memory_order_relaxed) == apiId, 0) && aliasThread_ == CurrentThreadId())
-            WriteAliasMarker(apiId, payloadSize);
+            return WriteAliased(apiId, payloadSize, record, headSize, 0, nullptr);
         return recordStream_.WriteRecord(apiId, payloadSize, record, headSize);
+    }
+    // BeginRecordWith of a record whose payload is those headSize bytes and a data block (WriteBlock's
+    // bytes: zeros when the source is null), all in one ring write.
+    __attribute__((always_inline)) std::uint32_t WriteBlockRecord(std::uint32_t apiId, unsigned char* record,
+                                                                 std::uint32_t headSize, std::uint32_t blockSize,
+                                                                 const void* block) {
+        if (__builtin_expect(aliasTargetId_.load(std::memory_order_relaxed) == apiId, 0) && aliasThread_ == CurrentThreadId())
+            return WriteAliased(apiId, headSize + blockSize, record, headSize, blockSize, block);
+        return recordStream_.WriteRecord(apiId, headSize + blockSize, record, headSize, blockSize, block);
+    }
+
+    // A generated recorder's record: fill(address) writes the kHead bytes of the payload's fixed part,
+    // a data block of blockSize bytes from `block` (zeros when it is null) follows. Built straight
+    // in the ring when it can be, else in a buffer of the recorder's own that goes through the ring.
+    template <std::uint32_t kHead, class Fill>
+    __attribute__((always_inline)) void WriteFilled(std::uint32_t apiId, Fill fill, std::uint32_t blockSize = 0,
+                                                    const void* block = nullptr) {
+        if (__builtin_expect(aliasTargetId_.load(std::memory_order_relaxed) != apiId, 1) &&
+            recordStream_.WriteInPlace(apiId, kHead, fill, blockSize, block))
+            return;
+        WriteFilledThroughBuffer<kHead>(apiId, fill, blockSize, block);
+    }
+    // The gate of a generated recorder: EnterCall, ShouldRecord and LeaveCall as the base class has
+    // them, with the thread's depth entry looked up once by EnterGate (null while no capture runs)
+    // and nothing on the common path left to a call.
+    __attribute__((always_inline)) ThreadDepthEntry* EnterGate() {
+        EnsureStarted();
+        if (!running_) return nullptr;
+        ThreadDepthEntry* entry = threadDepths_.enterEntry(CurrentThreadId());
+        if (entry->depth == 1) EnterOutermost();
+        return entry;
+    }
+    __attribute__((always_inline)) bool GateRecords(ThreadDepthEntry* entry) {
+        if (entry == nullptr || !running_ || entry->depth > 1) return false;
+        ++callsInFrame_;
+        return true;
+    }
+    __attribute__((always_inline)) void LeaveGate(ThreadDepthEntry* entry) {
+        if (entry == nullptr || !running_) return;
+        if (entry->depth == 1) recordStream_.ReleaseLock();
+        --entry->depth;
     }
     // A data block of a payload: zeros of that length when the source is null, so that the bytes
     // written always match the declared size.
@@ -73,7 +114,26 @@ public:
     std::uint32_t aliasTargetId() const { return aliasTargetId_.load(std::memory_order_relaxed); }
 
 protected:
+    // OnOutermostEnter, inline up to the thread switch record.
+    __attribute__((always_inline)) void EnterOutermost() {
+        recordStream_.AcquireLock();
+        if (__builtin_expect(CurrentThreadId() != lastRecordedThread_, 0)) SwitchThread();
+    }
+    void SwitchThread();
+    // Out of line, so that the buffer does not weigh on the recorder's common path.
+    template <std::uint32_t kHead, class Fill>
+    __attribute__((noinline)) void WriteFilledThroughBuffer(std::uint32_t apiId, Fill& fill, std::uint32_t blockSize,
+                                                            const void* block) {
+        unsigned char record[kRecordRoom + kHead];
+        fill(record + kRecordRoom);
+        WriteBufferedRecord(apiId, record, kHead, blockSize, block);
+    }
+    std::uint32_t WriteBufferedRecord(std::uint32_t apiId, unsigned char* record, std::uint32_t headSize,
+                                      std::uint32_t blockSize, const void* block);
     void WriteAliasMarker(std::uint32_t apiId, std::uint32_t payloadSize);
+    // The alias marker and the record it marks, in one ring write where they fit in one piece.
+    std::uint32_t WriteAliased(std::uint32_t apiId, std::uint32_t payloadSize, unsigned char* record,
+                               std::uint32_t headSize, std::uint32_t blockSize, const void* block);
 
     std::uint32_t extensionsResolved_ = 0;
 

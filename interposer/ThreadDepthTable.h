@@ -35,6 +35,13 @@ public:
         block_->lastThread = threadId;
         return ++own->depth;
     }
+    // enter, giving the thread's entry instead of the new depth.
+    ThreadDepthEntry* enterEntry(DWORD threadId) {
+        ThreadDepthEntry* own = entry(threadId);
+        block_->lastThread = threadId;
+        ++own->depth;
+        return own;
+    }
     std::int32_t leave(DWORD threadId) { return --entry(threadId)->depth; }
     std::int32_t depth(DWORD threadId) { return entry(threadId)->depth; }
     // The thread's entry, for the thread itself to read and change its depth in one lookup.

@@ -80,13 +80,26 @@ uint32_t CaptureStream::WriteOpeningRecords(uint32_t apiType) {
 
 uint32_t CaptureStream::WriteRecordHeader(uint32_t id, uint32_t payloadSize) {
     uint8_t header[kHeaderRoom];
-    return WriteRecord(id, payloadSize, header, 0);
+    return WriteRecordThroughRing(id, payloadSize, header, 0, 0, nullptr);
 }
 
-uint32_t CaptureStream::WriteRecord(uint32_t id, uint32_t payloadSize, uint8_t* record, uint32_t headSize) {
+// The record waits for room, wraps, or goes to a ring we do not hold: Write's full rules, the
+// header and head in one ring write, then the block.
+__attribute__((noinline)) uint32_t CaptureStream::WriteRecordThroughRing(uint32_t id, uint32_t payloadSize,
+                                                                        uint8_t* record, uint32_t headSize,
+                                                                        uint32_t blockSize, const void* block) {
     const RecordHeader header{id, payloadSize, clock_.Now()};
     std::memcpy(record, &header, sizeof header);
-    return WriteBytes(kHeaderRoom + headSize, record);
+    const uint32_t result = WriteBytes(kHeaderRoom + headSize, record);
+    if (result != 0 || blockSize == 0) return result;
+    if (block != nullptr) return WriteBytes(blockSize, block);
+    static const uint8_t kZeros[4096] = {};  // a missing block's bytes
+    for (uint32_t done = 0; done < blockSize;) {
+        const uint32_t piece = blockSize - done < sizeof kZeros ? blockSize - done : sizeof kZeros;
+        if (WriteBytes(piece, kZeros) != 0) return kShortWrite;
+        done += piece;
+    }
+    return 0;
 }
 
 uint32_t CaptureStream::WriteBytes(uint32_t size, const void* data) {

@@ -6,8 +6,11 @@
 #include <cstring>
 #include <memory>
 
+#include "stream/InlineCopy.h"
 #include "stream/PerformanceClock.h"
+#include "stream/RecordHeader.h"
 #include "stream/RingBuffer.h"
+#include "stream/StreamingCopy.h"
 
 namespace kestrel {
 
@@ -31,7 +34,56 @@ public:
     // A header and the first headSize bytes of its payload in one ring write: `record` holds room
     // for the header (kHeaderRoom bytes, filled here) and then those bytes. 0, or kShortWrite.
     static constexpr uint32_t kHeaderRoom = 16;
-    uint32_t WriteRecord(uint32_t id, uint32_t payloadSize, uint8_t* record, uint32_t headSize);
+    __attribute__((always_inline)) uint32_t WriteRecord(uint32_t id, uint32_t payloadSize, uint8_t* record,
+                                                        uint32_t headSize) {
+        return WriteRecord(id, payloadSize, record, headSize, 0, nullptr);
+    }
+    // The same with a data block of blockSize bytes from `block` after those bytes, still one ring
+    // write. The common case, a thread that holds lockWord and a record that fits before the ring's
+    // end, is inlined and goes straight into the ring.
+    __attribute__((always_inline)) uint32_t WriteRecord(uint32_t id, uint32_t payloadSize, uint8_t* record,
+                                                        uint32_t headSize, uint32_t blockSize, const void* block) {
+        RingBuffer::Room room;
+        const uint32_t size = kHeaderRoom + headSize + blockSize;
+        if (__builtin_expect(owner_.load(std::memory_order_relaxed) == kRingOwner, 1) &&
+            __builtin_expect(blockSize < kStreamingCopyMin && (block != nullptr || blockSize == 0), 1) &&
+            ring_->Reserve(size, room)) {
+            const RecordHeader header{id, payloadSize, clock_.Now()};
+            __builtin_memcpy(room.at, &header, sizeof header);
+            CopyBytes(room.at + kHeaderRoom, record + kHeaderRoom, headSize);
+            if (blockSize != 0) CopyBytes(room.at + kHeaderRoom + headSize, block, blockSize);
+            ring_->Commit(room, size);
+            return 0;
+        }
+        return WriteRecordThroughRing(id, payloadSize, record, headSize, blockSize, block);
+    }
+    // A record laid out straight into the ring: header, then fill(address) writes the headSize bytes
+    // that follow it, then the block. Only the common case of WriteRecord: false, with nothing
+    // written, when the record must go through WriteRecordThroughRing.
+    template <class Fill>
+    __attribute__((always_inline)) bool WriteInPlace(uint32_t id, uint32_t headSize, Fill& fill, uint32_t blockSize,
+                                                     const void* block) {
+        RingBuffer::Room room;
+        const uint32_t size = kHeaderRoom + headSize + blockSize;
+        if (__builtin_expect(owner_.load(std::memory_order_relaxed) != kRingOwner, 0) ||
+            __builtin_expect(blockSize >= kStreamingCopyMin || (block == nullptr && blockSize != 0), 0) ||
+            !ring_->Reserve(size, room))
+            return false;
+        const uint32_t payloadSize = headSize + blockSize;
+        const int64_t now = clock_.Now();
+        __builtin_memcpy(room.at, &id, 4);
+        __builtin_memcpy(room.at + 4, &payloadSize, 4);
+        __builtin_memcpy(room.at + 8, &now, 8);
+        fill(room.at + kHeaderRoom);
+        if (blockSize != 0) CopyBytes(room.at + kHeaderRoom + headSize, block, blockSize);
+        ring_->Commit(room, size);
+        return true;
+    }
+    // WriteRecord's every case but the inlined one.
+    uint32_t WriteRecordThroughRing(uint32_t id, uint32_t payloadSize, uint8_t* record, uint32_t headSize,
+                                    uint32_t blockSize, const void* block);
+    // The current time stamp, for records laid out by the caller (under the lock, like every record's).
+    int64_t TimeStamp() { return clock_.Now(); }
     // A record whose first bytes are one plain struct, in one ring write; `declared` is the payload's
     // whole size when more follows.
     template <class Payload>
@@ -45,10 +97,10 @@ public:
     // The process's threads and the ring's reader take turns on one interlocked operation: the
     // ring's lockWord, with a process-local owner flag behind it for a writer that gave lockWord up
     // while it waits for room.
-    void AcquireLock() {
+    __attribute__((always_inline)) void AcquireLock() {
         if (__builtin_expect(!TakeRing(), 0)) AcquireLockSlow();
     }
-    void ReleaseLock() {
+    __attribute__((always_inline)) void ReleaseLock() {
         if (__builtin_expect(owner_.load(std::memory_order_relaxed) == kRingOwner && !ring_->Orphaned(), 1)) {
             owner_.store(kNoOwner, std::memory_order_relaxed);
             // A release store: owner_ is cleared before another thread can take lockWord.
@@ -77,7 +129,7 @@ private:
 
     // One attempt at lockWord; true when it was taken and the stream is this thread's. Taken while
     // another thread of ours owns the stream, it is let go again.
-    bool TakeRing() {
+    __attribute__((always_inline)) bool TakeRing() {
         if (ring_ == nullptr || !ring_->TryLockMapped()) return false;
         if (owner_.load(std::memory_order_acquire) == kNoOwner && !useStreamLock_.load(std::memory_order_relaxed)) {
             owner_.store(kRingOwner, std::memory_order_relaxed);

@@ -58,6 +58,32 @@ public:
         return std::atomic_ref<uint32_t>(Header()->lockWord)
             .compare_exchange_strong(found, kRingLocked, std::memory_order_acquire);
     }
+    // Write's common case for the holder of lockWord, in two inlined halves: room for size bytes at
+    // the write offset, taken without waiting and without wrapping, filled by the caller and then
+    // published by Commit. False when the bytes must go through Write.
+    struct Room {
+        uint8_t* at;
+        uint32_t read, write;
+    };
+    bool Reserve(uint32_t size, Room& room) {
+        if (orphaned_.load(std::memory_order_relaxed)) return false;
+        RingBufferHeader* h = Header();
+        // The offsets are read once: the reader moves readOffset only while it holds lockWord, as we do.
+        room.read = std::atomic_ref<uint32_t>(h->readOffset).load(std::memory_order_acquire);
+        room.write = std::atomic_ref<uint32_t>(h->writeOffset).load(std::memory_order_relaxed);
+        const uint32_t capacity = std::atomic_ref<uint32_t>(h->capacity).load(std::memory_order_relaxed);
+        // The room ends before the ring's end, and before readOffset with a byte to spare (Write's rule).
+        const uint32_t end = room.write < room.read ? room.read - 1 : capacity;
+        if (__builtin_expect(end < room.write || size > end - room.write, 0)) return false;
+        room.at = data_ + room.write;
+        return true;
+    }
+    // Publishes what Reserve gave room for: the bytes before the write offset that follows them.
+    void Commit(const Room& room, uint32_t size) {
+        RingBufferHeader* h = Header();
+        if (room.write + size < room.read) std::atomic_ref<uint32_t>(h->wrapped).store(1, std::memory_order_release);
+        std::atomic_ref<uint32_t>(h->writeOffset).store(room.write + size, std::memory_order_release);
+    }
     // Unlock for the writer's every call, inlined: the caller knows it holds lockWord on a mapped ring.
     void ReleaseLockWord() { std::atomic_ref<uint32_t>(Header()->lockWord).store(0, std::memory_order_release); }
     // True when the reader's side has ended (its mutex is free or abandoned); the ring is then

@@ -116,6 +116,15 @@ CaptureRun RunSelf(const std::vector<std::string>& arguments, std::uint32_t ring
     return run;
 }
 
+namespace {
+std::vector<std::string> ReadLines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+}  // namespace
+
 PairedResults RunForwardedAndCaptured(const char* bench, const char* recorder, std::uint32_t ringMiB,
                                       const std::vector<std::string>& captureExtra) {
     PairedResults results;
@@ -138,8 +147,10 @@ PairedResults RunForwardedAndCaptured(const char* bench, const char* recorder, s
     }
     results.forward = ReadResults(forwardPath);
     results.capture = ReadResults(capturePath);
-    DeleteFileA(forwardPath.c_str());
-    DeleteFileA(capturePath.c_str());
+    results.forwardLines = ReadLines(forwardPath + ".lines");
+    results.captureLines = ReadLines(capturePath + ".lines");
+    for (const std::string& path : {forwardPath, capturePath, forwardPath + ".lines", capturePath + ".lines"})
+        DeleteFileA(path.c_str());
     results.ok = true;
     return results;
 }

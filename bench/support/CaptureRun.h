@@ -54,6 +54,8 @@ struct PairedResults {
     bool ok = false;
     std::uint64_t drained = 0;  // bytes the captured run put through the ring
     std::map<std::string, double> forward, capture;
+    // The lines of "<results>.lines", a file the program half may write beside its results.
+    std::vector<std::string> forwardLines, captureLines;
 };
 
 // The program half run twice as "--app RECORDER RESULTS": through the recorder with no capture, then

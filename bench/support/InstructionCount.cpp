@@ -19,6 +19,7 @@ struct Stepping {
     volatile bool on = false;
     std::uintptr_t moduleStart = 0, moduleEnd = 0;
     PathCount count;
+    std::vector<std::uintptr_t>* addresses = nullptr;  // reserved beforehand: the handler never allocates
 };
 Stepping g_stepping;
 
@@ -55,6 +56,8 @@ LONG CALLBACK OnStep(EXCEPTION_POINTERS* e) {
     const std::uintptr_t at = InstructionPointer(context);
     if (at >= g_stepping.moduleStart && at < g_stepping.moduleEnd) ++count.inModule;
     Classify(reinterpret_cast<const std::uint8_t*>(at), count);
+    if (g_stepping.addresses && g_stepping.addresses->size() < g_stepping.addresses->capacity())
+        g_stepping.addresses->push_back(at);
     context->EFlags |= kTrapFlag;
     return EXCEPTION_CONTINUE_EXECUTION;
 }
@@ -72,7 +75,8 @@ __attribute__((noinline)) void StepThrough(void (*body)(void*), void* argument) 
 
 }  // namespace
 
-bool CountInstructions(void (*body)(void*), void* argument, const void* module, PathCount& count) {
+bool CountInstructions(void (*body)(void*), void* argument, const void* module, PathCount& count,
+                       std::vector<std::uintptr_t>* addresses) {
     MEMORY_BASIC_INFORMATION info{};
     if (module == nullptr || VirtualQuery(module, &info, sizeof info) == 0) return false;
     const auto* base = static_cast<const std::uint8_t*>(info.AllocationBase);
@@ -81,10 +85,16 @@ bool CountInstructions(void (*body)(void*), void* argument, const void* module, 
     g_stepping.moduleStart = reinterpret_cast<std::uintptr_t>(base);
     g_stepping.moduleEnd = g_stepping.moduleStart + headers->OptionalHeader.SizeOfImage;
     g_stepping.count = PathCount{};
+    if (addresses) {
+        addresses->clear();
+        addresses->reserve(kMaxAddresses);
+    }
+    g_stepping.addresses = addresses;
     void* handler = AddVectoredExceptionHandler(1, OnStep);
     if (handler == nullptr) return false;
     StepThrough(body, argument);
     RemoveVectoredExceptionHandler(handler);
+    g_stepping.addresses = nullptr;
     count = g_stepping.count;
     return count.instructions > 0;
 }

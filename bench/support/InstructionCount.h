@@ -2,6 +2,7 @@
 // figure that does not move with the machine's load or with emulation, unlike a time.
 #pragma once
 #include <cstdint>
+#include <vector>
 
 namespace bench {
 
@@ -14,7 +15,10 @@ struct PathCount {
 
 // Runs body(argument) on this thread with the trap flag set and counts what it executes. `module`
 // (an address inside it) picks the module whose own instructions are counted apart. False when the
-// processor's single-step traps do not reach the program.
-bool CountInstructions(void (*body)(void*), void* argument, const void* module, PathCount& count);
+// processor's single-step traps do not reach the program. With `addresses`, the address of every
+// instruction executed is kept there too, up to kMaxAddresses of them.
+constexpr std::size_t kMaxAddresses = 1u << 20;
+bool CountInstructions(void (*body)(void*), void* argument, const void* module, PathCount& count,
+                       std::vector<std::uintptr_t>* addresses = nullptr);
 
 }  // namespace bench

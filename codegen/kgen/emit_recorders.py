@@ -42,26 +42,27 @@ def emit_interceptor_declarations(api):
 
 
 def _record(f):
-    """The body of `if (ShouldRecord())`: the fixed part built in one local buffer behind room for the
-    record header, both written by one BeginRecordWith, then one WriteBlock for the data block.
-    Pointer-sized values take the process's pointer width, and move the fields after them."""
+    """The body of `if (GateRecords(gate_))`: the payload's fixed part laid out by a lambda that
+    WriteFilled runs on the record's place in the ring (or on a buffer when the ring cannot take it
+    in place), the data block after it. Pointer-sized values take the process's pointer width, and
+    move the fields after them."""
     layout = f.layout
     size = layout.cpp_fixed_size
-    lines = [f"        unsigned char r_[kRecordRoom + {size}];"]
+    lines = ["        auto fill_ = [&](unsigned char* p_) {"]
     for field in layout.fields:
-        target = f"r_ + kRecordRoom + {field.cpp_offset}"
+        target = f"p_ + {field.cpp_offset}"
         if field.through_pointer:
-            lines.append(f"        if ({field.value}) std::memcpy({target}, {field.value}, {field.size}); "
+            lines.append(f"            if ({field.value}) std::memcpy({target}, {field.value}, {field.size}); "
                          f"else std::memset({target}, 0, {field.size});")
         else:
-            lines.append(f"        std::memcpy({target}, &{field.value}, {field.cpp_size});")
-    declared = size
+            lines.append(f"            std::memcpy({target}, &{field.value}, {field.cpp_size});")
+    if not layout.fields:
+        lines.append("            (void)p_;")
+    lines.append("        };")
     if layout.block:
-        lines.append(f"        const std::uint32_t b_ = {layout.block.cpp_size};")
-        declared = f"{size} + b_"
-    lines.append(f"        BeginRecordWith(api::{f.name}, {declared}, r_, {size});")
-    if layout.block:
-        lines.append(f"        WriteBlock(b_, {layout.block.source.name});")
+        lines.append(f"        WriteFilled<({size})>(api::{f.name}, fill_, {layout.block.cpp_size}, {layout.block.source.name});")
+    else:
+        lines.append(f"        WriteFilled<({size})>(api::{f.name}, fill_);")
     return lines
 
 
@@ -69,12 +70,12 @@ def _ordinary(f):
     call = (f"reinterpret_cast<{result_type(f)} (__stdcall*)({parameter_types(f)})>"
             f"(RealEntry(fn::{f.name}, api::{f.name}))({argument_list(f)})")
     lines = [f"{result_type(f)} kestrel::GLBaseCapturer::{f.name}({parameter_list(f)}) {{",
-             "    EnterCall();",
+             "    ThreadDepthEntry* const gate_ = EnterGate();",
              f"    {call};" if f.returns_void else f"    {result_type(f)} result_ = {call};",
-             "    if (ShouldRecord()) {"]
+             "    if (GateRecords(gate_)) {"]
     lines += _record(f)
     lines += ["    }",
-              "    LeaveCall();"]
+              "    LeaveGate(gate_);"]
     if not f.returns_void:
         lines.append("    return result_;")
     lines.append("}")
@@ -90,7 +91,8 @@ def _converted(value, have, want):
 def _alias(f):
     target = f.target
     args = ", ".join(_converted(mine.name, mine.cpp, theirs.cpp) for mine, theirs in zip(f.params, target.params))
-    call = f"{target.name}({args})"
+    # GLKestrel is the one capturer there is, and final: the target's recorder is called directly.
+    call = f"static_cast<GLKestrel&>(*this).{target.name}({args})"
     # Start-up binds the real library: only then does the alias's own slot hold its real entry point.
     lines = [f"{result_type(f)} kestrel::GLBaseCapturer::{f.name}({parameter_list(f)}) {{",
              "    EnsureStarted();",

@@ -11,6 +11,7 @@ enum StreamRecordId : uint32_t {
     kAliasMarkerRecord = 119,
     kDrawableRecord = 120,
     kFrameEndRecord = 121,
+    kMappedWriteRecord = 122,
     kFormatVersionRecord = 200,
     kApiTypeRecord = 201,
     kSystemDescriptionRecord = 204,

@@ -4,6 +4,7 @@
 #include "stream/ApiTypePayload.h"
 #include "stream/FormatVersionPayload.h"
 #include "stream/FrameEndPayload.h"
+#include "stream/MappedWritePayload.h"
 #include "stream/RecorderVersionPayload.h"
 #include "stream/StreamRecordId.h"
 #include "stream/SystemDescriptionPayload.h"
@@ -26,6 +27,7 @@ constexpr StreamRecordKind kKinds[] = {
     {kClientMemoryBlockRecord, "client memory block", ClientMemoryHeaderSize(kPointerBits), kAny},
     {kDrawableRecord, "drawable", DrawableSize(kPointerBits), kAny},
     {kFrameEndRecord, "frame end", sizeof(FrameEndPayload), sizeof(FrameEndPayload)},
+    {kMappedWriteRecord, "mapped write", sizeof(MappedWriteHead), kAny},
 };
 }  // namespace
 

@@ -1,4 +1,5 @@
-// A persistent mapping handed to the application as a shadow that the system watches for writes.
+// A persistent mapping handed to the application as a shadow that the system watches for writes
+// (where it does so cheaply; elsewhere every page of the shadow is compared at every point).
 // The GL may read a persistent mapping at any time while it stays mapped, so what the application
 // writes must reach the capture at every point where the GL may read it. Page protection would
 // raise faults inside the application; a write-watched shadow costs nothing while it is written and
@@ -64,6 +65,7 @@ private:
     std::vector<void*> pages_;              // room for every page of the shadow
     std::vector<WrittenRun> runs_;
     bool readable_ = false;
+    bool watched_ = false;  // allocated with a write watch
     bool abandoned_ = false;
 };
 

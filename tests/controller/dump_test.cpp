@@ -262,17 +262,18 @@ TEST(Dump, AMappedWriteShowsItsBufferRunsAndBytes) {
     DumpOptions options;
     options.blobs = true;
     const std::vector<std::string> lines = DumpLines(b.bytes(), options);
-    ASSERT_EQ(lines.size(), 4u + 1 + 2 + 1);
+    ASSERT_EQ(lines.size(), 4u + 1 + 2 + 2);
     EXPECT_EQ(Body(lines[5]), "mapped write: buffer 6, 2 runs (4096+3, 9000+2), 5 bytes");
     EXPECT_EQ(lines[6], "          0x0000: A1 A2 A3 B1 B2");
     EXPECT_EQ(Body(lines[7]), "mapped write: buffer 6, 1 run (16+4), 2 bytes (the runs add up to another size)");
+    EXPECT_EQ(lines[8], "          0x0000: A1 A2");
 
     options.json = true;
     const std::vector<std::string> json = DumpLines(b.bytes(), options);
     ASSERT_EQ(json.size(), 7u);
     char hash[40];
     std::snprintf(hash, sizeof hash, "0x%016llX", static_cast<unsigned long long>(JsonRecordWriter::Hash(bytes, 5)));
-    const std::string expected = std::string(R"("record":"mapped write","id":122,"bytes":45,"buffer":6,)") +
+    const std::string expected = std::string(R"("record":"mapped write","id":122,"bytes":29,"buffer":6,)") +
                                  R"("runs":[{"offset":4096,"length":3},{"offset":9000,"length":2}],)" +
                                  R"("data":{"bytes":5,"fnv1a64":")" + hash + R"(","base64":"oaKjsbI="}})";
     EXPECT_NE(json[5].find(expected), std::string::npos) << json[5];

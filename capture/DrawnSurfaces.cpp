@@ -61,6 +61,7 @@ void GLKestrel::EndFrameOfSingleBuffered(std::uint32_t apiId) {
 
 void GLKestrel::glFlush() {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glFlush, api::glFlush);
     if (ShouldRecordOrLeave()) return;
     BeginRecord(api::glFlush, 0);
@@ -70,7 +71,9 @@ void GLKestrel::glFlush() {
 
 void GLKestrel::glFinish() {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glFinish, api::glFinish);
+    AfterGLWait();
     if (ShouldRecordOrLeave()) return;
     BeginRecord(api::glFinish, 0);
     EndFrameOfSingleBuffered(api::glFinish);

@@ -9,6 +9,7 @@ namespace kestrel {
 
 kgl::BOOL GLKestrel::wglSwapBuffers(kgl::HDC hdc) {
     EnterCall();
+    BeforeGLReads();
     const FramePixels frame = FrameImageBeforeSwap(hdc);
     const kgl::BOOL result = CallReal<kgl::BOOL>(*this, fn::wglSwapBuffers, api::wglSwapBuffers, hdc);
     lastPresentedDC_ = hdc;
@@ -25,6 +26,7 @@ kgl::BOOL GLKestrel::wglSwapBuffers(kgl::HDC hdc) {
 
 kgl::BOOL GLKestrel::wglSwapLayerBuffers(kgl::HDC hdc, kgl::UINT fuFlags) {
     EnterCall();
+    BeforeGLReads();
     const FramePixels frame = FrameImageBeforeSwap(hdc);
     const kgl::BOOL result =
         CallReal<kgl::BOOL>(*this, fn::wglSwapLayerBuffers, api::wglSwapLayerBuffers, hdc, fuFlags);
@@ -41,6 +43,7 @@ kgl::BOOL GLKestrel::wglSwapLayerBuffers(kgl::HDC hdc, kgl::UINT fuFlags) {
 
 kgl::DWORD GLKestrel::wglSwapMultipleBuffers(kgl::UINT n, const kgl::WGLSWAP* toSwap) {
     EnterCall();
+    BeforeGLReads();
     // The first surface of the list stands for the frame.
     const FramePixels frame = FrameImageBeforeSwap(n > 0 && toSwap ? toSwap[0].hdc : lastPresentedDC_);
     const kgl::DWORD result =

@@ -9,6 +9,7 @@
 #include "images/FinalImages.h"
 #include "images/FrameReader.h"
 #include "glrecord/MappedBuffers.h"
+#include "glrecord/PersistentMappings.h"
 #include "glrecord/SymbolTypes.h"
 
 namespace kestrel {
@@ -96,8 +97,9 @@ public:
     // context may not know the binding. While one is, a pixel pointer is an offset into it and is
     // never read.
     bool PixelBufferBound(const ContextState* state, bool unpack) const;
-    // Fills the mapping entry of a map call from the GL's answers; target 0 for a named map.
-    void NoteMapping(kgl::GLenum target, kgl::GLuint buffer, const void* mapped, std::uint32_t offset,
+    // Fills the mapping entry of a map call from the GL's answers; target 0 for a named map. Returns
+    // the buffer's name, 0 when no entry was made.
+    kgl::GLuint NoteMapping(kgl::GLenum target, kgl::GLuint buffer, const void* mapped, std::uint32_t offset,
                      std::uint32_t length);
     // The bytes an unmap records, taken from the buffer's mapping when it had a writable one: a copy
     // made while the buffer is still mapped (see OwnsUnmapCopy), or the mapping itself when no copy
@@ -106,6 +108,28 @@ public:
     bool OwnsUnmapCopy(const void* bytes) const { return bytes == unmapCopy_.get(); }
     // After the record: frees a copy buffer larger than the common unmaps need.
     void ReleaseUnmapCopy();
+
+    // Persistent mappings (glrecord/PersistentMappingRecorders.cpp). Before a call that may make the
+    // GL read a buffer: what the application wrote into the current context's persistent mappings
+    // since the last such point reaches the real mappings and the capture. One load and a branch
+    // while there are none.
+    __attribute__((always_inline)) void BeforeGLReads() {
+        if (__builtin_expect(!persistent_.empty(), 0)) WritePersistentMappings();
+    }
+    // After a wait the application can observe (a signalled client wait, glFinish): what the GL
+    // wrote into readable persistent mappings reaches their shadows.
+    __attribute__((always_inline)) void AfterGLWait() {
+        if (__builtin_expect(!persistent_.empty(), 0)) CopyPersistentBack();
+    }
+    void WritePersistentMappings();
+    void CopyPersistentBack();
+    // The pointer to hand the application for a mapping: a shadow for a writable persistent one
+    // mapped on an outermost recorded call, else the real pointer.
+    void* HandMapping(kgl::GLuint buffer, void* mapped, std::uint32_t offset, std::uint32_t length,
+                      kgl::GLbitfield access);
+    // The mapping ends: the shadow's last writes reach the real mapping (the unmap's own record
+    // carries them) and the shadow is freed.
+    void EndPersistentMapping(ContextState* state, kgl::GLuint buffer);
 
     const std::map<Address, DrawableRecord>& drawables() const { return drawables_; }
 
@@ -123,6 +147,7 @@ private:
     FinalImages finalImages_;                  // by device context
     std::map<Address, bool> singleBuffered_;  // by device context: whether its window has one buffer
     MappedBuffers mappedBuffers_;              // the mappings of every context, by its state
+    PersistentMappings persistent_;            // changed only under the record stream's lock
 };
 
 // The one capturer of the process.

@@ -76,8 +76,12 @@ void GLKestrel::glDeleteBuffersARB(kgl::GLsizei n, const kgl::GLuint* buffers) {
         for (const auto& b : bindings)
             if (b.known && realgl::GetInteger(b.binding) == 0) state->BindBuffer(b.target, 0);
         // A deleted buffer is unmapped, and its name may come back for another buffer.
+        // Its shadow goes too, never copied: the real mapping is gone.
         if (MappedBufferTable* table = mappedBuffers_.Find(state))
-            for (std::uint32_t i = 0; i < count; ++i) table->Unmap(buffers[i]);
+            for (std::uint32_t i = 0; i < count; ++i) {
+                table->Unmap(buffers[i]);
+                persistent_.Remove(state, buffers[i]);
+            }
     }
     LeaveCall();
 }
@@ -316,12 +320,12 @@ void GLKestrel::glClearNamedFramebufferuiv(kgl::GLuint framebuffer, kgl::GLenum 
 
 // Mapping: after the record, the context's table learns where the mapping is, from the GL itself.
 
-void GLKestrel::NoteMapping(kgl::GLenum target, kgl::GLuint buffer, const void* mapped, std::uint32_t offset,
-                            std::uint32_t length) {
+kgl::GLuint GLKestrel::NoteMapping(kgl::GLenum target, kgl::GLuint buffer, const void* mapped, std::uint32_t offset,
+                                   std::uint32_t length) {
     ContextState* state = CurrentState();
-    if (!state) return;
+    if (!state) return 0;
     const int group = target ? MappedBufferTable::Group(target) : -1;
-    if (target && group < 0) return;  // a target outside the groups is not followed
+    if (target && group < 0) return 0;  // a target outside the groups is not followed
     const MapTarget via{target, target ? BoundBuffer(target) : buffer};
     MappingEntry entry;
     entry.offset = offset;
@@ -334,6 +338,7 @@ void GLKestrel::NoteMapping(kgl::GLenum target, kgl::GLuint buffer, const void* 
         entry.size = static_cast<std::uint32_t>(BufferParameter(via, kBufferSize));
     }
     mappedBuffers_.FindOrCreate(state).Store(group, via.buffer, entry);
+    return via.buffer;
 }
 
 void* GLKestrel::glMapBufferARB(kgl::GLenum target, kgl::GLenum access) {
@@ -351,10 +356,12 @@ void* GLKestrel::glMapBufferRange(kgl::GLenum target, kgl::GLintptr offset, kgl:
     EnterCall();
     void* result = CallReal<void*>(*this, fn::glMapBufferRange, api::glMapBufferRange, target, offset, length, access);
     if (ShouldRecordOrLeave()) return result;
-    RecordValues(*this, api::glMapBufferRange, target, offset, length, access, result);
-    NoteMapping(target, 0, result, static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length));
+    // The application gets the shadow of a persistent mapping; the record holds what it got.
+    const kgl::GLuint name = NoteMapping(target, 0, result, static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length));
+    void* handed = HandMapping(name, result, static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length), access);
+    RecordValues(*this, api::glMapBufferRange, target, offset, length, access, handed);
     LeaveCall();
-    return result;
+    return handed;
 }
 
 void* GLKestrel::glMapNamedBuffer(kgl::GLuint buffer, kgl::GLenum access) {
@@ -383,10 +390,12 @@ void* GLKestrel::glMapNamedBufferRange(kgl::GLuint buffer, kgl::GLintptr offset,
     void* result =
         CallReal<void*>(*this, fn::glMapNamedBufferRange, api::glMapNamedBufferRange, buffer, offset, length, access);
     if (ShouldRecordOrLeave()) return result;
-    RecordValues(*this, api::glMapNamedBufferRange, buffer, offset, length, access, result);
-    NoteMapping(0, buffer, result, static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length));
+    // The application gets the shadow of a persistent mapping; the record holds what it got.
+    const kgl::GLuint name = NoteMapping(0, buffer, result, static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length));
+    void* handed = HandMapping(name, result, static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length), access);
+    RecordValues(*this, api::glMapNamedBufferRange, buffer, offset, length, access, handed);
     LeaveCall();
-    return result;
+    return handed;
 }
 
 void* GLKestrel::glMapNamedBufferRangeEXT(kgl::GLuint buffer, kgl::GLintptr offset, kgl::GLsizeiptr length,
@@ -395,10 +404,12 @@ void* GLKestrel::glMapNamedBufferRangeEXT(kgl::GLuint buffer, kgl::GLintptr offs
     void* result = CallReal<void*>(*this, fn::glMapNamedBufferRangeEXT, api::glMapNamedBufferRangeEXT, buffer, offset,
                                    length, access);
     if (ShouldRecordOrLeave()) return result;
-    RecordValues(*this, api::glMapNamedBufferRangeEXT, buffer, offset, length, access, result);
-    NoteMapping(0, buffer, result, static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length));
+    // The application gets the shadow of a persistent mapping; the record holds what it got.
+    const kgl::GLuint name = NoteMapping(0, buffer, result, static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length));
+    void* handed = HandMapping(name, result, static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length), access);
+    RecordValues(*this, api::glMapNamedBufferRangeEXT, buffer, offset, length, access, handed);
     LeaveCall();
-    return result;
+    return handed;
 }
 
 // Unmapping: the bytes are copied while the buffer is still mapped, then the real unmap runs, and
@@ -408,7 +419,10 @@ void* GLKestrel::glMapNamedBufferRangeEXT(kgl::GLuint buffer, kgl::GLintptr offs
 WrittenBytes GLKestrel::CopyUnmapped(kgl::GLuint buffer) {
     WrittenBytes written;
     if (ContextState* state = CurrentState())
-        if (MappedBufferTable* table = mappedBuffers_.Find(state)) written = table->Unmap(buffer);
+        if (MappedBufferTable* table = mappedBuffers_.Find(state)) {
+            EndPersistentMapping(state, buffer);
+            written = table->Unmap(buffer);
+        }
     if (written.length == 0) return {};
     if (unmapCopySize_ < written.length) {
         // A mapping too large for this process's memory is recorded before the real unmap instead,

@@ -19,7 +19,10 @@ ContextState* GLKestrel::CurrentState() {
 
 ContextState& GLKestrel::CreateState(kgl::HGLRC context) {
     std::unique_ptr<ContextState>& state = contextStates_[HandleValue(context)];
-    if (state) mappedBuffers_.Drop(state.get());  // a new state at that address must not find its table
+    if (state) {
+        mappedBuffers_.Drop(state.get());  // a new state at that address must not find its table
+        persistent_.AbandonOwner(state.get());
+    }
     state = std::make_unique<ContextState>();
     return *state;
 }
@@ -28,6 +31,7 @@ void GLKestrel::DropState(kgl::HGLRC context) {
     const auto state = contextStates_.find(HandleValue(context));
     if (state == contextStates_.end()) return;
     mappedBuffers_.Drop(state->second.get());
+    persistent_.AbandonOwner(state->second.get());
     contextStates_.erase(state);
 }
 

@@ -35,6 +35,7 @@ void DumpStartEnd(GLKestrel& k, ContextState* state, kgl::GLuint start, kgl::GLu
 
 void GLKestrel::glArrayElement(kgl::GLint i) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glArrayElement, api::glArrayElement, i);
     if (ShouldRecordOrLeave()) return;
     DumpRange(*this, CurrentState(), i, 1);
@@ -46,6 +47,7 @@ void GLKestrel::glArrayElement(kgl::GLint i) {
 
 void GLKestrel::glDrawArrays(kgl::GLenum mode, kgl::GLint first, kgl::GLsizei count) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glDrawArrays, api::glDrawArrays, mode, first, count);
     if (ShouldRecordOrLeave()) return;
     DumpRange(*this, CurrentState(), first, count);
@@ -57,6 +59,7 @@ void GLKestrel::glDrawArrays(kgl::GLenum mode, kgl::GLint first, kgl::GLsizei co
 void GLKestrel::glDrawArraysInstancedARB(kgl::GLenum mode, kgl::GLint first, kgl::GLsizei count,
                                          kgl::GLsizei primcount) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glDrawArraysInstancedARB, api::glDrawArraysInstancedARB, mode, first, count, primcount);
     if (ShouldRecordOrLeave()) return;
     if (primcount > 0) DumpRange(*this, CurrentState(), first, count);  // no instance reads no vertex
@@ -68,6 +71,7 @@ void GLKestrel::glDrawArraysInstancedARB(kgl::GLenum mode, kgl::GLint first, kgl
 void GLKestrel::glMultiDrawArraysEXT(kgl::GLenum mode, const kgl::GLint* first, const kgl::GLsizei* count,
                                      kgl::GLsizei primcount) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glMultiDrawArraysEXT, api::glMultiDrawArraysEXT, mode, first, count, primcount);
     if (ShouldRecordOrLeave()) return;
     // A call the GL refuses records no draws. Its refusal is told from the arguments, never from the
@@ -111,6 +115,7 @@ void RecordIndexedDraw(GLKestrel& k, std::uint32_t apiId, bool instances, kgl::G
 
 void GLKestrel::glDrawElements(kgl::GLenum mode, kgl::GLsizei count, kgl::GLenum type, const void* indices) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glDrawElements, api::glDrawElements, mode, count, type, indices);
     if (ShouldRecordOrLeave()) return;
     RecordIndexedDraw(*this, api::glDrawElements, true, mode, count, type, indices, 0);
@@ -121,6 +126,7 @@ void GLKestrel::glDrawElements(kgl::GLenum mode, kgl::GLsizei count, kgl::GLenum
 void GLKestrel::glDrawElementsBaseVertex(kgl::GLenum mode, kgl::GLsizei count, kgl::GLenum type, const void* indices,
                                          kgl::GLint basevertex) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glDrawElementsBaseVertex, api::glDrawElementsBaseVertex, mode, count, type, indices,
                    basevertex);
     if (ShouldRecordOrLeave()) return;
@@ -132,6 +138,7 @@ void GLKestrel::glDrawElementsBaseVertex(kgl::GLenum mode, kgl::GLsizei count, k
 void GLKestrel::glDrawElementsInstancedARB(kgl::GLenum mode, kgl::GLsizei count, kgl::GLenum type, const void* indices,
                                            kgl::GLsizei primcount) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glDrawElementsInstancedARB, api::glDrawElementsInstancedARB, mode, count, type, indices,
                    primcount);
     if (ShouldRecordOrLeave()) return;
@@ -144,6 +151,7 @@ void GLKestrel::glDrawElementsInstancedBaseVertex(kgl::GLenum mode, kgl::GLsizei
                                                   const void* indices, kgl::GLsizei instancecount,
                                                   kgl::GLint basevertex) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glDrawElementsInstancedBaseVertex, api::glDrawElementsInstancedBaseVertex, mode, count,
                    type, indices, instancecount, basevertex);
     if (ShouldRecordOrLeave()) return;
@@ -182,6 +190,7 @@ void RecordRangeDraw(GLKestrel& k, std::uint32_t apiId, kgl::GLenum mode, kgl::G
 void GLKestrel::glDrawRangeElementsEXT(kgl::GLenum mode, kgl::GLuint start, kgl::GLuint end, kgl::GLsizei count,
                                        kgl::GLenum type, const void* indices) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glDrawRangeElementsEXT, api::glDrawRangeElementsEXT, mode, start, end, count, type,
                    indices);
     if (ShouldRecordOrLeave()) return;
@@ -193,6 +202,7 @@ void GLKestrel::glDrawRangeElementsEXT(kgl::GLenum mode, kgl::GLuint start, kgl:
 void GLKestrel::glDrawRangeElementsBaseVertex(kgl::GLenum mode, kgl::GLuint start, kgl::GLuint end, kgl::GLsizei count,
                                               kgl::GLenum type, const void* indices, kgl::GLint basevertex) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glDrawRangeElementsBaseVertex, api::glDrawRangeElementsBaseVertex, mode, start, end,
                    count, type, indices, basevertex);
     if (ShouldRecordOrLeave()) return;
@@ -251,6 +261,7 @@ void RecordMultiIndexed(GLKestrel& k, std::uint32_t apiId, kgl::GLenum mode, con
 void GLKestrel::glMultiDrawElementsEXT(kgl::GLenum mode, const kgl::GLsizei* count, kgl::GLenum type,
                                        const void* const* indices, kgl::GLsizei primcount) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glMultiDrawElementsEXT, api::glMultiDrawElementsEXT, mode, count, type, indices,
                    primcount);
     if (ShouldRecordOrLeave()) return;
@@ -263,6 +274,7 @@ void GLKestrel::glMultiDrawElementsBaseVertex(kgl::GLenum mode, const kgl::GLsiz
                                               const void* const* indices, kgl::GLsizei drawcount,
                                               const kgl::GLint* basevertex) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glMultiDrawElementsBaseVertex, api::glMultiDrawElementsBaseVertex, mode, count, type,
                    indices, drawcount, basevertex);
     if (ShouldRecordOrLeave()) return;
@@ -284,6 +296,7 @@ void GLKestrel::glBegin(kgl::GLenum mode) {
 
 void GLKestrel::glEnd() {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glEnd, api::glEnd);
     if (ShouldRecordOrLeave()) return;
     if (ContextState* state = CurrentState()) state->insideBeginEnd = false;
@@ -404,6 +417,7 @@ void RecordIndirect(GLKestrel& k, std::uint32_t apiId, const Fixed& fixed, Indir
 // buffer, never from the error queue, which is the application's.
 void GLKestrel::glDrawArraysIndirect(kgl::GLenum mode, const void* indirect) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glDrawArraysIndirect, api::glDrawArraysIndirect, mode, indirect);
     if (ShouldRecordOrLeave()) return;
     ContextState* state = CurrentState();
@@ -416,6 +430,7 @@ void GLKestrel::glDrawArraysIndirect(kgl::GLenum mode, const void* indirect) {
 
 void GLKestrel::glDrawElementsIndirect(kgl::GLenum mode, kgl::GLenum type, const void* indirect) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glDrawElementsIndirect, api::glDrawElementsIndirect, mode, type, indirect);
     if (ShouldRecordOrLeave()) return;
     ContextState* state = CurrentState();
@@ -433,6 +448,7 @@ void GLKestrel::glDrawElementsIndirect(kgl::GLenum mode, kgl::GLenum type, const
 void GLKestrel::glMultiDrawArraysIndirectAMD(kgl::GLenum mode, const void* indirect, kgl::GLsizei primcount,
                                              kgl::GLsizei stride) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glMultiDrawArraysIndirectAMD, api::glMultiDrawArraysIndirectAMD, mode, indirect, primcount,
                    stride);
     if (ShouldRecordOrLeave()) return;
@@ -451,6 +467,7 @@ void GLKestrel::glMultiDrawArraysIndirectAMD(kgl::GLenum mode, const void* indir
 void GLKestrel::glMultiDrawElementsIndirectAMD(kgl::GLenum mode, kgl::GLenum type, const void* indirect,
                                                kgl::GLsizei primcount, kgl::GLsizei stride) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glMultiDrawElementsIndirectAMD, api::glMultiDrawElementsIndirectAMD, mode, type, indirect,
                    primcount, stride);
     if (ShouldRecordOrLeave()) return;
@@ -498,6 +515,7 @@ void RecordElementArrayDraw(GLKestrel& k, std::uint32_t apiId, const std::uint32
 
 void GLKestrel::glDrawElementArrayATI(kgl::GLenum mode, kgl::GLsizei count) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glDrawElementArrayATI, api::glDrawElementArrayATI, mode, count);
     if (ShouldRecordOrLeave()) return;
     const std::uint32_t fixed[2] = {mode, static_cast<std::uint32_t>(count)};
@@ -508,6 +526,7 @@ void GLKestrel::glDrawElementArrayATI(kgl::GLenum mode, kgl::GLsizei count) {
 
 void GLKestrel::glDrawRangeElementArrayATI(kgl::GLenum mode, kgl::GLuint start, kgl::GLuint end, kgl::GLsizei count) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glDrawRangeElementArrayATI, api::glDrawRangeElementArrayATI, mode, start, end, count);
     if (ShouldRecordOrLeave()) return;
     const std::uint32_t fixed[4] = {mode, start, end, static_cast<std::uint32_t>(count)};

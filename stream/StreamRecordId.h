@@ -15,6 +15,7 @@ enum StreamRecordId : uint32_t {
     kDrawableRecord = 120,
     kFrameEndRecord = 121,
     kPixelFormatRecord = 122,
+    kMappedWriteRecord = 123,
     kFormatVersionRecord = 200,
     kApiTypeRecord = 201,
     kSystemDescriptionRecord = 204,

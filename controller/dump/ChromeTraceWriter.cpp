@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "gen/ApiDescription.h"
+#include "stream/MappedWritePayload.h"
 #include "stream/RecordHeader.h"
 
 namespace kestrel {
@@ -39,20 +40,34 @@ void ChromeTraceWriter::Add(const RecordView& record, const StreamTracker& track
         started_ = true;
         origin_ = record.timeStamp;
     }
-    // Of the stream's own records, only the end of a single-buffered window's frame shows.
-    if (record.id < kFirstApiId && !tracker.endsFrame()) return;
+    // Of the stream's own records, the end of a single-buffered window's frame shows, and the bytes
+    // written into persistent mappings on the thread that made them reach the GL.
+    const bool mappedWrite = record.id == kMappedWriteRecord;
+    if (record.id < kFirstApiId && !tracker.endsFrame() && !mappedWrite) return;
     const double at = Microseconds(record.timeStamp);
     last_ = at;
-    if (record.id < kFirstApiId) return FrameSlice(at);
     const std::uint32_t thread = tracker.hasThread() ? tracker.thread() : 1;
-    if (threads_.insert(thread).second) {
+    if (mappedWrite) {
+        if (callEvents_ >= callEventLimit_) return;
+        ++callEvents_;
+        NameThread(thread);
         BeginEvent();
-        out_ << R"({"name":"thread_name","ph":"M","pid":1,"tid":)";
+        out_ << R"({"name":"mapped write","cat":"mapped","ph":"i","s":"t","pid":1,"tid":)";
         out_.Unsigned(thread);
-        out_ << R"(,"args":{"name":"thread )";
-        out_.Unsigned(thread);
-        out_ << "\"}}";
+        out_ << ",\"ts\":";
+        Time(at);
+        out_ << ",\"args\":{\"buffer\":";
+        out_.Unsigned(record.U32(0));
+        out_ << ",\"runs\":";
+        out_.Unsigned(record.U32(4));
+        out_ << ",\"bytes\":";
+        const std::uint64_t head = sizeof(MappedWriteHead) + std::uint64_t{record.U32(4)} * sizeof(MappedWriteRun);
+        out_.Unsigned(record.payloadSize > head ? record.payloadSize - head : 0);
+        out_ << "}}";
+        return;
     }
+    if (record.id < kFirstApiId) return FrameSlice(at);
+    NameThread(thread);
     ++calls_;
     ++callsInFrame_;
     if (callEvents_ < callEventLimit_) {
@@ -67,6 +82,16 @@ void ChromeTraceWriter::Add(const RecordView& record, const StreamTracker& track
         out_ << '}';
     }
     if (tracker.endsFrame()) FrameSlice(at);
+}
+
+void ChromeTraceWriter::NameThread(std::uint32_t thread) {
+    if (!threads_.insert(thread).second) return;
+    BeginEvent();
+    out_ << R"({"name":"thread_name","ph":"M","pid":1,"tid":)";
+    out_.Unsigned(thread);
+    out_ << R"(,"args":{"name":"thread )";
+    out_.Unsigned(thread);
+    out_ << "\"}}";
 }
 
 void ChromeTraceWriter::FrameSlice(double at) {

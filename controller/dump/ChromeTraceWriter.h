@@ -32,6 +32,7 @@ private:
     void BeginEvent();
     // The slice of the frame that ends at `at`.
     void FrameSlice(double at);
+    void NameThread(std::uint32_t thread);
     void Time(double microseconds);
 
     TextOutput& out_;

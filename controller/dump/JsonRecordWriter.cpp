@@ -8,6 +8,7 @@
 #include "controller/reading/StreamRecordKind.h"
 #include "controller/reading/ValueFormatter.h"
 #include "gen/ApiDescription.h"
+#include "stream/MappedWritePayload.h"
 #include "stream/RecordHeader.h"
 
 namespace kestrel {
@@ -143,6 +144,40 @@ void Block(TextOutput& out, TextOutput& scratch, const RecordView& record, const
     out << '}';
 }
 
+// A mapped write: the buffer, its runs, and the bytes of all runs as one block.
+void MappedWrite(TextOutput& out, const RecordView& record, bool base64) {
+    const std::uint32_t runs = record.U32(4);
+    const std::uint64_t head = sizeof(MappedWriteHead) + std::uint64_t{runs} * sizeof(MappedWriteRun);
+    out << ",\"buffer\":";
+    out.Unsigned(record.U32(0));
+    out << ",\"runs\":[";
+    for (std::uint32_t i = 0; i < runs && head <= record.payloadSize; ++i) {
+        const std::uint32_t at = sizeof(MappedWriteHead) + i * sizeof(MappedWriteRun);
+        if (!record.Has(at, sizeof(MappedWriteRun))) break;
+        if (i) out << ',';
+        out << "{\"offset\":";
+        out.Unsigned(record.U32(at));
+        out << ",\"length\":";
+        out.Unsigned(record.U32(at + 4));
+        out << '}';
+    }
+    out << ']';
+    if (head > record.payloadSize) return;
+    const auto data = static_cast<std::uint32_t>(head);
+    out << ",\"data\":{\"bytes\":";
+    out.Unsigned(record.payloadSize - data);
+    if (record.Has(data, record.payloadSize - data)) {
+        out << ",\"fnv1a64\":\"";
+        out.Hex(JsonRecordWriter::Hash(record.data + data, record.payloadSize - data), 16);
+        out << '"';
+        if (base64) {
+            out << ",\"base64\":";
+            Base64(out, record.data + data, record.payloadSize - data);
+        }
+    }
+    out << '}';
+}
+
 void Call(TextOutput& out, const RecordView& record, const StreamTracker& tracker, bool base64) {
     const ApiDescription* api = description::FindApi(record.id);
     if (!api) {
@@ -245,6 +280,7 @@ void JsonRecordWriter::Append(TextOutput& out, const RecordView& record, const S
         out.Unsigned(record.id);
         out << ",\"bytes\":";
         out.Unsigned(record.payloadSize);
+        if (record.id == kMappedWriteRecord) MappedWrite(out, record, base64);
     }
     out << '}';
 }

@@ -3,6 +3,7 @@
 #include "controller/reading/StreamRecordKind.h"
 #include "environment/ApiTypeName.h"
 #include "gen/ApiDescription.h"
+#include "stream/MappedWritePayload.h"
 #include "stream/StreamRecordId.h"
 
 namespace kestrel {
@@ -123,6 +124,44 @@ std::uint32_t ClientMemory(TextOutput& out, const RecordView& r) {
     return head;
 }
 
+// The buffer, each run as offset+length, the bytes in all; the bytes themselves follow as data.
+std::uint32_t MappedWrite(TextOutput& out, const RecordView& r) {
+    constexpr std::uint32_t kRunsShown = 8;
+    const std::uint32_t runs = r.U32(4);
+    out << "mapped write: buffer ";
+    out.Unsigned(r.U32(0));
+    out << ", ";
+    out.Unsigned(runs);
+    out << (runs == 1 ? " run" : " runs");
+    const std::uint64_t head = sizeof(MappedWriteHead) + std::uint64_t{runs} * sizeof(MappedWriteRun);
+    if (head > r.payloadSize) {
+        out << ", damaged";
+        return r.payloadSize;
+    }
+    std::uint64_t bytes = 0;
+    bool whole = true;  // every run at hand (the dump may keep only a payload's start)
+    for (std::uint32_t i = 0; i < runs; ++i) {
+        const std::uint32_t at = sizeof(MappedWriteHead) + i * sizeof(MappedWriteRun);
+        if (!r.Has(at, sizeof(MappedWriteRun))) {
+            whole = false;
+            break;
+        }
+        bytes += r.U32(at + 4);
+        if (i >= kRunsShown) continue;
+        out << (i == 0 ? " (" : ", ");
+        out.Unsigned(r.U32(at));
+        out << '+';
+        out.Unsigned(r.U32(at + 4));
+    }
+    if (runs > kRunsShown) out << ", ...";
+    if (runs > 0) out << ')';
+    out << ", ";
+    out.Unsigned(r.payloadSize - static_cast<std::uint32_t>(head));
+    out << " bytes";
+    if (whole && bytes != r.payloadSize - head) out << " (the runs add up to another size)";
+    return static_cast<std::uint32_t>(head);
+}
+
 std::uint32_t Drawable(TextOutput& out, const RecordView& r) {
     static const char* const kKinds[] = {"full-screen", "no-window", "bitmap"};
     static const char* const kChanges[] = {"new", "rect", "full-screen", "font", "untracked"};
@@ -212,6 +251,8 @@ std::uint32_t StreamRecordFormatter::Append(TextOutput& out, const RecordView& r
             return ClientMemory(out, r);
         case kDrawableRecord:
             return Drawable(out, r);
+        case kMappedWriteRecord:
+            return MappedWrite(out, r);
         default: {
             const StreamRecordKind* kind = FindStreamRecordKind(r.id);
             out << (kind ? kind->name : "unknown record") << ' ';

@@ -3,6 +3,7 @@
 #include "stream/AliasMarkerPayload.h"
 #include "stream/ApiTypePayload.h"
 #include "stream/FormatVersionPayload.h"
+#include "stream/MappedWritePayload.h"
 #include "stream/RecorderVersionPayload.h"
 #include "stream/StreamRecordId.h"
 #include "stream/SystemDescriptionPayload.h"
@@ -26,6 +27,7 @@ constexpr StreamRecordKind kKinds[] = {
     {kDrawableRecord, "drawable", DrawableSize(kPointerBits), kAny},
     {kFrameEndRecord, "frame end", kFrameEndMinSize, FrameEndSize(kPointerBits)},
     {kPixelFormatRecord, "pixel format", PixelFormatSize(kPointerBits), PixelFormatSize(kPointerBits)},
+    {kMappedWriteRecord, "mapped write", sizeof(MappedWriteHead), kAny},
 };
 }  // namespace
 

@@ -1,5 +1,7 @@
 // Buffer mappings, sources given as lists of strings, and read-backs. A mapping's bytes reach the
-// capture at unmap: the replay maps the same range and writes them there before it unmaps.
+// capture at unmap: the replay maps the same range and writes them there before it unmaps. What the
+// application wrote into a persistent mapping reaches the capture as mapped-write records at the
+// points where the GL could read it; the replay writes them into its own mapping at the same point.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -7,13 +9,13 @@
 #include "controller/replay/Replayer.h"
 #include "gen/ApiTable.h"
 #include "glrecord/MappedBuffers.h"
+#include "stream/MappedWritePayload.h"
 
 namespace kestrel::replay {
 
 namespace {
 constexpr unsigned kMapWrite = 0x0002;
 constexpr unsigned kMapFlushExplicit = 0x0010;
-constexpr unsigned kMapPersistent = 0x0040;
 constexpr unsigned kReadOnly = 0x88B8;
 constexpr unsigned kBufferSize = 0x8764;
 constexpr unsigned kPixelPackBinding = 0x88ED;
@@ -31,9 +33,63 @@ bool SplitStrings(const std::uint8_t* data, std::uint32_t size, std::int32_t cou
 }
 }  // namespace
 
-void Replayer::Map(std::uint32_t buffer, std::uint32_t length, unsigned access, void* pointer) {
+void Replayer::Map(std::uint32_t buffer, std::uint32_t offset, std::uint32_t length, unsigned access, void* pointer) {
     mappings_[static_cast<std::uint64_t>(current_.context) << 32 | buffer] = {
-        static_cast<std::uint8_t*>(pointer), pointer ? length : 0, (access & kMapFlushExplicit) != 0};
+        static_cast<std::uint8_t*>(pointer), offset, pointer ? length : 0, (access & kMapFlushExplicit) != 0};
+}
+
+Replayer::Step Replayer::ApplyMappedWrite(const CaptureRecord& record) {
+    const RecordView view = RecordView::Of(record);
+    if (view.kept < sizeof(MappedWriteHead))
+        return Damaged(record, "a mapped write shorter than 8 bytes"), Step::Damaged;
+    const std::uint32_t runs = view.U32(4);
+    const std::uint64_t head = sizeof(MappedWriteHead) + std::uint64_t{runs} * sizeof(MappedWriteRun);
+    std::uint64_t bytes = 0;
+    for (std::uint32_t i = 0; head <= view.kept && i < runs; ++i) bytes += view.U32(sizeof(MappedWriteHead) + i * 8 + 4);
+    if (head > view.kept || head + bytes != view.kept)
+        return Damaged(record, "a mapped write whose runs do not match its size"), Step::Damaged;
+    if (!current_.context) {
+        NotReplayed("mapped write", "made with no context current");
+        return Step::Continue;
+    }
+    const std::uint32_t buffer = static_cast<std::uint32_t>(names_.Map(ObjectKind::Buffer, view.U32(0)));
+    const auto found = mappings_.find(static_cast<std::uint64_t>(current_.context) << 32 | buffer);
+    const Mapping* mapping = found != mappings_.end() && found->second.pointer ? &found->second : nullptr;
+    const std::uint8_t* data = view.data + head;
+    bool written = true;
+    for (std::uint32_t i = 0; i < runs; ++i) {
+        const std::uint32_t offset = view.U32(sizeof(MappedWriteHead) + i * 8);
+        const std::uint32_t length = view.U32(sizeof(MappedWriteHead) + i * 8 + 4);
+        if (mapping && offset >= mapping->offset && length <= mapping->length &&
+            offset - mapping->offset <= mapping->length - length)
+            std::memcpy(mapping->pointer + (offset - mapping->offset), data, length);
+        else
+            written = WriteBufferRange(buffer, offset, length, data) && written;
+        data += length;
+    }
+    // A stream record, not a call: counted only when it cannot be applied.
+    if (!written)
+        NotReplayed("mapped write", "the buffer is not mapped in the replay and the system OpenGL cannot write it");
+    return Step::Continue;
+}
+
+bool Replayer::WriteBufferRange(std::uint32_t buffer, std::uint32_t offset, std::uint32_t length,
+                                const std::uint8_t* data) {
+    using SubData = void(__stdcall*)(unsigned, std::intptr_t, std::intptr_t, const void*);
+    if (auto named = gl_.Get<SubData>("glNamedBufferSubData")) {
+        named(buffer, offset, length, data);
+        return true;
+    }
+    // Through the copy-write target, whose binding nothing else depends on, put back afterwards.
+    constexpr unsigned kCopyWrite = 0x8F37;
+    auto bind = gl_.Get<void(__stdcall*)(unsigned, unsigned)>("glBindBuffer");
+    auto subData = gl_.Get<SubData>("glBufferSubData");
+    if (!bind || !subData) return false;
+    const std::uint32_t bound = Integer(kCopyWrite);
+    bind(kCopyWrite, buffer);
+    subData(kCopyWrite, offset, length, data);
+    bind(kCopyWrite, bound);
+    return true;
 }
 
 void Replayer::Unmap(const Call& call, std::uint32_t target, std::uint32_t buffer, bool named) {
@@ -89,7 +145,7 @@ bool Replayer::ReplayObjectCall(const Call& call) {
         auto parameter = gl_.Get<void(__stdcall*)(unsigned, unsigned, int*)>("glGetBufferParameteriv");
         if (parameter) parameter(target, kBufferSize, &size);
         void* pointer = reinterpret_cast<void*(__stdcall*)(unsigned, unsigned)>(call.entry)(target, access);
-        Map(buffer, access == kReadOnly ? 0 : static_cast<std::uint32_t>(size), 0, pointer);
+        Map(buffer, 0, access == kReadOnly ? 0 : static_cast<std::uint32_t>(size), 0, pointer);
         break;
     }
     case api::glMapBufferRange: {
@@ -97,7 +153,7 @@ bool Replayer::ReplayObjectCall(const Call& call) {
         const std::uint32_t buffer = Integer(MappedBufferTable::BindingQuery(target));
         void* pointer = reinterpret_cast<void*(__stdcall*)(unsigned, std::intptr_t, std::intptr_t, unsigned)>(call.entry)(
             target, wide("offset"), wide("length"), access);
-        Map(buffer, access & kMapWrite ? v("length") : 0, access, pointer);
+        Map(buffer, v("offset"), access & kMapWrite ? v("length") : 0, access, pointer);
         break;
     }
     case api::glMapNamedBuffer:
@@ -109,7 +165,7 @@ bool Replayer::ReplayObjectCall(const Call& call) {
             call.id == api::glMapNamedBuffer ? "glGetNamedBufferParameteriv" : "glGetNamedBufferParameterivEXT");
         if (parameter) parameter(buffer, kBufferSize, &size);
         void* pointer = reinterpret_cast<void*(__stdcall*)(unsigned, unsigned)>(call.entry)(buffer, access);
-        Map(buffer, access == kReadOnly ? 0 : static_cast<std::uint32_t>(size), 0, pointer);
+        Map(buffer, 0, access == kReadOnly ? 0 : static_cast<std::uint32_t>(size), 0, pointer);
         break;
     }
     case api::glMapNamedBufferRange:
@@ -118,7 +174,7 @@ bool Replayer::ReplayObjectCall(const Call& call) {
         const unsigned access = v("access");
         void* pointer = reinterpret_cast<void*(__stdcall*)(unsigned, std::intptr_t, std::intptr_t, unsigned)>(call.entry)(
             buffer, wide("offset"), wide("length"), access);
-        Map(buffer, access & kMapWrite ? v("length") : 0, access, pointer);
+        Map(buffer, v("offset"), access & kMapWrite ? v("length") : 0, access, pointer);
         break;
     }
     case api::glUnmapBufferARB:
@@ -179,13 +235,7 @@ bool Replayer::ReplayObjectCall(const Call& call) {
     default:
         break;
     }
-    // What the application writes into a persistent mapping while it stays mapped reaches no record.
-    const bool range = call.id == api::glMapBufferRange || call.id == api::glMapNamedBufferRange ||
-                       call.id == api::glMapNamedBufferRangeEXT;
-    if (range && (v("access") & kMapPersistent))
-        NotReplayed(call.name, "writes into a persistent mapping are not in the capture");
-    else
-        Issued();
+    Issued();
     return true;
 }
 

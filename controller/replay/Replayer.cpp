@@ -117,6 +117,8 @@ Replayer::Step Replayer::Replay(CaptureRecord& record) {
     case kClientMemoryBlockRecord:
         arrays_.AddBlock(std::move(record.payload), record.pointerBits);
         return Step::Continue;
+    case kMappedWriteRecord:
+        return ApplyMappedWrite(record);
     case kFrameEndRecord: {
         if (record.payload.size() < kFrameEndMinSize)
             return Damaged(record, "a frame end record shorter than 8 bytes"), Step::Damaged;

@@ -88,6 +88,7 @@ private:
     };
     struct Mapping {
         std::uint8_t* pointer = nullptr;
+        std::uint32_t offset = 0;  // in the buffer, of what pointer points at
         std::uint32_t length = 0;
         bool flushExplicit = false;
     };
@@ -144,7 +145,11 @@ private:
 
     // Buffer mappings, sources and read-backs (ObjectCalls.cpp).
     bool ReplayObjectCall(const Call& call);
-    void Map(std::uint32_t buffer, std::uint32_t length, unsigned access, void* pointer);
+    void Map(std::uint32_t buffer, std::uint32_t offset, std::uint32_t length, unsigned access, void* pointer);
+    // A mapped-write record: into the replay's mapping of the buffer in the current context, else
+    // written into the buffer by the GL.
+    Step ApplyMappedWrite(const CaptureRecord& record);
+    bool WriteBufferRange(std::uint32_t buffer, std::uint32_t offset, std::uint32_t length, const std::uint8_t* data);
     void Unmap(const Call& call, std::uint32_t target, std::uint32_t buffer, bool named);
 
     ReplaySettings settings_;

@@ -80,7 +80,7 @@ void CaptureStatistics::Add(const RecordView& record) {
     lastTime_ = record.timeStamp;
     ++records_;
     bytes_ += size;
-    volume_.Add(record.id, record.payloadSize, record.pointerBits);
+    volume_.Add(record.id, record.payloadSize, record.pointerBits, record.id == kMappedWriteRecord ? record.U32(4) : 0);
     pointerBits_ = record.pointerBits;
 
     if (tracker_.isCall()) {

@@ -7,6 +7,7 @@
 #include "controller/reading/PayloadLayout.h"
 #include "gen/ApiDescription.h"
 #include "gen/ApiTable.h"
+#include "stream/MappedWritePayload.h"
 #include "stream/RecordHeader.h"
 #include "stream/StreamRecordId.h"
 
@@ -77,7 +78,7 @@ const char* DataVolume::Name(DataKind kind) {
     return "?";
 }
 
-void DataVolume::Add(std::uint32_t id, std::uint32_t payloadSize, std::uint32_t pointerBits) {
+void DataVolume::Add(std::uint32_t id, std::uint32_t payloadSize, std::uint32_t pointerBits, std::uint32_t runs) {
     const std::uint64_t size = sizeof(RecordHeader) + std::uint64_t{payloadSize};
     // The marker is the call's own record of the name it was made under.
     if (id == kAliasMarkerRecord) {
@@ -85,6 +86,16 @@ void DataVolume::Add(std::uint32_t id, std::uint32_t payloadSize, std::uint32_t 
         return;
     }
     if (id < kFirstApiId) {
+        if (id == kMappedWriteRecord) {
+            // The runs' offsets and lengths go with the stream's records, the bytes with mapped writes.
+            const std::uint64_t head = sizeof(MappedWriteHead) + std::uint64_t{runs} * sizeof(MappedWriteRun);
+            const std::uint64_t data = payloadSize > head ? payloadSize - head : 0;
+            ++At(DataKind::MappedWrites).records;
+            At(DataKind::MappedWrites).bytes += data;
+            ++At(DataKind::StreamRecords).records;
+            At(DataKind::StreamRecords).bytes += size - data;
+            return;
+        }
         Share& share = At(id == kClientMemoryBlockRecord ? DataKind::ClientArrays : DataKind::StreamRecords);
         ++share.records;
         share.bytes += size;

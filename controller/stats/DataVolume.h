@@ -20,8 +20,9 @@ public:
     // One record, with its 16-byte header; an alias marker with its own 8 payload bytes only, which
     // count with the calls. The data behind an upload's or an unmap's fixed part counts as that
     // kind, the rest as a call.
-    // pointerBits: the capture's, which sizes the fixed parts of the calls.
-    void Add(std::uint32_t id, std::uint32_t payloadSize, std::uint32_t pointerBits = 32);
+    // pointerBits: the capture's, which sizes the fixed parts of the calls. A mapped-write record's
+    // bytes count as mapped writes, its buffer name and runs (`runs` of them) as a stream record.
+    void Add(std::uint32_t id, std::uint32_t payloadSize, std::uint32_t pointerBits = 32, std::uint32_t runs = 0);
 
     const Share& operator[](DataKind kind) const { return shares_[static_cast<std::size_t>(kind)]; }
     static const char* Name(DataKind kind);

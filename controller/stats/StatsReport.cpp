@@ -208,7 +208,7 @@ void Volume(TextOutput& out, const CaptureStatistics& stats) {
         {DataKind::ClientArrays, "block", "blocks"},
         {DataKind::BufferData, "upload", "uploads"},
         {DataKind::TextureData, "upload", "uploads"},
-        {DataKind::MappedWrites, "unmap", "unmaps"},
+        {DataKind::MappedWrites, "unmap or mapped write", "unmaps and mapped writes"},
         {DataKind::StreamRecords, "record", "records"},
     };
     out << "bytes by kind:";

@@ -13,6 +13,7 @@
 #include "controller/reading/TextOutput.h"
 #include "gen/ApiDescription.h"
 #include "gen/ApiTable.h"
+#include "stream/StreamRecordId.h"
 
 namespace kestrel::test {
 namespace {
@@ -254,6 +255,51 @@ TEST(Dump, ChromeTraceHasAFrameSliceForEverySwapAndATrackPerThread) {
         EXPECT_EQ(text.find("capped") != std::string_view::npos, c.capped);
         EXPECT_EQ(text.substr(text.size() - 3), "]}\n");
     }
+}
+
+// A mapped write: its buffer and runs on its line, the runs' bytes as its data; in JSON by runs and
+// data; on its thread's track in a trace; a record whose runs do not add up says so.
+TEST(Dump, AMappedWriteShowsItsBufferRunsAndBytes) {
+    const std::uint8_t bytes[5] = {0xA1, 0xA2, 0xA3, 0xB1, 0xB2};
+    CaptureBuilder b;
+    b.Opening().ThreadSwitch(77, 0x100);
+    b.Record(kMappedWriteRecord, Payload().U32(6).U32(2).U32(4096).U32(3).U32(9000).U32(2).Raw(bytes, 5));
+    b.Record(kMappedWriteRecord, Payload().U32(6).U32(1).U32(16).U32(4).Raw(bytes, 2));
+    DumpOptions options;
+    options.blobs = true;
+    const std::vector<std::string> lines = DumpLines(b.bytes(), options);
+    ASSERT_EQ(lines.size(), 4u + 1 + 2 + 2);
+    EXPECT_EQ(Body(lines[5]), "mapped write: buffer 6, 2 runs (4096+3, 9000+2), 5 bytes");
+    EXPECT_EQ(lines[6], "          0x0000: A1 A2 A3 B1 B2");
+    EXPECT_EQ(Body(lines[7]), "mapped write: buffer 6, 1 run (16+4), 2 bytes (the runs add up to another size)");
+    EXPECT_EQ(lines[8], "          0x0000: A1 A2");
+
+    options.json = true;
+    const std::vector<std::string> json = DumpLines(b.bytes(), options);
+    ASSERT_EQ(json.size(), 7u);
+    char hash[40];
+    std::snprintf(hash, sizeof hash, "0x%016llX", static_cast<unsigned long long>(JsonRecordWriter::Hash(bytes, 5)));
+    const std::string expected = std::string(R"("record":"mapped write","id":123,"bytes":29,"buffer":6,)") +
+                                 R"("runs":[{"offset":4096,"length":3},{"offset":9000,"length":2}],)" +
+                                 R"("data":{"bytes":5,"fnv1a64":")" + hash + R"(","base64":"oaKjsbI="}})";
+    EXPECT_NE(json[5].find(expected), std::string::npos) << json[5];
+
+    TextOutput out;
+    ChromeTraceWriter trace(out, 1e6, 100);
+    StreamTracker tracker;
+    CaptureFileReader reader;
+    reader.OpenMemory(b.bytes().data(), b.size());
+    CaptureRecord record;
+    while (reader.Next(record)) {
+        const RecordView view = RecordView::Of(record);
+        tracker.Advance(view);
+        trace.Add(view, tracker);
+    }
+    trace.Finish();
+    EXPECT_NE(out.text().find(R"("name":"mapped write","cat":"mapped","ph":"i","s":"t","pid":1,"tid":77,)"),
+              std::string_view::npos) << out.text();
+    EXPECT_NE(out.text().find(R"("args":{"buffer":6,"runs":2,"bytes":5}})"), std::string_view::npos) << out.text();
+    EXPECT_EQ(trace.threads(), 1u);
 }
 
 // A capture of a 64-bit process: its API type record says 64, and every pointer, handle and

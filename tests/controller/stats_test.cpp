@@ -386,6 +386,19 @@ std::string PaddedNumber(std::uint64_t value) {
 }
 
 // How the file was written: raw, or zstd with the levels the drainer noted as it kept up.
+// A mapped write's bytes are mapped writes; its buffer name and runs count with the stream records.
+TEST(Stats, AMappedWritesBytesCountAsMappedWrites) {
+    CaptureBuilder b = TwoThreads();
+    const CaptureStatistics before = StatsOf(b.bytes());
+    b.Record(kMappedWriteRecord, Payload().U32(3).U32(2).U32(0).U32(10).U32(64).U32(6).Fill(16, 7));
+    const CaptureStatistics stats = StatsOf(b.bytes());
+    const DataVolume& volume = stats.volume();
+    EXPECT_EQ(volume[DataKind::MappedWrites].bytes, before.volume()[DataKind::MappedWrites].bytes + 16);
+    EXPECT_EQ(volume[DataKind::MappedWrites].records, before.volume()[DataKind::MappedWrites].records + 1);
+    EXPECT_EQ(volume[DataKind::StreamRecords].bytes, before.volume()[DataKind::StreamRecords].bytes + 16 + 8 + 16);
+    EXPECT_EQ(stats.calls(), before.calls());
+}
+
 TEST(Stats, TheFileLineSaysHowTheFileWasWritten) {
     struct Case {
         const char* name;

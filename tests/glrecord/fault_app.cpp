@@ -194,6 +194,7 @@ int Draws(const std::vector<float>& points) {
     getBufferParameteriv(GL_DRAW_INDIRECT_BUFFER, GL_BUFFER_MAPPED, &mapped);
     command[0] = 6;  // the application's mapping still works
     Put(kIndirectMappedPersistently, "mapped", static_cast<std::uint32_t>(mapped));
+    Put(kIndirectMappedPersistently, "buffer", buffers[1]);
     PutErrors(kIndirectMappedPersistently);
     unmapBuffer(GL_DRAW_INDIRECT_BUFFER);
 

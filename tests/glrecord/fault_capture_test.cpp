@@ -139,6 +139,7 @@ TEST_F(RecorderFaults, DrawsDumpExactlyTheVerticesTheGLReads) {
     const std::uint16_t threeIndices[] = {7, 3, 9};
     const std::uint16_t restarted[] = {50, 0xFFFF, 20, 30};
     const std::uint32_t fixedRestarted[] = {5, 0xFFFFFFFFu, 9};
+    const std::uint8_t indirectCommand[] = {5, 0, 0, 0, 1, 0, 0, 0, 60};
     const std::vector<std::uint8_t> colours = r.Bytes(Scope(kBgraColours), "colourBytes");
     const std::vector<std::uint8_t> packed = {0x01, 0x04, 0x10, 0x40, 0x02, 0x08, 0x20, 0x40,
                                               0x03, 0x0C, 0x30, 0x40, 0x04, 0x10, 0x40, 0x40};
@@ -168,7 +169,13 @@ TEST_F(RecorderFaults, DrawsDumpExactlyTheVerticesTheGLReads) {
          {dumpPoints(5, 5), Rec(api::glDrawElements, Bytes().u32(0).i32(3).u32(0x1405).addr(indices(kClientFixedRestart))
                                                          .values(fixedRestarted))},
          0},
-        {kIndirectMappedPersistently, {dumpPoints(60, 5), Rec(api::glDrawArraysIndirect, Bytes().u32(0).addr(0))}, 0},
+        // The command written into the persistent mapping reaches the capture ahead of the draw that
+        // reads it: its bytes up to the last that differs from the zeros the storage began with.
+        {kIndirectMappedPersistently,
+         {Rec(kestrel::kMappedWriteRecord, Bytes().u32(r.U32(Scope(kIndirectMappedPersistently), "buffer")).u32(1).u32(0)
+                                              .u32(9).values(indirectCommand)),
+          dumpPoints(60, 5), Rec(api::glDrawArraysIndirect, Bytes().u32(0).addr(0))},
+         0},
         {kIndirectWithoutReadAccess, {dumpPoints(100, 4), Rec(api::glDrawArraysIndirect, Bytes().u32(0).addr(0))}, 0},
         {kIndirectPastTheBuffer, {Rec(api::glDrawArraysIndirect, Bytes().u32(0).addr(8))}, 0x0502},
         {kRangeInBuffer,

@@ -7,7 +7,10 @@
 #          goes on: a spinning cube whose pixel format is chosen as SDL chooses it, over 30 frames; a
 #          single-buffered window, whose frames end at glFlush and glFinish, whole and stopped after 5
 #          frames; two threads drawing into two windows, stopped after 6 frames.
-#   usage: replay_roundtrip_test.sh KESTREL.exe REPLAY_APP.exe modes|frame-ends   (inside scripts/testbed.sh)
+#   persistent: buffers written while they stay mapped persistently (APP is persistent_app): a
+#          renderer's rings over 30 frames; one byte a frame of a 64 KiB buffer, recorded as that byte;
+#          a mapping nothing draws from; persistent mappings unmapped every frame, recorded at unmap.
+#   usage: replay_roundtrip_test.sh KESTREL.exe APP.exe modes|frame-ends|persistent   (inside scripts/testbed.sh)
 set -euo pipefail
 kestrel=$1 app=$2 part=${3:-modes}
 work=$(mktemp -d /tmp/kestrel-replay.XXXXXX)
@@ -152,6 +155,48 @@ if [ "$part" = frame-ends ]; then
     stopped threads-stopped 6
     round_trip threads-stopped 6
     echo "replay round trip ok: a cube of 30 frames, single-buffered frames whole and stopped, two threads stopped"
+    exit 0
+fi
+
+# mapped_writes NAME: the mapped-write lines of kestrel dump, one a record.
+mapped_writes() {
+    wine "$kestrel" dump "Z:$work/$1.kcap" --grep "mapped write" | tr -d '\r' | grep "mapped write: " || true
+}
+
+if [ "$part" = persistent ]; then
+    capture renderer renderer 30
+    round_trip renderer 30
+    # Every frame writes each ring's part and the flushed buffer's: at least three records a frame.
+    writes=$(mapped_writes renderer | wc -l)
+    [ "$writes" -ge 90 ] || fail "renderer: $writes mapped-write records for 30 frames"
+
+    # After the first frame (the triangle and the byte), one run of one byte a frame.
+    capture one-byte one-byte 12
+    round_trip one-byte 12
+    mapped_writes one-byte > "$work/one-byte.writes"
+    single=$(grep -cE 'mapped write: buffer [0-9]+, 1 run \([0-9]+\+1\), 1 bytes$' "$work/one-byte.writes" || true)
+    [ "$single" -ge 11 ] && [ "$(wc -l < "$work/one-byte.writes")" -le 12 ] ||
+        fail "one-byte: not one byte a frame: $(cat "$work/one-byte.writes")"
+    wine "$kestrel" stats "Z:$work/one-byte.kcap" | tr -d '\r' > "$work/one-byte.stats"
+    mapped=$(sed -n 's/^ *\([0-9]*\) .*mapped writes.*/\1/p' "$work/one-byte.stats")
+    [ -n "$mapped" ] && [ "$mapped" -lt 200 ] || fail "one-byte: stats counts ${mapped:-no} mapped bytes: $(cat "$work/one-byte.stats")"
+    wine "$kestrel" dump "Z:$work/one-byte.kcap" --json | tr -d '\r' | grep '"record":"mapped write"' | tail -n 1 \
+        | grep -qE '"runs":\[\{"offset":[0-9]+,"length":1\}\],"data":\{"bytes":1,' ||
+        fail "one-byte: the JSON dump does not give the last record's run and bytes"
+
+    # Never drawn from, never unmapped: the swaps take its writes, and the program ends normally.
+    capture no-draw no-draw 6
+    round_trip no-draw 6
+    [ "$(mapped_writes no-draw | wc -l)" -ge 6 ] || fail "no-draw: not a mapped-write record a frame"
+
+    # Unmapped every frame with nothing in between to read it: the unmap records carry the bytes.
+    capture unmap unmap 6
+    round_trip unmap 6
+    [ -z "$(mapped_writes unmap)" ] || fail "unmap: mapped-write records: $(mapped_writes unmap)"
+    wine "$kestrel" stats "Z:$work/unmap.kcap" | tr -d '\r' > "$work/unmap.stats"
+    grep -qE '^ *24576 .*mapped writes \(6 ' "$work/unmap.stats" ||
+        fail "unmap: not 6 unmaps of 4096 bytes: $(cat "$work/unmap.stats")"
+    echo "replay round trip ok: persistent rings of 30 frames, one byte a frame, a mapping never drawn from, unmaps"
     exit 0
 fi
 

@@ -103,6 +103,14 @@ void GLBaseCapturer::WriteAliasMarker(std::uint32_t apiId, std::uint32_t payload
                                    AliasMarkerPayload::DeclaredSize(payloadSize));
 }
 
+void GLBaseCapturer::AliasLead(std::uint8_t* lead, std::uint32_t apiId, std::uint32_t payloadSize) const {
+    static_assert(CaptureStream::kLeadRoom == sizeof(RecordHeader) + sizeof(AliasMarkerPayload));
+    const RecordHeader header{kAliasMarkerRecord, AliasMarkerPayload::DeclaredSize(payloadSize), 0};
+    const AliasMarkerPayload marker{apiId, aliasNumber_};
+    std::memcpy(lead, &header, sizeof header);
+    std::memcpy(lead + sizeof header, &marker, sizeof marker);
+}
+
 std::uint32_t GLBaseCapturer::WriteBufferedRecord(std::uint32_t apiId, unsigned char* record, std::uint32_t headSize,
                                                   std::uint32_t blockSize, const void* block) {
     if (apiId == aliasTargetId_.load(std::memory_order_relaxed) && aliasThread_ == CurrentThreadId())

@@ -54,9 +54,12 @@ public:
     template <std::uint32_t kHead, class Fill>
     __attribute__((always_inline)) void WriteFilled(std::uint32_t apiId, Fill fill, std::uint32_t blockSize = 0,
                                                     const void* block = nullptr) {
-        if (__builtin_expect(aliasTargetId_.load(std::memory_order_relaxed) != apiId, 1) &&
-            recordStream_.WriteInPlace(apiId, kHead, fill, blockSize, block))
+        if (__builtin_expect(aliasTargetId_.load(std::memory_order_relaxed) != apiId, 1)) {
+            if (recordStream_.WriteInPlace(apiId, kHead, fill, blockSize, block)) return;
+        } else if (aliasThread_ == CurrentThreadId()) {
+            WriteFilledAliased<kHead>(apiId, fill, blockSize, block);
             return;
+        }
         WriteFilledThroughBuffer<kHead>(apiId, fill, blockSize, block);
     }
     // The gate of a generated recorder: EnterCall, ShouldRecord and LeaveCall as the base class has
@@ -128,6 +131,17 @@ protected:
         fill(record + kRecordRoom);
         WriteBufferedRecord(apiId, record, kHead, blockSize, block);
     }
+    // Inside an alias call: the marker and the record in place, in one ring write.
+    template <std::uint32_t kHead, class Fill>
+    __attribute__((noinline)) void WriteFilledAliased(std::uint32_t apiId, Fill& fill, std::uint32_t blockSize,
+                                                      const void* block) {
+        std::uint8_t lead[CaptureStream::kLeadRoom];
+        AliasLead(lead, apiId, kHead + blockSize);
+        if (!recordStream_.WriteInPlace(apiId, kHead, fill, blockSize, block, lead))
+            WriteFilledThroughBuffer<kHead>(apiId, fill, blockSize, block);
+    }
+    // The alias marker record ahead of a record of the given payload size, its time stamp left to the writer.
+    void AliasLead(std::uint8_t* lead, std::uint32_t apiId, std::uint32_t payloadSize) const;
     std::uint32_t WriteBufferedRecord(std::uint32_t apiId, unsigned char* record, std::uint32_t headSize,
                                       std::uint32_t blockSize, const void* block);
     void WriteAliasMarker(std::uint32_t apiId, std::uint32_t payloadSize);

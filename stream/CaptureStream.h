@@ -60,22 +60,32 @@ public:
     // A record laid out straight into the ring: header, then fill(address) writes the headSize bytes
     // that follow it, then the block. Only the common case of WriteRecord: false, with nothing
     // written, when the record must go through WriteRecordThroughRing.
+    // With a lead (kLeadRoom bytes: a whole record of 8 payload bytes whose header's size the caller
+    // has set), that record goes first, in the same ring write and under the same time stamp.
+    static constexpr uint32_t kLeadRoom = 24;
     template <class Fill>
     __attribute__((always_inline)) bool WriteInPlace(uint32_t id, uint32_t headSize, Fill& fill, uint32_t blockSize,
-                                                     const void* block) {
+                                                     const void* block, const uint8_t* lead = nullptr) {
         RingBuffer::Room room;
-        const uint32_t size = kHeaderRoom + headSize + blockSize;
+        const uint32_t leadSize = lead != nullptr ? kLeadRoom : 0;
+        const uint32_t size = leadSize + kHeaderRoom + headSize + blockSize;
         if (__builtin_expect(owner_.load(std::memory_order_relaxed) != kRingOwner, 0) ||
             __builtin_expect(blockSize >= kStreamingCopyMin || (block == nullptr && blockSize != 0), 0) ||
             !ring_->Reserve(size, room))
             return false;
         const uint32_t payloadSize = headSize + blockSize;
         const int64_t now = clock_.Now();
+        if (lead != nullptr) {
+            __builtin_memcpy(room.at, lead, kLeadRoom);
+            __builtin_memcpy(room.at + 8, &now, 8);
+            room.at += kLeadRoom;
+        }
         __builtin_memcpy(room.at, &id, 4);
         __builtin_memcpy(room.at + 4, &payloadSize, 4);
         __builtin_memcpy(room.at + 8, &now, 8);
         fill(room.at + kHeaderRoom);
         if (blockSize != 0) CopyBytes(room.at + kHeaderRoom + headSize, block, blockSize);
+        room.at -= leadSize;
         ring_->Commit(room, size);
         return true;
     }

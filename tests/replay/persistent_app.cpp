@@ -22,26 +22,17 @@
 #include <cstring>
 #include <string>
 
+#include "tests/support/ModeProgram.h"
 #include "tests/support/WindowPixelFormat.h"
 
 namespace {
 
 constexpr int kWidth = 160, kHeight = 120;
 
-struct Failure {
-    std::string what;
-};
-
-void Require(bool ok, const std::string& what) {
-    if (!ok) throw Failure{what};
-}
-
-template <class Fn>
-Fn Load(const char* name) {
-    const Fn fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(wglGetProcAddress(name)));
-    Require(fn != nullptr, std::string("wglGetProcAddress(\"") + name + "\") returned null");
-    return fn;
-}
+using kestrel::test::Failure;
+using kestrel::test::Load;
+using kestrel::test::Mode;
+using kestrel::test::Require;
 
 // A popup window with a current context of its own, both gone at the end.
 class Surface {
@@ -316,43 +307,9 @@ void RunUnmap(int frames) {
     gl.DeleteBuffers(1, &buffer);
 }
 
-struct Mode {
-    const char* name;
-    void (*run)(int frames);
-};
-
 const Mode kModes[] = {
     {"renderer", RunRenderer}, {"one-byte", RunOneByte}, {"no-draw", RunNoDraw}, {"unmap", RunUnmap}};
 
-int Usage() {
-    std::fprintf(stderr, "usage: persistent_app MODE [--frames N]\n  MODE:");
-    for (const Mode& mode : kModes) std::fprintf(stderr, " %s", mode.name);
-    std::fprintf(stderr, "\n");
-    return 2;
-}
-
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc < 2) return Usage();
-    int frames = 5;
-    for (int i = 2; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) {
-            frames = std::atoi(argv[++i]);
-            if (frames < 1) return Usage();
-        } else {
-            return Usage();
-        }
-    }
-    for (const Mode& mode : kModes) {
-        if (std::strcmp(argv[1], mode.name) != 0) continue;
-        try {
-            mode.run(frames);
-        } catch (const Failure& e) {
-            std::fprintf(stderr, "persistent_app %s: %s\n", mode.name, e.what.c_str());
-            return 3;
-        }
-        return 0;
-    }
-    return Usage();
-}
+int main(int argc, char** argv) { return kestrel::test::RunModeProgram(argc, argv, "persistent_app", kModes); }

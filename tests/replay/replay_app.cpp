@@ -28,6 +28,7 @@
 #include <tuple>
 #include <vector>
 
+#include "tests/support/ModeProgram.h"
 #include "tests/support/WindowPixelFormat.h"
 
 namespace {
@@ -35,20 +36,10 @@ namespace {
 constexpr int kWidth = 160, kHeight = 120;
 constexpr float kAspect = static_cast<float>(kWidth) / kHeight;
 
-struct Failure {
-    std::string what;
-};
-
-void Require(bool ok, const std::string& what) {
-    if (!ok) throw Failure{what};
-}
-
-template <class Fn>
-Fn Load(const char* name) {
-    const Fn fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(wglGetProcAddress(name)));
-    Require(fn != nullptr, std::string("wglGetProcAddress(\"") + name + "\") returned null");
-    return fn;
-}
+using kestrel::test::Failure;
+using kestrel::test::Load;
+using kestrel::test::Mode;
+using kestrel::test::Require;
 
 // How a window's pixel format is chosen. kPlain: ChoosePixelFormat from the tests' descriptor.
 // kAsSdl: as SDL chooses it, by wglChoosePixelFormatARB from attributes asking 5 bits a colour and 16
@@ -1079,11 +1070,6 @@ void RunSingleBuffered(int frames) {
     }
 }
 
-struct Mode {
-    const char* name;
-    void (*run)(int frames);
-};
-
 const Mode kModes[] = {
     {"immediate", RunImmediate}, {"client-arrays", RunClientArrays}, {"buffers", RunBuffers},
     {"textures", RunTextures},   {"shaders", RunShaders},            {"shared", RunShared},
@@ -1091,35 +1077,6 @@ const Mode kModes[] = {
     {"single-buffered", RunSingleBuffered},
 };
 
-int Usage() {
-    std::fprintf(stderr, "usage: replay_app MODE [--frames N]\n  MODE:");
-    for (const Mode& mode : kModes) std::fprintf(stderr, " %s", mode.name);
-    std::fprintf(stderr, "\n");
-    return 2;
-}
-
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc < 2) return Usage();
-    int frames = 5;
-    for (int i = 2; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) {
-            frames = std::atoi(argv[++i]);
-            if (frames < 1) return Usage();
-        } else {
-            return Usage();
-        }
-    }
-    for (const Mode& mode : kModes) {
-        if (std::strcmp(argv[1], mode.name) != 0) continue;
-        try {
-            mode.run(frames);
-        } catch (const Failure& e) {
-            std::fprintf(stderr, "replay_app %s: %s\n", mode.name, e.what.c_str());
-            return 3;
-        }
-        return 0;
-    }
-    return Usage();
-}
+int main(int argc, char** argv) { return kestrel::test::RunModeProgram(argc, argv, "replay_app", kModes); }

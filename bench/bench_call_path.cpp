@@ -81,6 +81,41 @@ bool Fewest(void (*once)(void*), void* argument, const void* module, bench::Path
     return true;
 }
 
+// Marks the instructions spent inside calls of the function whose name ends with `function`, its
+// callees included: from its first instruction up to the first one back in the function that called it.
+void MarkSubtree(const std::vector<std::uintptr_t>& path, bench::FunctionNames& names, const std::string& function,
+                 std::vector<bool>& inside) {
+    auto named = [&](std::size_t i) {
+        const std::string name = names.Name(path[i]);
+        return name.size() >= function.size() &&
+               name.compare(name.size() - function.size(), function.size(), function) == 0;
+    };
+    inside.assign(path.size(), false);
+    for (std::size_t i = 1; i < path.size(); ++i) {
+        if (!named(i) || named(i - 1)) continue;
+        const std::string caller = names.Name(path[i - 1]);
+        for (; i < path.size() && names.Name(path[i]) != caller; ++i) inside[i] = true;
+    }
+}
+
+// The clock's share of a path: its resynchronisation with the performance counter (once a
+// millisecond, so on every single-stepped call, which lasts longer), and the counter reads outside it
+// (every record's, where the processor reports no invariant TSC).
+struct ClockShare {
+    std::uint32_t resync = 0, counter = 0;
+};
+ClockShare CountClock(const std::vector<std::uintptr_t>& path, bench::FunctionNames& names) {
+    std::vector<bool> resync, counter;
+    MarkSubtree(path, names, "PerformanceClock::Resync", resync);
+    MarkSubtree(path, names, "PerformanceClock::Counter", counter);
+    ClockShare share;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        share.resync += resync[i];
+        share.counter += counter[i] && !resync[i];
+    }
+    return share;
+}
+
 // Instructions by function: "KEY<tab>COUNT<tab>FUNCTION" lines, the most first.
 void WriteFunctions(std::ostream& out, const std::string& key, const std::vector<std::uintptr_t>& path,
                     bench::FunctionNames& names) {
@@ -125,11 +160,14 @@ int RunApp(const char* recorderPath, const char* resultsPath, bool system) {
             bench::PathCount count;
             if (!Fewest(call.once, &f, recorder, count, &path)) return 5;
             WriteFunctions(functions, std::string(label) + "." + call.name, path, names);
+            const ClockShare clock = CountClock(path, names);
             const std::string key = std::string(label) + "." + call.name + ".";
             out << key << "instructions " << count.instructions - empty.instructions << '\n'
                 << key << "recorder " << count.inModule << '\n'
                 << key << "locked " << count.locked << '\n'
-                << key << "timestamps " << count.timeStamps << '\n';
+                << key << "timestamps " << count.timeStamps << '\n'
+                << key << "resync " << clock.resync << '\n'
+                << key << "counter " << clock.counter << '\n';
         }
     }
     return out && functions ? 0 : 7;
@@ -192,20 +230,23 @@ int RunBench() {
         return it == m.end() ? -1.0 : it->second;
     };
     std::printf("instructions of one call (the fewest of %d), single-stepped\n", kCounts);
-    std::printf("%-16s %8s %10s %10s %8s %9s %12s %9s\n", "function", "system", "forwarded", "recorded", "added",
-                "recorder", "interlocked", "rdtsc");
+    std::printf("%-16s %7s %9s %8s %6s %6s %6s %7s %8s %11s %5s\n", "function", "system", "forwarded", "recorded",
+                "added", "resync", "common", "counter", "recorder", "interlocked", "rdtsc");
     bool timeStampsFromTsc = true;
     for (const Call& call : kCalls) {
         const std::string key = std::string("recorder.") + call.name + ".";
         const double recorded = at(capture, key + "instructions"), forwarded = at(forward, key + "instructions");
+        const double added = recorded - forwarded, resync = at(capture, key + "resync");
         if (at(capture, key + "timestamps") < 1) timeStampsFromTsc = false;
-        std::printf("%-16s %8.0f %10.0f %10.0f %8.0f %9.0f %6.0f / %-4.0f %9.0f\n", call.name,
-                    at(capture, std::string("system.") + call.name + ".instructions"), forwarded, recorded,
-                    recorded - forwarded, at(capture, key + "recorder"), at(capture, key + "locked"),
-                    at(forward, key + "locked"), at(capture, key + "timestamps"));
+        std::printf("%-16s %7.0f %9.0f %8.0f %6.0f %6.0f %6.0f %7.0f %8.0f %5.0f / %-3.0f %5.0f\n", call.name,
+                    at(capture, std::string("system.") + call.name + ".instructions"), forwarded, recorded, added,
+                    resync, added - resync, at(capture, key + "counter"), at(capture, key + "recorder"),
+                    at(capture, key + "locked"), at(forward, key + "locked"), at(capture, key + "timestamps"));
     }
-    std::printf("added: recorded - forwarded; recorder: of the recorded ones, those in the recorder's own code;\n"
-                "interlocked: recorded / forwarded\n");
+    std::printf("added: recorded - forwarded; resync: of those, the clock's resynchronisation with the performance\n"
+                "counter, once a millisecond (a single-stepped call lasts longer, so each one takes it); common: added\n"
+                "without it, the path of every other call; counter: performance-counter reads outside the resync;\n"
+                "recorder: of the recorded ones, those in the recorder's own code; interlocked: recorded / forwarded\n");
     PrintFunctions(ReadFunctions(runs));
     if (!timeStampsFromTsc)
         std::printf("this processor does not report an invariant TSC (as under emulation): each record's time stamp\n"

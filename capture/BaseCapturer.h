@@ -69,6 +69,9 @@ public:
     }
     __attribute__((always_inline)) bool ShouldRecord() { return running_ && ShouldRecordRunning(); }
     bool ShouldRecordOrLeave();
+    // True once start-up has run a capture: an interceptor's first test, one load. Acquire, so that
+    // what start-up set up is seen by the recording that follows.
+    __attribute__((always_inline)) bool Recording() const { return __atomic_load_n(&running_, __ATOMIC_ACQUIRE) != 0; }
     // True when start-up has run and no capture runs: the call is only forwarded.
     __attribute__((always_inline)) bool ForwardingOnly() {
         EnsureStarted();

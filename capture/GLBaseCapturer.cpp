@@ -94,45 +94,38 @@ __attribute__((noinline)) void GLBaseCapturer::SwitchThread() {
 
 std::uint32_t GLBaseCapturer::BeginRecord(std::uint32_t apiId, std::uint32_t payloadSize) {
     if (apiId == aliasTargetId_.load(std::memory_order_relaxed) && aliasThread_ == CurrentThreadId())
-        WriteAliasMarker(apiId, payloadSize);
+        WriteAliasMarker(apiId, aliasNumber_, payloadSize);
     return recordStream_.WriteRecordHeader(apiId, payloadSize);
 }
 
-void GLBaseCapturer::WriteAliasMarker(std::uint32_t apiId, std::uint32_t payloadSize) {
-    recordStream_.WriteWholeRecord(kAliasMarkerRecord, AliasMarkerPayload{apiId, aliasNumber_},
+void GLBaseCapturer::WriteAliasMarker(std::uint32_t apiId, std::uint32_t aliasNumber, std::uint32_t payloadSize) {
+    recordStream_.WriteWholeRecord(kAliasMarkerRecord, AliasMarkerPayload{apiId, aliasNumber},
                                    AliasMarkerPayload::DeclaredSize(payloadSize));
-}
-
-void GLBaseCapturer::AliasLead(std::uint8_t* lead, std::uint32_t apiId, std::uint32_t payloadSize) const {
-    static_assert(CaptureStream::kLeadRoom == sizeof(RecordHeader) + sizeof(AliasMarkerPayload));
-    const RecordHeader header{kAliasMarkerRecord, AliasMarkerPayload::DeclaredSize(payloadSize), 0};
-    const AliasMarkerPayload marker{apiId, aliasNumber_};
-    std::memcpy(lead, &header, sizeof header);
-    std::memcpy(lead + sizeof header, &marker, sizeof marker);
 }
 
 std::uint32_t GLBaseCapturer::WriteBufferedRecord(std::uint32_t apiId, unsigned char* record, std::uint32_t headSize,
                                                   std::uint32_t blockSize, const void* block) {
     if (apiId == aliasTargetId_.load(std::memory_order_relaxed) && aliasThread_ == CurrentThreadId())
-        return WriteAliased(apiId, headSize + blockSize, record, headSize, blockSize, block);
+        return WriteAliased(apiId, aliasNumber_, headSize + blockSize, record, headSize, blockSize, block);
     return recordStream_.WriteRecordThroughRing(apiId, headSize + blockSize, record, headSize, blockSize, block);
 }
 
-__attribute__((noinline)) std::uint32_t GLBaseCapturer::WriteAliased(std::uint32_t apiId, std::uint32_t payloadSize,
+__attribute__((noinline)) std::uint32_t GLBaseCapturer::WriteAliased(std::uint32_t apiId, std::uint32_t aliasNumber,
+                                                                     std::uint32_t payloadSize,
                                                                      unsigned char* record, std::uint32_t headSize,
                                                                      std::uint32_t blockSize, const void* block) {
     constexpr std::uint32_t kLead = sizeof(RecordHeader) + sizeof(AliasMarkerPayload);
     constexpr std::uint32_t kMost = 512;  // larger records take a ring write of their own after the marker
     const std::uint32_t size = kLead + kRecordRoom + headSize + blockSize;
     if (size > kMost) {
-        WriteAliasMarker(apiId, payloadSize);
+        WriteAliasMarker(apiId, aliasNumber, payloadSize);
         return recordStream_.WriteRecord(apiId, payloadSize, record, headSize, blockSize, block);
     }
     unsigned char run[kMost];
     // One time stamp serves both: the marker stands at the same moment as the record it marks.
     const std::int64_t now = recordStream_.TimeStamp();
     const RecordHeader markerHeader{kAliasMarkerRecord, AliasMarkerPayload::DeclaredSize(payloadSize), now};
-    const AliasMarkerPayload marker{apiId, aliasNumber_};
+    const AliasMarkerPayload marker{apiId, aliasNumber};
     const RecordHeader header{apiId, payloadSize, now};
     std::memcpy(run, &markerHeader, sizeof markerHeader);
     std::memcpy(run + sizeof markerHeader, &marker, sizeof marker);

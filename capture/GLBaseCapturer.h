@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -11,6 +12,7 @@
 #include "channel/ClientExtent.h"
 #include "glrecord/ContextState.h"
 #include "glrecord/GLTypes.h"
+#include "stream/AliasMarkerPayload.h"
 #include "stream/DrawablePayload.h"
 
 namespace kestrel {
@@ -35,7 +37,7 @@ public:
     __attribute__((always_inline)) std::uint32_t BeginRecordWith(std::uint32_t apiId, std::uint32_t payloadSize,
                                                                  unsigned char* record, std::uint32_t headSize) {
         if (__builtin_expect(aliasTargetId_.load(std::memory_order_relaxed) == apiId, 0) && aliasThread_ == CurrentThreadId())
-            return WriteAliased(apiId, payloadSize, record, headSize, 0, nullptr);
+            return WriteAliased(apiId, aliasNumber_, payloadSize, record, headSize, 0, nullptr);
         return recordStream_.WriteRecord(apiId, payloadSize, record, headSize);
     }
     // BeginRecordWith of a record whose payload is those headSize bytes and a data block (WriteBlock's
@@ -44,8 +46,27 @@ public:
                                                                  std::uint32_t headSize, std::uint32_t blockSize,
                                                                  const void* block) {
         if (__builtin_expect(aliasTargetId_.load(std::memory_order_relaxed) == apiId, 0) && aliasThread_ == CurrentThreadId())
-            return WriteAliased(apiId, headSize + blockSize, record, headSize, blockSize, block);
+            return WriteAliased(apiId, aliasNumber_, headSize + blockSize, record, headSize, blockSize, block);
         return recordStream_.WriteRecord(apiId, headSize + blockSize, record, headSize, blockSize, block);
+    }
+
+    // The gate of a generated recorder. Its interceptor calls it only while a capture runs, and a
+    // capture stops only when the process ends, so the gate checks neither start-up nor the running
+    // flag again: it looks the thread's depth entry up once. Calls made inside the real call leave
+    // the depth as they found it, so the entry says after the call too whether it is the outermost.
+    __attribute__((always_inline)) ThreadDepthEntry* EnterRunningGate() {
+        ThreadDepthEntry* entry = threadDepths_.enterEntry(CurrentThreadId());
+        if (entry->depth == 1) EnterOutermost();
+        return entry;
+    }
+    __attribute__((always_inline)) bool RecordsCall(ThreadDepthEntry* entry) {
+        if (entry->depth != 1) return false;
+        ++callsInFrame_;
+        return true;
+    }
+    __attribute__((always_inline)) void LeaveRunningGate(ThreadDepthEntry* entry) {
+        if (entry->depth == 1) recordStream_.ReleaseLock();
+        --entry->depth;
     }
 
     // A generated recorder's record: fill(address) writes the kHead bytes of the payload's fixed part,
@@ -54,33 +75,23 @@ public:
     template <std::uint32_t kHead, class Fill>
     __attribute__((always_inline)) void WriteFilled(std::uint32_t apiId, Fill fill, std::uint32_t blockSize = 0,
                                                     const void* block = nullptr) {
-        if (__builtin_expect(aliasTargetId_.load(std::memory_order_relaxed) != apiId, 1)) {
-            if (recordStream_.WriteInPlace(apiId, kHead, fill, blockSize, block)) return;
-        } else if (aliasThread_ == CurrentThreadId()) {
-            WriteFilledAliased<kHead>(apiId, fill, blockSize, block);
-            return;
-        }
-        WriteFilledThroughBuffer<kHead>(apiId, fill, blockSize, block);
+        if (__builtin_expect(recordStream_.WriteInPlace(apiId, kHead, fill, blockSize, block), 1)) return;
+        // The fill inlined here too, so that no copy of the values is made for the common path.
+        unsigned char record[kRecordRoom + kHead];
+        fill(record + kRecordRoom);
+        WriteBufferedRecord(apiId, record, kHead, blockSize, block);
     }
-    // The gate of a generated recorder: EnterCall, ShouldRecord and LeaveCall as the base class has
-    // them, with the thread's depth entry looked up once by EnterGate (null while no capture runs)
-    // and nothing on the common path left to a call.
-    __attribute__((always_inline)) ThreadDepthEntry* EnterGate() {
-        EnsureStarted();
-        if (!running_) return nullptr;
-        ThreadDepthEntry* entry = threadDepths_.enterEntry(CurrentThreadId());
-        if (entry->depth == 1) EnterOutermost();
-        return entry;
-    }
-    __attribute__((always_inline)) bool GateRecords(ThreadDepthEntry* entry) {
-        if (entry == nullptr || !running_ || entry->depth > 1) return false;
-        ++callsInFrame_;
-        return true;
-    }
-    __attribute__((always_inline)) void LeaveGate(ThreadDepthEntry* entry) {
-        if (entry == nullptr || !running_) return;
-        if (entry->depth == 1) recordStream_.ReleaseLock();
-        --entry->depth;
+    // The same for an alias's generated recorder: the alias marker record and the target's record,
+    // in one ring write under one time stamp.
+    template <std::uint32_t kHead, class Fill>
+    __attribute__((always_inline)) void WriteFilledAlias(std::uint32_t apiId, std::uint32_t aliasNumber, Fill fill,
+                                                         std::uint32_t blockSize = 0, const void* block = nullptr) {
+        std::uint8_t lead[CaptureStream::kLeadRoom];
+        AliasLead(lead, apiId, aliasNumber, kHead + blockSize);
+        if (__builtin_expect(recordStream_.WriteInPlace(apiId, kHead, fill, blockSize, block, lead), 1)) return;
+        unsigned char record[kRecordRoom + kHead];
+        fill(record + kRecordRoom);
+        WriteAliased(apiId, aliasNumber, kHead + blockSize, record, kHead, blockSize, block);
     }
     // A data block of a payload: zeros of that length when the source is null, so that the bytes
     // written always match the declared size.
@@ -123,31 +134,22 @@ protected:
         if (__builtin_expect(CurrentThreadId() != lastRecordedThread_, 0)) SwitchThread();
     }
     void SwitchThread();
-    // Out of line, so that the buffer does not weigh on the recorder's common path.
-    template <std::uint32_t kHead, class Fill>
-    __attribute__((noinline)) void WriteFilledThroughBuffer(std::uint32_t apiId, Fill& fill, std::uint32_t blockSize,
-                                                            const void* block) {
-        unsigned char record[kRecordRoom + kHead];
-        fill(record + kRecordRoom);
-        WriteBufferedRecord(apiId, record, kHead, blockSize, block);
-    }
-    // Inside an alias call: the marker and the record in place, in one ring write.
-    template <std::uint32_t kHead, class Fill>
-    __attribute__((noinline)) void WriteFilledAliased(std::uint32_t apiId, Fill& fill, std::uint32_t blockSize,
-                                                      const void* block) {
-        std::uint8_t lead[CaptureStream::kLeadRoom];
-        AliasLead(lead, apiId, kHead + blockSize);
-        if (!recordStream_.WriteInPlace(apiId, kHead, fill, blockSize, block, lead))
-            WriteFilledThroughBuffer<kHead>(apiId, fill, blockSize, block);
-    }
     // The alias marker record ahead of a record of the given payload size, its time stamp left to the writer.
-    void AliasLead(std::uint8_t* lead, std::uint32_t apiId, std::uint32_t payloadSize) const;
+    static __attribute__((always_inline)) void AliasLead(std::uint8_t* lead, std::uint32_t apiId,
+                                                         std::uint32_t aliasNumber, std::uint32_t payloadSize) {
+        static_assert(CaptureStream::kLeadRoom == sizeof(RecordHeader) + sizeof(AliasMarkerPayload));
+        const RecordHeader header{kAliasMarkerRecord, AliasMarkerPayload::DeclaredSize(payloadSize), 0};
+        const AliasMarkerPayload marker{apiId, aliasNumber};
+        std::memcpy(lead, &header, sizeof header);
+        std::memcpy(lead + sizeof header, &marker, sizeof marker);
+    }
     std::uint32_t WriteBufferedRecord(std::uint32_t apiId, unsigned char* record, std::uint32_t headSize,
                                       std::uint32_t blockSize, const void* block);
-    void WriteAliasMarker(std::uint32_t apiId, std::uint32_t payloadSize);
+    void WriteAliasMarker(std::uint32_t apiId, std::uint32_t aliasNumber, std::uint32_t payloadSize);
     // The alias marker and the record it marks, in one ring write where they fit in one piece.
-    std::uint32_t WriteAliased(std::uint32_t apiId, std::uint32_t payloadSize, unsigned char* record,
-                               std::uint32_t headSize, std::uint32_t blockSize, const void* block);
+    std::uint32_t WriteAliased(std::uint32_t apiId, std::uint32_t aliasNumber, std::uint32_t payloadSize,
+                               unsigned char* record, std::uint32_t headSize, std::uint32_t blockSize,
+                               const void* block);
 
     std::uint32_t extensionsResolved_ = 0;
 

@@ -111,10 +111,11 @@ public:
         if (__builtin_expect(!TakeRing(), 0)) AcquireLockSlow();
     }
     __attribute__((always_inline)) void ReleaseLock() {
-        if (__builtin_expect(owner_.load(std::memory_order_relaxed) == kRingOwner && !ring_->Orphaned(), 1)) {
+        RingBuffer* const ring = ring_.get();  // loaded once: the stores below would make it load again
+        if (__builtin_expect(owner_.load(std::memory_order_relaxed) == kRingOwner && !ring->Orphaned(), 1)) {
             owner_.store(kNoOwner, std::memory_order_relaxed);
             // A release store: owner_ is cleared before another thread can take lockWord.
-            ring_->ReleaseLockWord();
+            ring->ReleaseLockWord();
             return;
         }
         ReleaseLockSlow();

@@ -63,11 +63,12 @@ public:
     // published by Commit. False when the bytes must go through Write.
     struct Room {
         uint8_t* at;
+        RingBufferHeader* header;  // kept, so that Commit need not load it again after the caller's stores
         uint32_t read, write;
     };
     bool Reserve(uint32_t size, Room& room) {
         if (orphaned_.load(std::memory_order_relaxed)) return false;
-        RingBufferHeader* h = Header();
+        RingBufferHeader* h = room.header = Header();
         // The offsets are read once: the reader moves readOffset only while it holds lockWord, as we do.
         room.read = std::atomic_ref<uint32_t>(h->readOffset).load(std::memory_order_acquire);
         room.write = std::atomic_ref<uint32_t>(h->writeOffset).load(std::memory_order_relaxed);
@@ -80,7 +81,7 @@ public:
     }
     // Publishes what Reserve gave room for: the bytes before the write offset that follows them.
     void Commit(const Room& room, uint32_t size) {
-        RingBufferHeader* h = Header();
+        RingBufferHeader* h = room.header;
         if (room.write + size < room.read) std::atomic_ref<uint32_t>(h->wrapped).store(1, std::memory_order_release);
         std::atomic_ref<uint32_t>(h->writeOffset).store(room.write + size, std::memory_order_release);
     }

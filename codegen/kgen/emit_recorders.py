@@ -41,11 +41,12 @@ def emit_interceptor_declarations(api):
     return "\n".join(out)
 
 
-def _record(f):
-    """The body of `if (GateRecords(gate_))`: the payload's fixed part laid out by a lambda that
+def _record(f, alias_number=None):
+    """The body of `if (RecordsCall(gate_))`: the payload's fixed part laid out by a lambda that
     WriteFilled runs on the record's place in the ring (or on a buffer when the ring cannot take it
     in place), the data block after it. Pointer-sized values take the process's pointer width, and
-    move the fields after them."""
+    move the fields after them. An alias's recorder (alias_number) writes its marker ahead, in the
+    same ring write."""
     layout = f.layout
     size = layout.cpp_fixed_size
     lines = ["        auto fill_ = [&](unsigned char* p_) {"]
@@ -59,27 +60,50 @@ def _record(f):
     if not layout.fields:
         lines.append("            (void)p_;")
     lines.append("        };")
-    if layout.block:
-        lines.append(f"        WriteFilled<({size})>(api::{f.name}, fill_, {layout.block.cpp_size}, {layout.block.source.name});")
-    else:
-        lines.append(f"        WriteFilled<({size})>(api::{f.name}, fill_);")
+    write = "WriteFilled" if alias_number is None else "WriteFilledAlias"
+    number = "" if alias_number is None else f"{alias_number}, "
+    block = f", {layout.block.cpp_size}, {layout.block.source.name}" if layout.block else ""
+    lines.append(f"        g_kestrel.{write}<({size})>(api::{f.name}, {number}fill_{block});")
+    return lines
+
+
+def _real_call(f, arguments):
+    return (f"reinterpret_cast<{result_type(f)} (__stdcall*)({parameter_types(f)})>"
+            f"(g_realEntries[fn::{f.name}])({arguments})")
+
+
+def _gated(f, recorder, head, call, result_lines, record):
+    """A generated recorder: the exported function jumps to the recording function while a capture
+    runs, else (after start-up, the first time) forwards straight on, before any frame is made. The
+    recording function runs the gate, the real call, the record and the leave on the one capturer,
+    whose address is a constant, with no second check of the capture's state. The capturer's
+    virtual recorder only calls the export."""
+    real = _real_call(f, argument_list(f))
+    forward = f"{{ {real}; return; }}" if f.returns_void else f"return {real};"
+    ret = "" if f.returns_void else "return "
+    lines = [f"{result_type(f)} kestrel::GLBaseCapturer::{f.name}({parameter_list(f)}) {{",
+             f"    {ret}impl_{f.name}({argument_list(f)});",
+             "}",
+             f"static __attribute__((noinline)) {result_type(f)} __stdcall record_{f.name}({recorder}) {{"] + head
+    lines.append("    ThreadDepthEntry* const gate_ = g_kestrel.EnterRunningGate();")
+    lines += [f"    {call};"] if f.returns_void else result_lines
+    lines.append("    if (g_kestrel.RecordsCall(gate_)) {")
+    lines += record
+    lines += ["    }", "    g_kestrel.LeaveRunningGate(gate_);"]
+    if not f.returns_void:
+        lines.append("    return result_;" if len(result_lines) == 1 else "    return aliasResult_;")
+    lines += ["}",
+              f'extern "C" {result_type(f)} __stdcall impl_{f.name}({parameter_list(f)}) {{',
+              f"    if (g_kestrel.Recording()) {{ {ret}record_{f.name}({argument_list(f)}); {'return; ' if f.returns_void else ''}}}",
+              f"    if (g_kestrel.ForwardingOnly()) {forward}",
+              f"    {ret}record_{f.name}({argument_list(f)});",
+              "}"]
     return lines
 
 
 def _ordinary(f):
-    call = (f"reinterpret_cast<{result_type(f)} (__stdcall*)({parameter_types(f)})>"
-            f"(RealEntry(fn::{f.name}, api::{f.name}))({argument_list(f)})")
-    lines = [f"{result_type(f)} kestrel::GLBaseCapturer::{f.name}({parameter_list(f)}) {{",
-             "    ThreadDepthEntry* const gate_ = EnterGate();",
-             f"    {call};" if f.returns_void else f"    {result_type(f)} result_ = {call};",
-             "    if (GateRecords(gate_)) {"]
-    lines += _record(f)
-    lines += ["    }",
-              "    LeaveGate(gate_);"]
-    if not f.returns_void:
-        lines.append("    return result_;")
-    lines.append("}")
-    return lines
+    call = _real_call(f, argument_list(f))
+    return _gated(f, parameter_list(f), [], call, [f"    {result_type(f)} result_ = {call};"], _record(f))
 
 
 def _converted(value, have, want):
@@ -105,6 +129,30 @@ def _alias(f):
     return lines
 
 
+def _direct_alias(f):
+    """An alias whose target has a generated recorder: the target's recorder, written out again with
+    the alias's real entry point and its marker, without the alias call's shared state. The
+    parameters take the target's names (and types, where the alias spells one differently), which
+    the target's layout uses."""
+    target = f.target
+    recorder, head, arguments = [], [], []
+    for mine, theirs in zip(f.params, target.params):
+        if mine.cpp == theirs.cpp:
+            recorder.append(f"{mine.cpp} {theirs.name}")
+            arguments.append(theirs.name)
+        else:
+            recorder.append(f"{mine.cpp} {theirs.name}_alias_")
+            head.append(f"    {theirs.cpp} const {theirs.name} = std::bit_cast<{theirs.cpp}>({theirs.name}_alias_);")
+            arguments.append(f"{theirs.name}_alias_")
+    call = _real_call(f, ", ".join(arguments))
+    if f.returns_void or result_type(f) == result_type(target):
+        result_lines = [f"    {result_type(f)} result_ = {call};"]
+    else:
+        result_lines = [f"    {result_type(f)} const aliasResult_ = {call};",
+                        f"    {result_type(target)} const result_ = std::bit_cast<{result_type(target)}>(aliasResult_);"]
+    return _gated(f, ", ".join(recorder), head, call, result_lines, _record(target, f.alias_number))
+
+
 def _interceptor(f):
     call = f"kestrel::g_kestrel.{f.name}({argument_list(f)})"
     real = (f"reinterpret_cast<{result_type(f)} (__stdcall*)({parameter_types(f)})>"
@@ -127,7 +175,8 @@ def emit_entry_points(api, part, parts):
     out = [BANNER,
            f"// Entry points {part + 1} of {parts}: functions {first} to {last - 1}.",
            "// An ordinary recorder follows the common path: gate, real call through its slot, the record when",
-           "// the gate says so, leave. An alias runs its target's recorder with its own real entry point.",
+           "// the gate says so, leave. An alias records as its target does, with its own real entry point and",
+           "// its marker; one whose target is hand-written runs that recorder inside an alias call.",
            "#include <bit>",
            "#include <cstdint>",
            "#include <cstring>",
@@ -138,11 +187,17 @@ def emit_entry_points(api, part, parts):
            '#include "glrecord/SizeRules.h"',
            '#include "stream/PointerWidth.h"',
            ""]
+    out.append("namespace kestrel {")
+    out.append("")
     for f in api.functions[first:last]:
-        if f.is_alias:
-            out += _alias(f)
+        if f.is_alias and not f.target.overridden:
+            out += _direct_alias(f)
+        elif f.is_alias:
+            out += _alias(f) + _interceptor(f)
         elif not f.overridden:
             out += _ordinary(f)
-        out += _interceptor(f)
+        else:
+            out += _interceptor(f)
         out.append("")
+    out.append("}  // namespace kestrel")
     return "\n".join(out)

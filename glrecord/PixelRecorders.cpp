@@ -1,5 +1,6 @@
 // Pixel transfers outside texture images: drawn pixels, bitmaps, the polygon stipple, colour tables
-// and pixel maps read client memory unless a pixel unpack buffer is bound; read-backs of texture
+// and pixel maps read client memory unless a pixel unpack buffer is bound (then they are points
+// where the GL reads persistent mappings, as draws are); read-backs of texture
 // images fill it unless a pixel pack buffer is bound. While such a buffer is bound the pointer
 // argument is an offset into it and is never read.
 #include "capture/GLKestrel.h"
@@ -33,6 +34,7 @@ bool IsColourTableProxy(kgl::GLenum target) {
 void GLKestrel::glDrawPixels(kgl::GLsizei width, kgl::GLsizei height, kgl::GLenum format, kgl::GLenum type,
                              const void* pixels) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glDrawPixels, api::glDrawPixels, width, height, format, type, pixels);
     if (ShouldRecordOrLeave()) return;
     const PixelBlock bytes = Unpacked2D(*this, pixels, width, height, format, type);
@@ -44,6 +46,7 @@ void GLKestrel::glDrawPixels(kgl::GLsizei width, kgl::GLsizei height, kgl::GLenu
 void GLKestrel::glBitmap(kgl::GLsizei width, kgl::GLsizei height, kgl::GLfloat xorig, kgl::GLfloat yorig,
                          kgl::GLfloat xmove, kgl::GLfloat ymove, const kgl::GLubyte* bitmap) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glBitmap, api::glBitmap, width, height, xorig, yorig, xmove, ymove, bitmap);
     if (ShouldRecordOrLeave()) return;
     const PixelBlock bytes = Unpacked2D(*this, bitmap, width, height, kColourIndex, kBitmap);
@@ -53,6 +56,7 @@ void GLKestrel::glBitmap(kgl::GLsizei width, kgl::GLsizei height, kgl::GLfloat x
 
 void GLKestrel::glPolygonStipple(const kgl::GLubyte* mask) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glPolygonStipple, api::glPolygonStipple, mask);
     if (ShouldRecordOrLeave()) return;
     const PixelBlock bytes = Unpacked2D(*this, mask, 32, 32, kColourIndex, kBitmap);
@@ -65,6 +69,7 @@ void GLKestrel::glPolygonStipple(const kgl::GLubyte* mask) {
 void GLKestrel::glColorTableEXT(kgl::GLenum target, kgl::GLenum internalFormat, kgl::GLsizei width,
                                 kgl::GLenum format, kgl::GLenum type, const void* table) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glColorTableEXT, api::glColorTableEXT, target, internalFormat, width, format, type, table);
     if (ShouldRecordOrLeave()) return;
     const bool reads = !IsColourTableProxy(target) && !PixelBufferBound(CurrentState(), true);
@@ -76,6 +81,7 @@ void GLKestrel::glColorTableEXT(kgl::GLenum target, kgl::GLenum internalFormat, 
 void GLKestrel::glColorSubTableEXT(kgl::GLenum target, kgl::GLsizei start, kgl::GLsizei count, kgl::GLenum format,
                                    kgl::GLenum type, const void* data) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glColorSubTableEXT, api::glColorSubTableEXT, target, start, count, format, type, data);
     if (ShouldRecordOrLeave()) return;
     const bool reads = !PixelBufferBound(CurrentState(), true);
@@ -88,6 +94,7 @@ void GLKestrel::glColorSubTableEXT(kgl::GLenum target, kgl::GLsizei start, kgl::
 
 void GLKestrel::glPixelMapfv(kgl::GLenum map, kgl::GLsizei mapsize, const kgl::GLfloat* values) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glPixelMapfv, api::glPixelMapfv, map, mapsize, values);
     if (ShouldRecordOrLeave()) return;
     const std::uint32_t bytes = PixelBufferBound(CurrentState(), true) ? 0u : rules::BlockBytes(mapsize, 4u);
@@ -97,6 +104,7 @@ void GLKestrel::glPixelMapfv(kgl::GLenum map, kgl::GLsizei mapsize, const kgl::G
 
 void GLKestrel::glPixelMapuiv(kgl::GLenum map, kgl::GLsizei mapsize, const kgl::GLuint* values) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glPixelMapuiv, api::glPixelMapuiv, map, mapsize, values);
     if (ShouldRecordOrLeave()) return;
     const std::uint32_t bytes = PixelBufferBound(CurrentState(), true) ? 0u : rules::BlockBytes(mapsize, 4u);
@@ -106,6 +114,7 @@ void GLKestrel::glPixelMapuiv(kgl::GLenum map, kgl::GLsizei mapsize, const kgl::
 
 void GLKestrel::glPixelMapusv(kgl::GLenum map, kgl::GLsizei mapsize, const kgl::GLushort* values) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glPixelMapusv, api::glPixelMapusv, map, mapsize, values);
     if (ShouldRecordOrLeave()) return;
     const std::uint32_t bytes = PixelBufferBound(CurrentState(), true) ? 0u : rules::BlockBytes(mapsize, 2u);

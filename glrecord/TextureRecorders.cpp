@@ -1,6 +1,7 @@
 // Texture image uploads: the pixels each one takes from client memory, sized by the GL's unpack
 // state at the call. An upload from a bound pixel unpack buffer, or one that only asks a proxy
-// target, reads no client memory and records its fixed part.
+// target, reads no client memory and records its fixed part; the unpack buffer may be mapped
+// persistently, so each upload is a point where the GL reads mappings.
 #include "capture/GLKestrel.h"
 #include "gen/ApiTable.h"
 #include "glrecord/RealGL.h"
@@ -60,6 +61,7 @@ std::uint32_t CompressedBytes(GLKestrel& k, kgl::GLenum target, const void* data
 void GLKestrel::glTexImage1D(kgl::GLenum target, kgl::GLint level, kgl::GLint internalformat, kgl::GLsizei width,
                              kgl::GLint border, kgl::GLenum format, kgl::GLenum type, const void* pixels) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glTexImage1D, api::glTexImage1D, target, level, internalformat, width, border, format,
                    type, pixels);
     if (ShouldRecordOrLeave()) return;
@@ -73,6 +75,7 @@ void GLKestrel::glTexImage2D(kgl::GLenum target, kgl::GLint level, kgl::GLint in
                              kgl::GLsizei height, kgl::GLint border, kgl::GLenum format, kgl::GLenum type,
                              const void* pixels) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glTexImage2D, api::glTexImage2D, target, level, internalformat, width, height, border,
                    format, type, pixels);
     if (ShouldRecordOrLeave()) return;
@@ -86,6 +89,7 @@ void GLKestrel::glTexImage3DEXT(kgl::GLenum target, kgl::GLint level, kgl::GLenu
                                 kgl::GLsizei height, kgl::GLsizei depth, kgl::GLint border, kgl::GLenum format,
                                 kgl::GLenum type, const void* pixels) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glTexImage3DEXT, api::glTexImage3DEXT, target, level, internalformat, width, height,
                    depth, border, format, type, pixels);
     if (ShouldRecordOrLeave()) return;
@@ -98,6 +102,7 @@ void GLKestrel::glTexImage3DEXT(kgl::GLenum target, kgl::GLint level, kgl::GLenu
 void GLKestrel::glTexSubImage1D(kgl::GLenum target, kgl::GLint level, kgl::GLint xoffset, kgl::GLsizei width,
                                 kgl::GLenum format, kgl::GLenum type, const void* pixels) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glTexSubImage1D, api::glTexSubImage1D, target, level, xoffset, width, format, type,
                    pixels);
     if (ShouldRecordOrLeave()) return;
@@ -109,6 +114,7 @@ void GLKestrel::glTexSubImage1D(kgl::GLenum target, kgl::GLint level, kgl::GLint
 void GLKestrel::glTexSubImage1DEXT(kgl::GLenum target, kgl::GLint level, kgl::GLint xoffset, kgl::GLsizei width,
                                    kgl::GLenum format, kgl::GLenum type, const void* pixels) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glTexSubImage1DEXT, api::glTexSubImage1DEXT, target, level, xoffset, width, format, type,
                    pixels);
     if (ShouldRecordOrLeave()) return;
@@ -121,6 +127,7 @@ void GLKestrel::glTexSubImage2D(kgl::GLenum target, kgl::GLint level, kgl::GLint
                                 kgl::GLsizei width, kgl::GLsizei height, kgl::GLenum format, kgl::GLenum type,
                                 const void* pixels) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glTexSubImage2D, api::glTexSubImage2D, target, level, xoffset, yoffset, width, height,
                    format, type, pixels);
     if (ShouldRecordOrLeave()) return;
@@ -134,6 +141,7 @@ void GLKestrel::glTexSubImage2DEXT(kgl::GLenum target, kgl::GLint level, kgl::GL
                                    kgl::GLsizei width, kgl::GLsizei height, kgl::GLenum format, kgl::GLenum type,
                                    const void* pixels) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glTexSubImage2DEXT, api::glTexSubImage2DEXT, target, level, xoffset, yoffset, width,
                    height, format, type, pixels);
     if (ShouldRecordOrLeave()) return;
@@ -147,6 +155,7 @@ void GLKestrel::glTexSubImage3DEXT(kgl::GLenum target, kgl::GLint level, kgl::GL
                                    kgl::GLint zoffset, kgl::GLsizei width, kgl::GLsizei height, kgl::GLsizei depth,
                                    kgl::GLenum format, kgl::GLenum type, const void* pixels) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glTexSubImage3DEXT, api::glTexSubImage3DEXT, target, level, xoffset, yoffset, zoffset,
                    width, height, depth, format, type, pixels);
     if (ShouldRecordOrLeave()) return;
@@ -162,6 +171,7 @@ void GLKestrel::glTextureImage1DEXT(kgl::GLuint texture, kgl::GLenum target, kgl
                                     kgl::GLint internalformat, kgl::GLsizei width, kgl::GLint border,
                                     kgl::GLenum format, kgl::GLenum type, const void* pixels) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glTextureImage1DEXT, api::glTextureImage1DEXT, texture, target, level, internalformat,
                    width, border, format, type, pixels);
     if (ShouldRecordOrLeave()) return;
@@ -175,6 +185,7 @@ void GLKestrel::glTextureImage2DEXT(kgl::GLuint texture, kgl::GLenum target, kgl
                                     kgl::GLint internalformat, kgl::GLsizei width, kgl::GLsizei height,
                                     kgl::GLint border, kgl::GLenum format, kgl::GLenum type, const void* pixels) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glTextureImage2DEXT, api::glTextureImage2DEXT, texture, target, level, internalformat,
                    width, height, border, format, type, pixels);
     if (ShouldRecordOrLeave()) return;
@@ -189,6 +200,7 @@ void GLKestrel::glTextureImage3DEXT(kgl::GLuint texture, kgl::GLenum target, kgl
                                     kgl::GLsizei depth, kgl::GLint border, kgl::GLenum format, kgl::GLenum type,
                                     const void* pixels) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glTextureImage3DEXT, api::glTextureImage3DEXT, texture, target, level, internalformat,
                    width, height, depth, border, format, type, pixels);
     if (ShouldRecordOrLeave()) return;
@@ -202,6 +214,7 @@ void GLKestrel::glMultiTexImage1DEXT(kgl::GLenum texunit, kgl::GLenum target, kg
                                      kgl::GLint internalformat, kgl::GLsizei width, kgl::GLint border,
                                      kgl::GLenum format, kgl::GLenum type, const void* pixels) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glMultiTexImage1DEXT, api::glMultiTexImage1DEXT, texunit, target, level, internalformat,
                    width, border, format, type, pixels);
     if (ShouldRecordOrLeave()) return;
@@ -215,6 +228,7 @@ void GLKestrel::glMultiTexImage2DEXT(kgl::GLenum texunit, kgl::GLenum target, kg
                                      kgl::GLint internalformat, kgl::GLsizei width, kgl::GLsizei height,
                                      kgl::GLint border, kgl::GLenum format, kgl::GLenum type, const void* pixels) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glMultiTexImage2DEXT, api::glMultiTexImage2DEXT, texunit, target, level, internalformat,
                    width, height, border, format, type, pixels);
     if (ShouldRecordOrLeave()) return;
@@ -229,6 +243,7 @@ void GLKestrel::glMultiTexImage3DEXT(kgl::GLenum texunit, kgl::GLenum target, kg
                                      kgl::GLsizei depth, kgl::GLint border, kgl::GLenum format, kgl::GLenum type,
                                      const void* pixels) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glMultiTexImage3DEXT, api::glMultiTexImage3DEXT, texunit, target, level, internalformat,
                    width, height, depth, border, format, type, pixels);
     if (ShouldRecordOrLeave()) return;
@@ -241,6 +256,7 @@ void GLKestrel::glMultiTexImage3DEXT(kgl::GLenum texunit, kgl::GLenum target, kg
 void GLKestrel::glTextureSubImage1DEXT(kgl::GLuint texture, kgl::GLenum target, kgl::GLint level, kgl::GLint xoffset,
                                        kgl::GLsizei width, kgl::GLenum format, kgl::GLenum type, const void* pixels) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glTextureSubImage1DEXT, api::glTextureSubImage1DEXT, texture, target, level, xoffset,
                    width, format, type, pixels);
     if (ShouldRecordOrLeave()) return;
@@ -254,6 +270,7 @@ void GLKestrel::glTextureSubImage2DEXT(kgl::GLuint texture, kgl::GLenum target, 
                                        kgl::GLint yoffset, kgl::GLsizei width, kgl::GLsizei height, kgl::GLenum format,
                                        kgl::GLenum type, const void* pixels) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glTextureSubImage2DEXT, api::glTextureSubImage2DEXT, texture, target, level, xoffset,
                    yoffset, width, height, format, type, pixels);
     if (ShouldRecordOrLeave()) return;
@@ -267,6 +284,7 @@ void GLKestrel::glTextureSubImage3DEXT(kgl::GLuint texture, kgl::GLenum target, 
                                        kgl::GLint yoffset, kgl::GLint zoffset, kgl::GLsizei width, kgl::GLsizei height,
                                        kgl::GLsizei depth, kgl::GLenum format, kgl::GLenum type, const void* pixels) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glTextureSubImage3DEXT, api::glTextureSubImage3DEXT, texture, target, level, xoffset,
                    yoffset, zoffset, width, height, depth, format, type, pixels);
     if (ShouldRecordOrLeave()) return;
@@ -279,6 +297,7 @@ void GLKestrel::glTextureSubImage3DEXT(kgl::GLuint texture, kgl::GLenum target, 
 void GLKestrel::glMultiTexSubImage1DEXT(kgl::GLenum texunit, kgl::GLenum target, kgl::GLint level, kgl::GLint xoffset,
                                         kgl::GLsizei width, kgl::GLenum format, kgl::GLenum type, const void* pixels) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glMultiTexSubImage1DEXT, api::glMultiTexSubImage1DEXT, texunit, target, level, xoffset,
                    width, format, type, pixels);
     if (ShouldRecordOrLeave()) return;
@@ -292,6 +311,7 @@ void GLKestrel::glMultiTexSubImage2DEXT(kgl::GLenum texunit, kgl::GLenum target,
                                         kgl::GLint yoffset, kgl::GLsizei width, kgl::GLsizei height, kgl::GLenum format,
                                         kgl::GLenum type, const void* pixels) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glMultiTexSubImage2DEXT, api::glMultiTexSubImage2DEXT, texunit, target, level, xoffset,
                    yoffset, width, height, format, type, pixels);
     if (ShouldRecordOrLeave()) return;
@@ -305,6 +325,7 @@ void GLKestrel::glMultiTexSubImage3DEXT(kgl::GLenum texunit, kgl::GLenum target,
                                         kgl::GLint yoffset, kgl::GLint zoffset, kgl::GLsizei width, kgl::GLsizei height,
                                         kgl::GLsizei depth, kgl::GLenum format, kgl::GLenum type, const void* pixels) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glMultiTexSubImage3DEXT, api::glMultiTexSubImage3DEXT, texunit, target, level, xoffset,
                    yoffset, zoffset, width, height, depth, format, type, pixels);
     if (ShouldRecordOrLeave()) return;
@@ -317,6 +338,7 @@ void GLKestrel::glMultiTexSubImage3DEXT(kgl::GLenum texunit, kgl::GLenum target,
 void GLKestrel::glTextureSubImage1D(kgl::GLuint texture, kgl::GLint level, kgl::GLint xoffset, kgl::GLsizei width,
                                     kgl::GLenum format, kgl::GLenum type, const void* pixels) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glTextureSubImage1D, api::glTextureSubImage1D, texture, level, xoffset, width, format,
                    type, pixels);
     if (ShouldRecordOrLeave()) return;
@@ -330,6 +352,7 @@ void GLKestrel::glTextureSubImage2D(kgl::GLuint texture, kgl::GLint level, kgl::
                                     kgl::GLsizei width, kgl::GLsizei height, kgl::GLenum format, kgl::GLenum type,
                                     const void* pixels) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glTextureSubImage2D, api::glTextureSubImage2D, texture, level, xoffset, yoffset, width,
                    height, format, type, pixels);
     if (ShouldRecordOrLeave()) return;
@@ -343,6 +366,7 @@ void GLKestrel::glTextureSubImage3D(kgl::GLuint texture, kgl::GLint level, kgl::
                                     kgl::GLint zoffset, kgl::GLsizei width, kgl::GLsizei height, kgl::GLsizei depth,
                                     kgl::GLenum format, kgl::GLenum type, const void* pixels) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glTextureSubImage3D, api::glTextureSubImage3D, texture, level, xoffset, yoffset, zoffset,
                    width, height, depth, format, type, pixels);
     if (ShouldRecordOrLeave()) return;
@@ -358,6 +382,7 @@ void GLKestrel::glCompressedTexImage1DARB(kgl::GLenum target, kgl::GLint level, 
                                           kgl::GLsizei width, kgl::GLint border, kgl::GLsizei imageSize,
                                           const void* data) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glCompressedTexImage1DARB, api::glCompressedTexImage1DARB, target, level, internalformat,
                    width, border, imageSize, data);
     if (ShouldRecordOrLeave()) return;
@@ -371,6 +396,7 @@ void GLKestrel::glCompressedTexImage2DARB(kgl::GLenum target, kgl::GLint level, 
                                           kgl::GLsizei width, kgl::GLsizei height, kgl::GLint border,
                                           kgl::GLsizei imageSize, const void* data) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glCompressedTexImage2DARB, api::glCompressedTexImage2DARB, target, level, internalformat,
                    width, height, border, imageSize, data);
     if (ShouldRecordOrLeave()) return;
@@ -384,6 +410,7 @@ void GLKestrel::glCompressedTexImage3DARB(kgl::GLenum target, kgl::GLint level, 
                                           kgl::GLsizei width, kgl::GLsizei height, kgl::GLsizei depth,
                                           kgl::GLint border, kgl::GLsizei imageSize, const void* data) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glCompressedTexImage3DARB, api::glCompressedTexImage3DARB, target, level, internalformat,
                    width, height, depth, border, imageSize, data);
     if (ShouldRecordOrLeave()) return;
@@ -397,6 +424,7 @@ void GLKestrel::glCompressedTexSubImage1DARB(kgl::GLenum target, kgl::GLint leve
                                              kgl::GLsizei width, kgl::GLenum format, kgl::GLsizei imageSize,
                                              const void* data) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glCompressedTexSubImage1DARB, api::glCompressedTexSubImage1DARB, target, level, xoffset,
                    width, format, imageSize, data);
     if (ShouldRecordOrLeave()) return;
@@ -410,6 +438,7 @@ void GLKestrel::glCompressedTexSubImage2DARB(kgl::GLenum target, kgl::GLint leve
                                              kgl::GLint yoffset, kgl::GLsizei width, kgl::GLsizei height,
                                              kgl::GLenum format, kgl::GLsizei imageSize, const void* data) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glCompressedTexSubImage2DARB, api::glCompressedTexSubImage2DARB, target, level, xoffset,
                    yoffset, width, height, format, imageSize, data);
     if (ShouldRecordOrLeave()) return;
@@ -424,6 +453,7 @@ void GLKestrel::glCompressedTexSubImage3DARB(kgl::GLenum target, kgl::GLint leve
                                              kgl::GLsizei height, kgl::GLsizei depth, kgl::GLenum format,
                                              kgl::GLsizei imageSize, const void* data) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glCompressedTexSubImage3DARB, api::glCompressedTexSubImage3DARB, target, level, xoffset,
                    yoffset, zoffset, width, height, depth, format, imageSize, data);
     if (ShouldRecordOrLeave()) return;
@@ -437,6 +467,7 @@ void GLKestrel::glCompressedTextureImage1DEXT(kgl::GLuint texture, kgl::GLenum t
                                               kgl::GLenum internalformat, kgl::GLsizei width, kgl::GLint border,
                                               kgl::GLsizei imageSize, const void* bits) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glCompressedTextureImage1DEXT, api::glCompressedTextureImage1DEXT, texture, target, level,
                    internalformat, width, border, imageSize, bits);
     if (ShouldRecordOrLeave()) return;
@@ -450,6 +481,7 @@ void GLKestrel::glCompressedTextureImage2DEXT(kgl::GLuint texture, kgl::GLenum t
                                               kgl::GLenum internalformat, kgl::GLsizei width, kgl::GLsizei height,
                                               kgl::GLint border, kgl::GLsizei imageSize, const void* bits) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glCompressedTextureImage2DEXT, api::glCompressedTextureImage2DEXT, texture, target, level,
                    internalformat, width, height, border, imageSize, bits);
     if (ShouldRecordOrLeave()) return;
@@ -464,6 +496,7 @@ void GLKestrel::glCompressedTextureImage3DEXT(kgl::GLuint texture, kgl::GLenum t
                                               kgl::GLsizei depth, kgl::GLint border, kgl::GLsizei imageSize,
                                               const void* bits) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glCompressedTextureImage3DEXT, api::glCompressedTextureImage3DEXT, texture, target, level,
                    internalformat, width, height, depth, border, imageSize, bits);
     if (ShouldRecordOrLeave()) return;
@@ -477,6 +510,7 @@ void GLKestrel::glCompressedMultiTexImage1DEXT(kgl::GLenum texunit, kgl::GLenum 
                                                kgl::GLenum internalformat, kgl::GLsizei width, kgl::GLint border,
                                                kgl::GLsizei imageSize, const void* bits) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glCompressedMultiTexImage1DEXT, api::glCompressedMultiTexImage1DEXT, texunit, target,
                    level, internalformat, width, border, imageSize, bits);
     if (ShouldRecordOrLeave()) return;
@@ -490,6 +524,7 @@ void GLKestrel::glCompressedMultiTexImage2DEXT(kgl::GLenum texunit, kgl::GLenum 
                                                kgl::GLenum internalformat, kgl::GLsizei width, kgl::GLsizei height,
                                                kgl::GLint border, kgl::GLsizei imageSize, const void* bits) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glCompressedMultiTexImage2DEXT, api::glCompressedMultiTexImage2DEXT, texunit, target,
                    level, internalformat, width, height, border, imageSize, bits);
     if (ShouldRecordOrLeave()) return;
@@ -504,6 +539,7 @@ void GLKestrel::glCompressedMultiTexImage3DEXT(kgl::GLenum texunit, kgl::GLenum 
                                                kgl::GLsizei depth, kgl::GLint border, kgl::GLsizei imageSize,
                                                const void* bits) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glCompressedMultiTexImage3DEXT, api::glCompressedMultiTexImage3DEXT, texunit, target,
                    level, internalformat, width, height, depth, border, imageSize, bits);
     if (ShouldRecordOrLeave()) return;
@@ -517,6 +553,7 @@ void GLKestrel::glCompressedTextureSubImage1DEXT(kgl::GLuint texture, kgl::GLenu
                                                  kgl::GLint xoffset, kgl::GLsizei width, kgl::GLenum format,
                                                  kgl::GLsizei imageSize, const void* bits) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glCompressedTextureSubImage1DEXT, api::glCompressedTextureSubImage1DEXT, texture, target,
                    level, xoffset, width, format, imageSize, bits);
     if (ShouldRecordOrLeave()) return;
@@ -531,6 +568,7 @@ void GLKestrel::glCompressedTextureSubImage2DEXT(kgl::GLuint texture, kgl::GLenu
                                                  kgl::GLsizei height, kgl::GLenum format, kgl::GLsizei imageSize,
                                                  const void* bits) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glCompressedTextureSubImage2DEXT, api::glCompressedTextureSubImage2DEXT, texture, target,
                    level, xoffset, yoffset, width, height, format, imageSize, bits);
     if (ShouldRecordOrLeave()) return;
@@ -545,6 +583,7 @@ void GLKestrel::glCompressedTextureSubImage3DEXT(kgl::GLuint texture, kgl::GLenu
                                                  kgl::GLsizei width, kgl::GLsizei height, kgl::GLsizei depth,
                                                  kgl::GLenum format, kgl::GLsizei imageSize, const void* bits) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glCompressedTextureSubImage3DEXT, api::glCompressedTextureSubImage3DEXT, texture, target,
                    level, xoffset, yoffset, zoffset, width, height, depth, format, imageSize, bits);
     if (ShouldRecordOrLeave()) return;
@@ -558,6 +597,7 @@ void GLKestrel::glCompressedMultiTexSubImage1DEXT(kgl::GLenum texunit, kgl::GLen
                                                   kgl::GLint xoffset, kgl::GLsizei width, kgl::GLenum format,
                                                   kgl::GLsizei imageSize, const void* bits) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glCompressedMultiTexSubImage1DEXT, api::glCompressedMultiTexSubImage1DEXT, texunit,
                    target, level, xoffset, width, format, imageSize, bits);
     if (ShouldRecordOrLeave()) return;
@@ -572,6 +612,7 @@ void GLKestrel::glCompressedMultiTexSubImage2DEXT(kgl::GLenum texunit, kgl::GLen
                                                   kgl::GLsizei height, kgl::GLenum format, kgl::GLsizei imageSize,
                                                   const void* bits) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glCompressedMultiTexSubImage2DEXT, api::glCompressedMultiTexSubImage2DEXT, texunit,
                    target, level, xoffset, yoffset, width, height, format, imageSize, bits);
     if (ShouldRecordOrLeave()) return;
@@ -586,6 +627,7 @@ void GLKestrel::glCompressedMultiTexSubImage3DEXT(kgl::GLenum texunit, kgl::GLen
                                                   kgl::GLsizei width, kgl::GLsizei height, kgl::GLsizei depth,
                                                   kgl::GLenum format, kgl::GLsizei imageSize, const void* bits) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glCompressedMultiTexSubImage3DEXT, api::glCompressedMultiTexSubImage3DEXT, texunit,
                    target, level, xoffset, yoffset, zoffset, width, height, depth, format, imageSize, bits);
     if (ShouldRecordOrLeave()) return;
@@ -599,6 +641,7 @@ void GLKestrel::glCompressedTextureSubImage1D(kgl::GLuint texture, kgl::GLint le
                                               kgl::GLsizei width, kgl::GLenum format, kgl::GLsizei imageSize,
                                               const void* data) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glCompressedTextureSubImage1D, api::glCompressedTextureSubImage1D, texture, level,
                    xoffset, width, format, imageSize, data);
     if (ShouldRecordOrLeave()) return;
@@ -612,6 +655,7 @@ void GLKestrel::glCompressedTextureSubImage2D(kgl::GLuint texture, kgl::GLint le
                                               kgl::GLint yoffset, kgl::GLsizei width, kgl::GLsizei height,
                                               kgl::GLenum format, kgl::GLsizei imageSize, const void* data) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glCompressedTextureSubImage2D, api::glCompressedTextureSubImage2D, texture, level,
                    xoffset, yoffset, width, height, format, imageSize, data);
     if (ShouldRecordOrLeave()) return;
@@ -626,6 +670,7 @@ void GLKestrel::glCompressedTextureSubImage3D(kgl::GLuint texture, kgl::GLint le
                                               kgl::GLsizei height, kgl::GLsizei depth, kgl::GLenum format,
                                               kgl::GLsizei imageSize, const void* data) {
     EnterCall();
+    BeforeGLReads();
     CallReal<void>(*this, fn::glCompressedTextureSubImage3D, api::glCompressedTextureSubImage3D, texture, level,
                    xoffset, yoffset, zoffset, width, height, depth, format, imageSize, data);
     if (ShouldRecordOrLeave()) return;

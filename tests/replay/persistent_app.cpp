@@ -10,6 +10,8 @@
 //   one-byte  one byte of a 64 KiB buffer written a frame, then a draw from the buffer.
 //   no-draw   a buffer written every frame that nothing ever draws from; it is never unmapped.
 //   unmap     a persistent mapping written and unmapped every frame, then drawn from.
+//   texture   a texture image written every frame into a persistent unpack buffer, uploaded from it
+//             with glTexSubImage2D and then drawn: the upload reads the mapping before any draw.
 // Exits 0 when all frames were drawn, 2 on a usage error, 3 with a message when the GL refused something.
 #include <windows.h>
 
@@ -307,8 +309,45 @@ void RunUnmap(int frames) {
     gl.DeleteBuffers(1, &buffer);
 }
 
-const Mode kModes[] = {
-    {"renderer", RunRenderer}, {"one-byte", RunOneByte}, {"no-draw", RunNoDraw}, {"unmap", RunUnmap}};
+void RunTexture(int frames) {
+    Surface surface;
+    const GL gl;
+    constexpr int kSide = 16;
+    constexpr GLsizeiptr kImage = kSide * kSide * 4;
+    GLuint buffer = 0, texture = 0;
+    gl.GenBuffers(1, &buffer);
+    auto* texels = static_cast<std::uint8_t*>(MapStorage(gl, buffer, kImage, kPersistentWrite, kPersistentWrite));
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kSide, kSide, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glEnable(GL_TEXTURE_2D);
+    for (int frame = 1; frame <= frames; ++frame) {
+        for (int i = 0; i < kImage; ++i) texels[i] = (i % 4 == 3) ? 255 : static_cast<std::uint8_t>(frame * 29 + i * 7);
+        gl.BindBuffer(GL_PIXEL_UNPACK_BUFFER, buffer);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, kSide, kSide, GL_RGBA, GL_UNSIGNED_BYTE, Offset(0));
+        gl.BindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
+        glClearColor(0.1f, 0.1f, 0.01f * (frame % 50), 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glBegin(GL_QUADS);
+        glTexCoord2f(0.0f, 0.0f);
+        glVertex2f(-0.8f, -0.8f);
+        glTexCoord2f(1.0f, 0.0f);
+        glVertex2f(0.8f, -0.8f);
+        glTexCoord2f(1.0f, 1.0f);
+        glVertex2f(0.8f, 0.8f);
+        glTexCoord2f(0.0f, 1.0f);
+        glVertex2f(-0.8f, 0.8f);
+        glEnd();
+        surface.EndFrame("texture", frame);
+    }
+    glDeleteTextures(1, &texture);
+    gl.DeleteBuffers(1, &buffer);
+}
+
+const Mode kModes[] = {{"renderer", RunRenderer}, {"one-byte", RunOneByte}, {"no-draw", RunNoDraw},
+                       {"unmap", RunUnmap},       {"texture", RunTexture}};
 
 }  // namespace
 

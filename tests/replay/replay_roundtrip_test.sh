@@ -9,7 +9,8 @@
 #          frames; two threads drawing into two windows, stopped after 6 frames.
 #   persistent: buffers written while they stay mapped persistently (APP is persistent_app): a
 #          renderer's rings over 30 frames; one byte a frame of a 64 KiB buffer, recorded as that byte;
-#          a mapping nothing draws from; persistent mappings unmapped every frame, recorded at unmap.
+#          a mapping nothing draws from; persistent mappings unmapped every frame, recorded at unmap;
+#          texture images uploaded from a persistent unpack buffer, whose writes the upload reads.
 #   usage: replay_roundtrip_test.sh KESTREL.exe APP.exe modes|frame-ends|persistent   (inside scripts/testbed.sh)
 set -euo pipefail
 kestrel=$1 app=$2 part=${3:-modes}
@@ -196,7 +197,16 @@ if [ "$part" = persistent ]; then
     wine "$kestrel" stats "Z:$work/unmap.kcap" | tr -d '\r' > "$work/unmap.stats"
     grep -qE '^ *24576 .*mapped writes \(6 ' "$work/unmap.stats" ||
         fail "unmap: not 6 unmaps of 4096 bytes: $(cat "$work/unmap.stats")"
-    echo "replay round trip ok: persistent rings of 30 frames, one byte a frame, a mapping never drawn from, unmaps"
+    # The upload reads the mapping first: its writes are recorded before it, not at the draw after it.
+    capture texture texture 8
+    round_trip texture 8
+    # Each frame's upload comes right after the record of that frame's writes.
+    wine "$kestrel" dump "Z:$work/texture.kcap" | tr -d '\r' | grep -E "mapped write: |glTexSubImage2D\(" > "$work/texture.order"
+    led=$(paste - - < "$work/texture.order" | grep -cP "mapped write: .*\t.*glTexSubImage2D\(" || true)
+    [ "$led" = 8 ] && [ "$(wc -l < "$work/texture.order")" = 16 ] ||
+        fail "texture: $led of 8 uploads follow their frame's mapped write: $(cat "$work/texture.order")"
+    echo "replay round trip ok: persistent rings of 30 frames, one byte a frame, a mapping never drawn from, unmaps," \
+        "uploads from a persistent unpack buffer"
     exit 0
 fi
 

@@ -122,6 +122,8 @@ public:
         if (__builtin_expect(!persistent_.empty(), 0)) CopyPersistentBack();
     }
     void WritePersistentMappings();
+    // A pointer the GL gives back for a mapping (glGetBufferPointerv): the shadow's, where it has one.
+    void ShadowOfMapping(void** pointer);
     void CopyPersistentBack();
     // The pointer to hand the application for a mapping: a shadow for a writable persistent one
     // mapped on an outermost recorded call, else the real pointer.

@@ -52,6 +52,7 @@ public:
     std::uint32_t offset() const { return offset_; }
     std::uint32_t length() const { return length_; }
     std::uint8_t* shadow() const { return shadow_; }
+    const std::uint8_t* real() const { return real_; }
     const std::uint8_t* copy() const { return copy_.get(); }
 
 private:

@@ -6,7 +6,8 @@
 //
 // What the GL writes into a persistent buffer (transform feedback, image and storage writes,
 // copies, query results) is copied back into the shadow after the waits the application can
-// observe: a client wait that reports the fence signalled, and glFinish. Which ranges a shader
+// observe: a client wait that reports the fence signalled, a query of the fence's status that
+// finds it signalled, and glFinish. Which ranges a shader
 // wrote cannot be known here, so every persistent mapping of the context made with read access is
 // compared whole with the second copy: a byte that differs was written by the GL, and it goes into
 // the shadow unless the application changed that byte since (then the application's value stands
@@ -23,6 +24,7 @@ namespace kestrel {
 namespace {
 constexpr kgl::GLbitfield kMapRead = 0x0001, kMapWrite = 0x0002, kMapPersistent = 0x0040;
 constexpr kgl::GLenum kAlreadySignaled = 0x911A, kConditionSatisfied = 0x911C;
+constexpr kgl::GLenum kSyncStatus = 0x9114, kSignaled = 0x9119;
 }  // namespace
 
 void* GLKestrel::HandMapping(kgl::GLuint buffer, void* mapped, std::uint32_t offset, std::uint32_t length,
@@ -133,6 +135,54 @@ kgl::GLenum GLKestrel::glClientWaitSync(kgl::GLsync sync, kgl::GLbitfield flags,
     RecordValues(*this, api::glClientWaitSync, sync, flags, timeout, result);
     LeaveCall();
     return result;
+}
+
+// A fence polled instead of waited for: found signalled, it is a wait the application observes.
+void GLKestrel::glGetSynciv(kgl::GLsync sync, kgl::GLenum pname, kgl::GLsizei count, kgl::GLsizei* length,
+                            kgl::GLint* values) {
+    EnterCall();
+    CallReal<void>(*this, fn::glGetSynciv, api::glGetSynciv, sync, pname, count, length, values);
+    if (pname == kSyncStatus && values && count > 0 && values[0] == static_cast<kgl::GLint>(kSignaled)) AfterGLWait();
+    if (ShouldRecordOrLeave()) return;
+    RecordValues(*this, api::glGetSynciv, sync, pname, count, length, values);
+    LeaveCall();
+}
+
+// The pointer of a mapping, asked again: the shadow the application was handed, not the real one.
+
+void GLKestrel::ShadowOfMapping(void** pointer) {
+    if (persistent_.empty() || !pointer || !*pointer) return;
+    if (ContextState* state = CurrentState())
+        persistent_.ForOwner(state, [pointer](PersistentMapping& mapping) {
+            if (mapping.real() == *pointer) *pointer = mapping.shadow();
+        });
+}
+
+void GLKestrel::glGetBufferPointervARB(kgl::GLenum target, kgl::GLenum pname, void** params) {
+    EnterCall();
+    CallReal<void>(*this, fn::glGetBufferPointervARB, api::glGetBufferPointervARB, target, pname, params);
+    ShadowOfMapping(params);
+    if (ShouldRecordOrLeave()) return;
+    RecordValues(*this, api::glGetBufferPointervARB, target, pname, params);
+    LeaveCall();
+}
+
+void GLKestrel::glGetNamedBufferPointerv(kgl::GLuint buffer, kgl::GLenum pname, void** params) {
+    EnterCall();
+    CallReal<void>(*this, fn::glGetNamedBufferPointerv, api::glGetNamedBufferPointerv, buffer, pname, params);
+    ShadowOfMapping(params);
+    if (ShouldRecordOrLeave()) return;
+    RecordValues(*this, api::glGetNamedBufferPointerv, buffer, pname, params);
+    LeaveCall();
+}
+
+void GLKestrel::glGetNamedBufferPointervEXT(kgl::GLuint buffer, kgl::GLenum pname, void** params) {
+    EnterCall();
+    CallReal<void>(*this, fn::glGetNamedBufferPointervEXT, api::glGetNamedBufferPointervEXT, buffer, pname, params);
+    ShadowOfMapping(params);
+    if (ShouldRecordOrLeave()) return;
+    RecordValues(*this, api::glGetNamedBufferPointervEXT, buffer, pname, params);
+    LeaveCall();
 }
 
 // Dispatches and the draws whose recorders are otherwise generated.

@@ -10,6 +10,8 @@
 //   one-byte  one byte of a 64 KiB buffer written a frame, then a draw from the buffer.
 //   no-draw   a buffer written every frame that nothing ever draws from; it is never unmapped.
 //   unmap     a persistent mapping written and unmapped every frame, then drawn from.
+//   poll      the GL copies a frame's colour into a readable persistent buffer; the program polls the
+//             fence with glGetSynciv until it is signalled, then clears to the colour it reads there.
 //   texture   a texture image written every frame into a persistent unpack buffer, uploaded from it
 //             with glTexSubImage2D and then drawn: the upload reads the mapping before any draw.
 // Exits 0 when all frames were drawn, 2 on a usage error, 3 with a message when the GL refused something.
@@ -86,6 +88,10 @@ struct GL {
     PFNGLBUFFERSTORAGEPROC BufferStorage = Load<PFNGLBUFFERSTORAGEPROC>("glBufferStorage");
     PFNGLMAPBUFFERRANGEPROC MapBufferRange = Load<PFNGLMAPBUFFERRANGEPROC>("glMapBufferRange");
     PFNGLUNMAPBUFFERPROC UnmapBuffer = Load<PFNGLUNMAPBUFFERPROC>("glUnmapBuffer");
+    PFNGLGETBUFFERPOINTERVPROC GetBufferPointerv = Load<PFNGLGETBUFFERPOINTERVPROC>("glGetBufferPointerv");
+    PFNGLBUFFERSUBDATAPROC BufferSubData = Load<PFNGLBUFFERSUBDATAPROC>("glBufferSubData");
+    PFNGLCOPYBUFFERSUBDATAPROC CopyBufferSubData = Load<PFNGLCOPYBUFFERSUBDATAPROC>("glCopyBufferSubData");
+    PFNGLGETSYNCIVPROC GetSynciv = Load<PFNGLGETSYNCIVPROC>("glGetSynciv");
     PFNGLFLUSHMAPPEDBUFFERRANGEPROC FlushMappedBufferRange =
         Load<PFNGLFLUSHMAPPEDBUFFERRANGEPROC>("glFlushMappedBufferRange");
     PFNGLFENCESYNCPROC FenceSync = Load<PFNGLFENCESYNCPROC>("glFenceSync");
@@ -178,6 +184,10 @@ void* MapStorage(const GL& gl, GLuint buffer, GLsizeiptr size, GLbitfield storag
     gl.BufferStorage(GL_COPY_WRITE_BUFFER, size, nullptr, storage);
     void* mapped = gl.MapBufferRange(GL_COPY_WRITE_BUFFER, 0, size, access);
     Require(mapped != nullptr, "glMapBufferRange of a persistent buffer returned null");
+    // Asked again, the GL gives back the pointer it handed out.
+    void* again = nullptr;
+    gl.GetBufferPointerv(GL_COPY_WRITE_BUFFER, GL_BUFFER_MAP_POINTER, &again);
+    Require(again == mapped, "glGetBufferPointerv gives another pointer than glMapBufferRange");
     return mapped;
 }
 
@@ -346,8 +356,40 @@ void RunTexture(int frames) {
     gl.DeleteBuffers(1, &buffer);
 }
 
+void RunPoll(int frames) {
+    Surface surface;
+    const GL gl;
+    constexpr GLbitfield kReadWrite = GL_MAP_READ_BIT | kPersistentWrite;
+    GLuint buffers[2] = {};
+    gl.GenBuffers(2, buffers);
+    gl.BindBuffer(GL_COPY_READ_BUFFER, buffers[0]);
+    gl.BufferStorage(GL_COPY_READ_BUFFER, 16, nullptr, GL_DYNAMIC_STORAGE_BIT);
+    auto* shown = static_cast<const float*>(MapStorage(gl, buffers[1], 16, kReadWrite, kReadWrite));
+    for (int frame = 1; frame <= frames; ++frame) {
+        const float colour[4] = {0.03f * (frame % 30), 0.5f, 1.0f - 0.03f * (frame % 30), 1.0f};
+        gl.BindBuffer(GL_COPY_READ_BUFFER, buffers[0]);
+        gl.BufferSubData(GL_COPY_READ_BUFFER, 0, sizeof colour, colour);
+        gl.BindBuffer(GL_COPY_WRITE_BUFFER, buffers[1]);
+        gl.CopyBufferSubData(GL_COPY_READ_BUFFER, GL_COPY_WRITE_BUFFER, 0, 0, sizeof colour);
+        const GLsync fence = gl.FenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+        glFlush();
+        GLint status = GL_UNSIGNALED;
+        for (int tries = 0; status != GL_SIGNALED; ++tries) {
+            Require(tries < 100000, "poll: the fence never became signalled");
+            gl.GetSynciv(fence, GL_SYNC_STATUS, 1, nullptr, &status);
+            if (status != GL_SIGNALED) Sleep(0);
+        }
+        gl.DeleteSync(fence);
+        Require(std::memcmp(shown, colour, sizeof colour) == 0, "poll: the GL's copy is not in the mapping");
+        glClearColor(shown[0], shown[1], shown[2], shown[3]);
+        glClear(GL_COLOR_BUFFER_BIT);
+        surface.EndFrame("poll", frame);
+    }
+    gl.DeleteBuffers(2, buffers);
+}
+
 const Mode kModes[] = {{"renderer", RunRenderer}, {"one-byte", RunOneByte}, {"no-draw", RunNoDraw},
-                       {"unmap", RunUnmap},       {"texture", RunTexture}};
+                       {"unmap", RunUnmap},       {"texture", RunTexture}, {"poll", RunPoll}};
 
 }  // namespace
 

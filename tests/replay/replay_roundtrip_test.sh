@@ -10,7 +10,8 @@
 #   persistent: buffers written while they stay mapped persistently (APP is persistent_app): a
 #          renderer's rings over 30 frames; one byte a frame of a 64 KiB buffer, recorded as that byte;
 #          a mapping nothing draws from; persistent mappings unmapped every frame, recorded at unmap;
-#          texture images uploaded from a persistent unpack buffer, whose writes the upload reads.
+#          texture images uploaded from a persistent unpack buffer, whose writes the upload reads; a
+#          readable mapping the GL copies into, read after the fence is polled signalled.
 #   usage: replay_roundtrip_test.sh KESTREL.exe APP.exe modes|frame-ends|persistent   (inside scripts/testbed.sh)
 set -euo pipefail
 kestrel=$1 app=$2 part=${3:-modes}
@@ -205,8 +206,11 @@ if [ "$part" = persistent ]; then
     led=$(paste - - < "$work/texture.order" | grep -cP "mapped write: .*\t.*glTexSubImage2D\(" || true)
     [ "$led" = 8 ] && [ "$(wc -l < "$work/texture.order")" = 16 ] ||
         fail "texture: $led of 8 uploads follow their frame's mapped write: $(cat "$work/texture.order")"
+    # The program checks what it reads; the replay clears to the colours the capture holds.
+    capture poll poll 6
+    round_trip poll 6
     echo "replay round trip ok: persistent rings of 30 frames, one byte a frame, a mapping never drawn from, unmaps," \
-        "uploads from a persistent unpack buffer"
+        "uploads from a persistent unpack buffer, a polled fence"
     exit 0
 fi
 

@@ -124,6 +124,8 @@ public:
     void WritePersistentMappings();
     // A pointer the GL gives back for a mapping (glGetBufferPointerv): the shadow's, where it has one.
     void ShadowOfMapping(void** pointer);
+    template <class Object>
+    void MappingPointerQuery(unsigned index, std::uint32_t apiId, Object object, kgl::GLenum pname, void** params);
     void CopyPersistentBack();
     // The pointer to hand the application for a mapping: a shadow for a writable persistent one
     // mapped on an outermost recorded call, else the real pointer.

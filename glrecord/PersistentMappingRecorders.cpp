@@ -158,31 +158,28 @@ void GLKestrel::ShadowOfMapping(void** pointer) {
         });
 }
 
-void GLKestrel::glGetBufferPointervARB(kgl::GLenum target, kgl::GLenum pname, void** params) {
+// The target's or the buffer's mapping pointer, recorded as the generated recorders record it.
+template <class Object>
+void GLKestrel::MappingPointerQuery(unsigned index, std::uint32_t apiId, Object object, kgl::GLenum pname,
+                                    void** params) {
     EnterCall();
-    CallReal<void>(*this, fn::glGetBufferPointervARB, api::glGetBufferPointervARB, target, pname, params);
+    CallReal<void>(*this, index, apiId, object, pname, params);
     ShadowOfMapping(params);
     if (ShouldRecordOrLeave()) return;
-    RecordValues(*this, api::glGetBufferPointervARB, target, pname, params);
+    RecordValues(*this, apiId, object, pname, params);
     LeaveCall();
+}
+
+void GLKestrel::glGetBufferPointervARB(kgl::GLenum target, kgl::GLenum pname, void** params) {
+    MappingPointerQuery(fn::glGetBufferPointervARB, api::glGetBufferPointervARB, target, pname, params);
 }
 
 void GLKestrel::glGetNamedBufferPointerv(kgl::GLuint buffer, kgl::GLenum pname, void** params) {
-    EnterCall();
-    CallReal<void>(*this, fn::glGetNamedBufferPointerv, api::glGetNamedBufferPointerv, buffer, pname, params);
-    ShadowOfMapping(params);
-    if (ShouldRecordOrLeave()) return;
-    RecordValues(*this, api::glGetNamedBufferPointerv, buffer, pname, params);
-    LeaveCall();
+    MappingPointerQuery(fn::glGetNamedBufferPointerv, api::glGetNamedBufferPointerv, buffer, pname, params);
 }
 
 void GLKestrel::glGetNamedBufferPointervEXT(kgl::GLuint buffer, kgl::GLenum pname, void** params) {
-    EnterCall();
-    CallReal<void>(*this, fn::glGetNamedBufferPointervEXT, api::glGetNamedBufferPointervEXT, buffer, pname, params);
-    ShadowOfMapping(params);
-    if (ShouldRecordOrLeave()) return;
-    RecordValues(*this, api::glGetNamedBufferPointervEXT, buffer, pname, params);
-    LeaveCall();
+    MappingPointerQuery(fn::glGetNamedBufferPointervEXT, api::glGetNamedBufferPointervEXT, buffer, pname, params);
 }
 
 // Dispatches and the draws whose recorders are otherwise generated.

@@ -72,7 +72,7 @@ def _real_call(f, arguments):
             f"(g_realEntries[fn::{f.name}])({arguments})")
 
 
-def _gated(f, recorder, head, call, result_lines, record):
+def _gated(f, recorder, head, call, result_lines, record, returned="result_"):
     """A generated recorder: the exported function jumps to the recording function while a capture
     runs, else (after start-up, the first time) forwards straight on, before any frame is made. The
     recording function runs the gate, the real call, the record and the leave on the one capturer,
@@ -91,7 +91,7 @@ def _gated(f, recorder, head, call, result_lines, record):
     lines += record
     lines += ["    }", "    g_kestrel.LeaveRunningGate(gate_);"]
     if not f.returns_void:
-        lines.append("    return result_;" if len(result_lines) == 1 else "    return aliasResult_;")
+        lines.append(f"    return {returned};")
     lines += ["}",
               f'extern "C" {result_type(f)} __stdcall impl_{f.name}({parameter_list(f)}) {{',
               f"    if (g_kestrel.Recording()) {{ {ret}record_{f.name}({argument_list(f)}); {'return; ' if f.returns_void else ''}}}",
@@ -145,12 +145,13 @@ def _direct_alias(f):
             head.append(f"    {theirs.cpp} const {theirs.name} = std::bit_cast<{theirs.cpp}>({theirs.name}_alias_);")
             arguments.append(f"{theirs.name}_alias_")
     call = _real_call(f, ", ".join(arguments))
+    record = _record(target, f.alias_number)
     if f.returns_void or result_type(f) == result_type(target):
-        result_lines = [f"    {result_type(f)} result_ = {call};"]
-    else:
-        result_lines = [f"    {result_type(f)} const aliasResult_ = {call};",
-                        f"    {result_type(target)} const result_ = std::bit_cast<{result_type(target)}>(aliasResult_);"]
-    return _gated(f, ", ".join(recorder), head, call, result_lines, _record(target, f.alias_number))
+        return _gated(f, ", ".join(recorder), head, call, [f"    {result_type(f)} result_ = {call};"], record)
+    # The target's layout records result_ in the target's type; the alias returns its own.
+    result_lines = [f"    {result_type(f)} const aliasResult_ = {call};",
+                    f"    {result_type(target)} const result_ = std::bit_cast<{result_type(target)}>(aliasResult_);"]
+    return _gated(f, ", ".join(recorder), head, call, result_lines, record, returned="aliasResult_")
 
 
 def _interceptor(f):

@@ -213,6 +213,20 @@ std::size_t Occurrences(std::string_view text, std::string_view part) {
     return count;
 }
 
+// Every record of the capture through the trace writer, which is then finished.
+void WriteTrace(const CaptureBuilder& b, ChromeTraceWriter& trace) {
+    StreamTracker tracker;
+    CaptureFileReader reader;
+    reader.OpenMemory(b.bytes().data(), b.size());
+    CaptureRecord record;
+    while (reader.Next(record)) {
+        const RecordView view = RecordView::Of(record);
+        tracker.Advance(view);
+        trace.Add(view, tracker);
+    }
+    trace.Finish();
+}
+
 // The trace-event file: a track per thread that called, one event per call up to the cap, and a
 // frames track with a slice from swap to swap carrying its call count; a capped trace says so.
 TEST(Dump, ChromeTraceHasAFrameSliceForEverySwapAndATrackPerThread) {
@@ -229,16 +243,7 @@ TEST(Dump, ChromeTraceHasAFrameSliceForEverySwapAndATrackPerThread) {
         SCOPED_TRACE(c.limit);
         TextOutput out;
         ChromeTraceWriter trace(out, 1e6, c.limit);  // a tick is a microsecond
-        StreamTracker tracker;
-        CaptureFileReader reader;
-        reader.OpenMemory(b.bytes().data(), b.size());
-        CaptureRecord record;
-        while (reader.Next(record)) {
-            const RecordView view = RecordView::Of(record);
-            tracker.Advance(view);
-            trace.Add(view, tracker);
-        }
-        trace.Finish();
+        WriteTrace(b, trace);
         const std::string_view text = out.text();
         EXPECT_EQ(text.substr(0, 40), R"({"displayTimeUnit":"ms","traceEvents":[)" "\n");
         EXPECT_EQ(trace.frames(), 2u);
@@ -286,16 +291,7 @@ TEST(Dump, AMappedWriteShowsItsBufferRunsAndBytes) {
 
     TextOutput out;
     ChromeTraceWriter trace(out, 1e6, 100);
-    StreamTracker tracker;
-    CaptureFileReader reader;
-    reader.OpenMemory(b.bytes().data(), b.size());
-    CaptureRecord record;
-    while (reader.Next(record)) {
-        const RecordView view = RecordView::Of(record);
-        tracker.Advance(view);
-        trace.Add(view, tracker);
-    }
-    trace.Finish();
+    WriteTrace(b, trace);
     EXPECT_NE(out.text().find(R"("name":"mapped write","cat":"mapped","ph":"i","s":"t","pid":1,"tid":77,)"),
               std::string_view::npos) << out.text();
     EXPECT_NE(out.text().find(R"("args":{"buffer":6,"runs":2,"bytes":5}})"), std::string_view::npos) << out.text();
